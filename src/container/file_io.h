@@ -1,0 +1,32 @@
+// The few file operations the tools need, the same on POSIX and Windows:
+// paths are UTF-8, streams are binary, offsets are 64-bit.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+// Closes on every path; a close whose result matters (an output file) is
+// done by hand with fclose(ptr.release()).
+inline void close_file(std::FILE* file) { std::fclose(file); }
+using FilePtr = std::unique_ptr<std::FILE, void (*)(std::FILE*)>;
+inline FilePtr make_file_ptr(std::FILE* file) { return FilePtr(file, close_file); }
+
+// Opens a file for binary reading. Directories are refused (POSIX lets them
+// be opened), and so is anything that would block the open itself.
+std::FILE* open_input_file(const char* path);
+
+// Opens a file for binary writing, creating it or truncating it to 0 bytes.
+std::FILE* open_output_file(const char* path);
+
+bool seek_to(std::FILE* file, uint64_t offset);
+bool stream_position(std::FILE* file, uint64_t& position);
+
+// Length of an open file, from a seek to its end; false when it has none.
+bool stream_length(std::FILE* file, uint64_t& length);
+
+#ifdef _WIN32
+std::wstring utf8_to_wide(const char* text);
+std::string wide_to_utf8(const wchar_t* text);
+#endif

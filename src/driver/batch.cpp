@@ -1,0 +1,40 @@
+#include "driver/batch.h"
+
+#include <cstdio>
+
+#include "container/convert.h"
+#include "container/status.h"
+#include "driver/wildcard.h"
+
+namespace {
+
+void print_usage(const char* program) {
+  std::printf("unls11 - LS11 file decoder, version 0.60\n");
+  std::printf("ls11kit, released 2026-12-09\n");
+  std::printf("Usage: %s FILE ...\n", program);
+}
+
+}  // namespace
+
+int run_batch(const char* program, const std::vector<std::string>& arguments) {
+  if (arguments.empty()) {
+    print_usage(program);
+    return 1;
+  }
+  const std::vector<std::string> paths = expand_arguments(arguments);
+  int succeeded = 0;
+  for (const std::string& path : paths) {
+    g_status = STATUS_OK;
+    // The name stands on the console while a large file is converted.
+    std::printf("%s : ", path.c_str());
+    std::fflush(stdout);
+    const std::string output_path = path + ".DEC";
+    if (convert_file(path.c_str(), output_path.c_str())) ++succeeded;
+    std::printf("%s\n", status_message(g_status));
+  }
+  const int total = static_cast<int>(paths.size());
+  std::printf("\nTotal targets: %d, ", total);
+  std::printf("Succeeded: %d, ", succeeded);
+  std::printf("Failed: %d\n", total - succeeded);
+  return 0;
+}

@@ -1,0 +1,82 @@
+#include "support/ls11_writer.h"
+
+#include <fstream>
+#include <iterator>
+
+void put_bits(BitWriter& w, uint64_t bits, unsigned count) {
+  for (unsigned i = count; i-- > 0;) {
+    if (w.bit_count % 8 == 0) w.bytes.push_back(0);
+    if ((bits >> i) & 1u) w.bytes.back() |= static_cast<uint8_t>(0x80u >> (w.bit_count % 8));
+    ++w.bit_count;
+  }
+}
+
+void put_value(BitWriter& w, uint32_t value) {
+  const uint64_t biased = uint64_t{value} + 2;
+  unsigned n = 0;
+  while ((biased >> (n + 1)) != 0) ++n;  // n = floor(log2(value + 2))
+  put_bits(w, (uint64_t{1} << n) - 2, n);  // n - 1 one-bits, then a zero
+  put_bits(w, biased - (uint64_t{1} << n), n);
+}
+
+void put_literal(BitWriter& w, uint8_t index) { put_value(w, index); }
+
+void put_match(BitWriter& w, uint32_t distance, uint32_t length) {
+  put_value(w, 256 + distance);
+  put_value(w, length - 3);
+}
+
+Bytes identity_dictionary() {
+  Bytes d(256);
+  for (int i = 0; i < 256; ++i) d[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+  return d;
+}
+
+TestEntry stored_entry(const Bytes& data) {
+  TestEntry e;
+  e.packed = data;
+  e.unpacked_size = static_cast<uint32_t>(data.size());
+  return e;
+}
+
+TestEntry compressed_entry(const BitWriter& w, uint32_t unpacked_size) {
+  TestEntry e;
+  e.packed = w.bytes;
+  e.unpacked_size = unpacked_size;
+  return e;
+}
+
+void put_be32(Bytes& out, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+void set_be32(Bytes& out, size_t offset, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, const Bytes& dictionary) {
+  Bytes file = {'L', 'S', '1', static_cast<uint8_t>(version_digit)};
+  file.resize(16, 0);
+  file.insert(file.end(), dictionary.begin(), dictionary.end());
+  uint32_t offset = static_cast<uint32_t>(276 + 12 * entries.size());
+  for (const TestEntry& e : entries) {
+    put_be32(file, static_cast<uint32_t>(e.packed.size()));
+    put_be32(file, e.unpacked_size);
+    put_be32(file, e.fixed_offset ? e.data_offset : offset);
+    offset += static_cast<uint32_t>(e.packed.size());
+  }
+  put_be32(file, 0);
+  for (const TestEntry& e : entries) file.insert(file.end(), e.packed.begin(), e.packed.end());
+  return file;
+}
+
+Bytes read_file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool write_file_bytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}

@@ -1,0 +1,19 @@
+// Runs a tool as a separate process in a given folder and captures what it
+// printed, so end-to-end tests can compare whole outputs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ToolRun {
+  std::string out;
+  std::string err;
+  int exit_status = -1;  // -1: did not exit normally
+};
+
+ToolRun run_tool(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::string& folder);
+
+// A fresh empty folder under the system's temporary directory.
+std::string make_temp_folder();
+void remove_tree(const std::string& path);
