@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "codec/build_dictionary.h"
+#include "codec/pack_blocks.h"
 #include "codec/decode_block.h"
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
