@@ -45,6 +45,7 @@ TestEntry compressed_entry(const BitWriter& w, uint32_t unpacked_size) {
   TestEntry e;
   e.packed = w.bytes;
   e.unpacked_size = unpacked_size;
+  if (e.packed.size() == unpacked_size) e.packed.push_back(0);
   return e;
 }
 
@@ -57,8 +58,14 @@ void set_be32(Bytes& out, size_t offset, uint32_t value) {
 }
 
 Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, const Bytes& dictionary) {
-  Bytes file = {'L', 'S', '1', static_cast<uint8_t>(version_digit)};
-  file.resize(16, 0);
+  size_t total = 276 + 12 * entries.size() + dictionary.size() - 256;
+  for (const TestEntry& e : entries) total += e.packed.size();
+  Bytes file(16, 0);
+  file.reserve(total);
+  file[0] = 'L';
+  file[1] = 'S';
+  file[2] = '1';
+  file[3] = static_cast<uint8_t>(version_digit);
   file.insert(file.end(), dictionary.begin(), dictionary.end());
   uint32_t offset = static_cast<uint32_t>(276 + 12 * entries.size());
   for (const TestEntry& e : entries) {
