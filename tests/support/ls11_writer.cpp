@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/utf8_path.h"
+
 void put_bits(BitWriter& w, uint64_t bits, unsigned count) {
   for (unsigned i = count; i-- > 0;) {
     if (w.bit_count % 8 == 0) w.bytes.push_back(0);
@@ -78,12 +80,12 @@ Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, cons
 }
 
 Bytes read_file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8_path(path), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool write_file_bytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(utf8_path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }
