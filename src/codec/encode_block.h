@@ -1,0 +1,28 @@
+// Block encoder for the LS11 bit code, the inverse of decode_block.
+//
+// A byte is written as its literal code (its index in the dictionary), a
+// repeat of earlier bytes of the same block as the value 256 + distance
+// followed by the value length - 3. Every value of n bits after its prefix
+// costs 2n bits, so each literal and each back-reference has a fixed price
+// and the cheapest packing of a block is a shortest path over its positions.
+#pragma once
+
+#include <cstdint>
+
+enum EncodeLevel {
+  // Lazy matching over short hash chains: several times faster than best.
+  ENCODE_FAST = 0,
+  // Optimal parse: the shortest path over every position, with the matches
+  // of each useful length.
+  ENCODE_BEST = 1,
+};
+
+// Packs `size` bytes of `data` into `out`, which has room for `size` bytes.
+// On return `packed_size` < `size` means `out` holds a compressed block;
+// `packed_size` == `size` means the packed form would not have been smaller
+// (or the dictionary lacks one of the block's bytes), and `out` holds the
+// data unchanged: a reader takes a block whose sizes are equal as stored, so
+// a compressed block is never written with equal sizes. Returns false only
+// when working memory cannot be allocated.
+bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                  EncodeLevel level, uint8_t* out, uint32_t& packed_size);
