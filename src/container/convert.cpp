@@ -112,6 +112,11 @@ bool convert_stream(std::FILE* input, std::FILE* output) {
 
   // Stored blocks are written straight from the packed buffer, so the
   // output buffer only has to hold the largest compressed block's output.
+  // A block larger than the file fails before it is read, so the packed
+  // buffer never needs more than the file's length: packed sizes that wrap
+  // the length rule's sum can claim up to 4 GiB in a file of a few hundred
+  // bytes.
+  if (max_packed > length) max_packed = static_cast<uint32_t>(length);
   std::unique_ptr<uint8_t[]> packed_buffer = allocate_bytes(max_packed);
   if (!packed_buffer) return fail(STATUS_NO_MEMORY);
   std::unique_ptr<uint8_t[]> output_buffer = allocate_bytes(max_decoded);

@@ -4,6 +4,7 @@
 
 #include "container/convert.h"
 #include "container/status.h"
+#include "driver/console.h"
 #include "driver/wildcard.h"
 
 namespace {
@@ -11,7 +12,9 @@ namespace {
 void print_usage(const char* program) {
   std::printf("unls11 - LS11 file decoder, version 0.60\n");
   std::printf("ls11kit, released 2026-12-09\n");
-  std::printf("Usage: %s FILE ...\n", program);
+  std::printf("Usage: ");
+  print_text(program);
+  std::printf(" FILE ...\n");
 }
 
 }  // namespace
@@ -26,7 +29,8 @@ int run_batch(const char* program, const std::vector<std::string>& arguments) {
   for (const std::string& path : paths) {
     g_status = STATUS_OK;
     // The name stands on the console while a large file is converted.
-    std::printf("%s : ", path.c_str());
+    print_text(path.c_str());
+    std::printf(" : ");
     std::fflush(stdout);
     const std::string output_path = path + ".DEC";
     if (convert_file(path.c_str(), output_path.c_str())) ++succeeded;

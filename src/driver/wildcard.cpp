@@ -23,19 +23,18 @@ size_t character_length(std::string_view text) {
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The names of the entries in `directory` (empty: the current one) that
-// match `name_pattern`, without "." and "..".
-std::vector<std::string> list_matches(const std::string& directory,
-                                      std::string_view name_pattern,
-                                      const std::string& full_pattern) {
+// The names of the entries that match `pattern`, whose directory part is
+// its first `split` bytes, without "." and "..".
+std::vector<std::string> list_matches(const std::string& pattern, size_t split) {
   std::vector<std::string> names;
 #ifdef _WIN32
   // The system's own search matches the pattern (case-insensitively, as
-  // Windows names do) and lists hidden entries and directories too.
-  (void)directory;
-  (void)name_pattern;
+  // Windows names do) and lists hidden entries and directories too. It
+  // reads the directory part itself, drive-relative forms ("C:*.LS11")
+  // included.
+  (void)split;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(utf8_to_wide(full_pattern.c_str()).c_str(), &found);
+  HANDLE search = FindFirstFileW(utf8_to_wide(pattern.c_str()).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
     std::string name = wide_to_utf8(found.cFileName);
@@ -43,7 +42,8 @@ std::vector<std::string> list_matches(const std::string& directory,
   } while (FindNextFileW(search, &found));
   FindClose(search);
 #else
-  (void)full_pattern;
+  const std::string directory = pattern.substr(0, split);
+  const std::string_view name_pattern = std::string_view(pattern).substr(split);
   DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
   if (!dir) return names;
   while (const dirent* entry = readdir(dir)) {
@@ -114,8 +114,7 @@ std::vector<std::string> expand_argument(const std::string& argument) {
   if (!has_wildcard(argument)) return {argument};
   const size_t split = directory_part_length(argument);
   const std::string directory = argument.substr(0, split);
-  std::vector<std::string> names =
-      list_matches(directory, std::string_view(argument).substr(split), argument);
+  std::vector<std::string> names = list_matches(argument, split);
   if (names.empty()) return {argument};
   std::sort(names.begin(), names.end(), folded_name_less);
   for (std::string& name : names) name.insert(0, directory);

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/utf8_path.h"
+
 void put_bits(BitWriter& w, uint64_t bits, unsigned count) {
   for (unsigned i = count; i-- > 0;) {
     if (w.bit_count % 8 == 0) w.bytes.push_back(0);
@@ -43,6 +45,7 @@ TestEntry compressed_entry(const BitWriter& w, uint32_t unpacked_size) {
   TestEntry e;
   e.packed = w.bytes;
   e.unpacked_size = unpacked_size;
+  if (e.packed.size() == unpacked_size) e.packed.push_back(0);
   return e;
 }
 
@@ -55,8 +58,14 @@ void set_be32(Bytes& out, size_t offset, uint32_t value) {
 }
 
 Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, const Bytes& dictionary) {
-  Bytes file = {'L', 'S', '1', static_cast<uint8_t>(version_digit)};
-  file.resize(16, 0);
+  size_t total = 276 + 12 * entries.size() + dictionary.size() - 256;
+  for (const TestEntry& e : entries) total += e.packed.size();
+  Bytes file(16, 0);
+  file.reserve(total);
+  file[0] = 'L';
+  file[1] = 'S';
+  file[2] = '1';
+  file[3] = static_cast<uint8_t>(version_digit);
   file.insert(file.end(), dictionary.begin(), dictionary.end());
   uint32_t offset = static_cast<uint32_t>(276 + 12 * entries.size());
   for (const TestEntry& e : entries) {
@@ -71,12 +80,12 @@ Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, cons
 }
 
 Bytes read_file_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8_path(path), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool write_file_bytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(utf8_path(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }

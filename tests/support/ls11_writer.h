@@ -36,7 +36,9 @@ Bytes identity_dictionary();
 
 // A stored entry (packed == unpacked) holding `data`.
 TestEntry stored_entry(const Bytes& data);
-// A compressed entry from a bit stream and the size it decodes to.
+// A compressed entry from a bit stream and the size it decodes to. When the
+// stream happens to be as long as its output, a spare byte is appended (it
+// is never read) so that the entry is not taken as stored.
 TestEntry compressed_entry(const BitWriter& w, uint32_t unpacked_size);
 
 // Header ("LS1" + version digit + 12 zeros), dictionary, table, closing word,

@@ -1,34 +1,107 @@
 #include "support/run_tool.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+
+#include "support/utf8_path.h"
 
 namespace {
 
 std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8_path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-}  // namespace
+#ifdef _WIN32
 
-ToolRun run_tool(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::string& folder) {
-  const std::string capture = make_temp_folder();
-  const std::string out_path = capture + "/out";
-  const std::string err_path = capture + "/err";
+// Quotes an argument so that the C runtime's command-line parser gives it
+// back unchanged: backslashes are literal except before a quote. Arguments
+// without blanks or quotes stay bare, as a user would type them, so a
+// pattern reaches the program the way it does from a console.
+std::wstring quote_argument(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"";
+  size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted.push_back(c);
+  }
+  quoted.append(backslashes * 2, L'\\');
+  quoted.push_back(L'"');
+  return quoted;
+}
+
+HANDLE open_inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs the program with standard output and error going to the two files;
+// returns its exit code, or -1 when it could not start or ended by an
+// exception (NTSTATUS error codes have the top two bits set).
+int run_process(const std::string& program, const std::vector<std::string>& arguments,
+                const std::string& folder, const std::string& out_path, const std::string& err_path) {
+  const std::wstring program_w = utf8_path(program).wstring();
+  std::wstring command_line = quote_argument(program_w);
+  for (const std::string& a : arguments) command_line += L" " + quote_argument(utf8_path(a).wstring());
+
+  HANDLE in = open_inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
+  HANDLE out = open_inheritable(utf8_path(out_path).wstring(), GENERIC_WRITE, CREATE_ALWAYS);
+  HANDLE err = open_inheritable(utf8_path(err_path).wstring(), GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process = {};
+  const bool started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE &&
+                       err != INVALID_HANDLE_VALUE &&
+                       CreateProcessW(program_w.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, utf8_path(folder).wstring().c_str(), &startup, &process);
+  int status = -1;
+  if (started) {
+    DWORD code = 0;
+    if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+        GetExitCodeProcess(process.hProcess, &code) && code < 0xC0000000u) {
+      status = static_cast<int>(code);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  for (HANDLE h : {in, out, err}) {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  return status;
+}
+
+#else
+
+// Runs the program with standard output and error going to the two files;
+// returns its exit status, or -1 when it did not exit normally.
+int run_process(const std::string& program, const std::vector<std::string>& arguments,
+                const std::string& folder, const std::string& out_path, const std::string& err_path) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
-  ToolRun run;
   const pid_t pid = fork();
   if (pid == 0) {
     const int out_fd = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -40,9 +113,21 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
     _exit(127);
   }
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) {
-    run.exit_status = WEXITSTATUS(status);
-  }
+  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) return WEXITSTATUS(status);
+  return -1;
+}
+
+#endif
+
+}  // namespace
+
+ToolRun run_tool(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::string& folder) {
+  const std::string capture = make_temp_folder();
+  const std::string out_path = capture + "/out";
+  const std::string err_path = capture + "/err";
+  ToolRun run;
+  run.exit_status = run_process(program, arguments, folder, out_path, err_path);
   run.out = slurp(out_path);
   run.err = slurp(err_path);
   remove_tree(capture);
@@ -50,12 +135,18 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
 }
 
 std::string make_temp_folder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "ls11test.XXXXXX").string();
-  if (!mkdtemp(pattern.data())) std::abort();
-  return pattern;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("ls11test." + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error)) return path_utf8(candidate);
+    if (error) break;
+  }
+  std::abort();
 }
 
 void remove_tree(const std::string& path) {
   std::error_code ignored;
-  std::filesystem::remove_all(path, ignored);
+  std::filesystem::remove_all(utf8_path(path), ignored);
 }

@@ -1,0 +1,183 @@
+// The whole conversion, convert_file on a temporary file holding the input,
+// against a plain model of what the conversion must do:
+//   - an unrecognised header: status 3 and no output file;
+//   - a recognised one: an output file, empty after a status 3 (too short
+//     for entry 0, a table past the end of the file, the length rule);
+//   - otherwise the blocks in table order, each copied (stored) or decoded
+//     by the reference decoder (compressed), up to the first block whose
+//     bytes are not all in the file or that does not decode: status 4 with
+//     the blocks before it, or status 0 with all of them.
+// Success must come exactly with status 0, and then the output's length is
+// the sum of the unpacked sizes. No buffer may be larger than the file plus
+// the output its table claims. Inputs whose table promises more than
+// kMaxOutput bytes are skipped so that every run stays fast; the tests cover
+// huge claims.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "container/convert.h"
+#include "container/status.h"
+#include "fuzz_check.h"
+#include "support/allocation_probe.h"
+#include "support/reference_decoder.h"
+
+namespace {
+
+constexpr uint64_t kMaxOutput = uint64_t{1} << 20;
+
+struct Scratch {
+  std::string dir;
+  std::string input;
+  std::string output;
+};
+
+void remove_scratch();
+
+// One directory per process, in memory where the system offers it.
+const Scratch& scratch() {
+  static const Scratch paths = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (tmp ? tmp : "/tmp");
+    std::string dir = base + "/ls11-fuzz-XXXXXX";
+    fuzz_check(mkdtemp(dir.data()) != nullptr, "cannot create a scratch directory");
+    std::atexit(remove_scratch);
+    return Scratch{dir, dir + "/input.ls11", dir + "/input.ls11.DEC"};
+  }();
+  return paths;
+}
+
+void remove_scratch() {
+  std::remove(scratch().input.c_str());
+  std::remove(scratch().output.c_str());
+  rmdir(scratch().dir.c_str());
+}
+
+uint32_t be32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+bool header_recognised(const uint8_t* data, size_t size) {
+  if (size < 16 || std::memcmp(data, "LS1", 3) != 0 || data[3] < '0' || data[3] > '2') return false;
+  for (size_t i = 4; i < 16; ++i) {
+    if (data[i] != 0) return false;
+  }
+  return true;
+}
+
+struct Expected {
+  int status = STATUS_OK;
+  std::vector<uint8_t> output;
+  bool output_exists = true;
+};
+
+// The table's count, when the file holds entry 0 and the whole table.
+bool table_count(const uint8_t* data, size_t size, uint32_t& count) {
+  if (size < 284) return false;
+  count = (be32(data + 280) - 276) / 12;
+  return 276 + uint64_t{12} * count <= size;
+}
+
+uint64_t claimed_output(const uint8_t* data, uint32_t count) {
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < count; ++i) total += be32(data + 272 + 12 * size_t{i} + 4);
+  return total;
+}
+
+Expected model(const uint8_t* data, size_t size) {
+  Expected e;
+  uint32_t count = 0;
+  if (!header_recognised(data, size)) {
+    e.status = STATUS_UNSUPPORTED;
+    e.output_exists = false;
+    return e;
+  }
+  if (!table_count(data, size, count)) {
+    e.status = STATUS_UNSUPPORTED;
+    return e;
+  }
+  uint32_t packed_sum = 0;
+  for (uint32_t i = 0; i < count; ++i) packed_sum += be32(data + 272 + 12 * size_t{i});
+  if (static_cast<uint32_t>(size) - 12 * count != 276 + packed_sum) {
+    e.status = STATUS_UNSUPPORTED;
+    return e;
+  }
+  const uint8_t* dictionary = data + 16;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint8_t* entry = data + 272 + 12 * size_t{i};
+    const uint32_t packed = be32(entry);
+    const uint32_t unpacked = be32(entry + 4);
+    const uint32_t offset = be32(entry + 8);
+    if (uint64_t{offset} + packed > size) {
+      e.status = STATUS_DECODE_FAILED;
+      return e;
+    }
+    const size_t at = e.output.size();
+    if (packed == unpacked) {
+      e.output.insert(e.output.end(), data + offset, data + offset + packed);
+      continue;
+    }
+    e.output.resize(at + unpacked);
+    if (!reference_decode_block(data + offset, packed, dictionary, e.output.data() + at, unpacked)) {
+      e.output.resize(at);
+      e.status = STATUS_DECODE_FAILED;
+      return e;
+    }
+  }
+  return e;
+}
+
+bool write_whole_file(const std::string& path, const uint8_t* data, size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  return std::fclose(file) == 0 && written;
+}
+
+std::vector<uint8_t> read_whole_file(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  uint8_t chunk[1 << 14];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  std::fclose(file);
+  return bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  uint32_t count = 0;
+  const bool table_in_file = header_recognised(data, size) && table_count(data, size, count);
+  const uint64_t claimed = table_in_file ? claimed_output(data, count) : 0;
+  if (claimed > kMaxOutput) return 0;
+  const Scratch& paths = scratch();
+  std::remove(paths.output.c_str());
+  fuzz_check(write_whole_file(paths.input, data, size), "cannot write the input file");
+
+  g_status = STATUS_OK;
+  reset_largest_array_allocation();
+  const bool converted = convert_file(paths.input.c_str(), paths.output.c_str());
+  const int status = g_status;
+  fuzz_check(largest_array_allocation() <= size + claimed, "a buffer larger than the file and its claimed output");
+  struct stat st;
+  const bool output_exists = stat(paths.output.c_str(), &st) == 0;
+  const std::vector<uint8_t> output = read_whole_file(paths.output);
+
+  fuzz_check(converted == (status == STATUS_OK), "success reported without status 0, or the reverse");
+  const Expected expected = model(data, size);
+  fuzz_check(status == expected.status, "unexpected status");
+  fuzz_check(output_exists == expected.output_exists, "output file created or missing unexpectedly");
+  if (converted) {
+    fuzz_check(table_in_file && output.size() == claimed,
+               "output length differs from the sum of the unpacked sizes");
+  }
+  fuzz_check(output == expected.output, "unexpected output bytes");
+  return 0;
+}

@@ -1,0 +1,152 @@
+// Writes the seed corpus: small inputs for each fuzz target, built with the
+// tests' LS11 writer, that reach every branch of the decoder and of the
+// conversion at least once. Usage: make_fuzz_corpus DIR (DIR/<target>/ must
+// exist). The output is the same on every run.
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/ls11_writer.h"
+
+namespace {
+
+struct Stream {
+  BitWriter bits;
+  Bytes decoded;
+};
+
+// A valid stream of literals and back-references, short and long, near and
+// far, overlapping or not, of about `size` decoded bytes.
+Stream random_stream(std::mt19937& rng, const Bytes& dictionary, size_t size) {
+  Stream s;
+  while (s.decoded.size() < size) {
+    if (s.decoded.empty() || rng() % 3 == 0) {
+      const uint8_t index = static_cast<uint8_t>(rng() % (rng() % 2 ? 8 : 256));
+      put_literal(s.bits, index);
+      s.decoded.push_back(dictionary[index]);
+    } else {
+      const size_t reach = rng() % 2 ? 16 : s.decoded.size();
+      const uint32_t distance = 1 + static_cast<uint32_t>(rng() % std::min(s.decoded.size(), reach));
+      const uint32_t length = 3 + static_cast<uint32_t>(rng() % (rng() % 4 ? 20 : 300));
+      put_match(s.bits, distance, length);
+      for (uint32_t i = 0; i < length; ++i) s.decoded.push_back(s.decoded[s.decoded.size() - distance]);
+    }
+  }
+  return s;
+}
+
+Bytes shuffled_dictionary(std::mt19937& rng) {
+  Bytes d = identity_dictionary();
+  for (size_t i = 255; i > 0; --i) std::swap(d[i], d[rng() % (i + 1)]);
+  return d;
+}
+
+// The decode_block target's input: unpacked size, dictionary, packed bytes.
+Bytes block_input(uint32_t unpacked_size, const Bytes& dictionary, const Bytes& packed) {
+  Bytes in = {static_cast<uint8_t>(unpacked_size), static_cast<uint8_t>(unpacked_size >> 8)};
+  in.insert(in.end(), dictionary.begin(), dictionary.end());
+  in.insert(in.end(), packed.begin(), packed.end());
+  return in;
+}
+
+Bytes codes(const std::vector<uint32_t>& values, unsigned trailing_ones = 0) {
+  BitWriter w;
+  for (uint32_t v : values) put_value(w, v);
+  put_bits(w, ~uint64_t{0}, trailing_ones);
+  return w.bytes;
+}
+
+bool emit(const std::string& dir, const char* name, const Bytes& bytes) {
+  const std::string path = dir + "/" + name;
+  if (write_file_bytes(path, bytes)) return true;
+  std::fprintf(stderr, "cannot write %s\n", path.c_str());
+  return false;
+}
+
+bool write_decode_block_seeds(const std::string& dir) {
+  std::mt19937 rng(11);
+  const Bytes identity = identity_dictionary();
+  Bytes ab(256, 0);
+  ab[0] = 0x41;
+  ab[1] = 0x42;
+  const Stream mixed = random_stream(rng, identity, 3000);
+  const Bytes shuffled = shuffled_dictionary(rng);
+  const Stream wide = random_stream(rng, shuffled, 6000);
+  bool ok = true;
+  ok &= emit(dir, "worked_example_ab", block_input(6, ab, {0x1F, 0xE0, 0x44}));
+  ok &= emit(dir, "worked_example_abc",
+             block_input(10, identity, {0xFA, 0x3F, 0xA4, 0xFA, 0x5F, 0xE0, 0x59, 0xF9, 0xA0}));
+  ok &= emit(dir, "mixed_stream", block_input(static_cast<uint32_t>(mixed.decoded.size()), identity, mixed.bits.bytes));
+  ok &= emit(dir, "shuffled_dictionary",
+             block_input(static_cast<uint32_t>(wide.decoded.size()), shuffled, wide.bits.bytes));
+  ok &= emit(dir, "truncated_stream",
+             block_input(static_cast<uint32_t>(mixed.decoded.size()), identity,
+                         Bytes(mixed.bits.bytes.begin(), mixed.bits.bytes.end() - 1)));
+  ok &= emit(dir, "distance_one_run", block_input(8000, identity, codes({7, 257, 7996})));
+  ok &= emit(dir, "distance_before_start", block_input(20, identity, codes({1, 2, 259, 5})));
+  ok &= emit(dir, "length_past_end", block_input(20, identity, codes({1, 257, 17})));
+  ok &= emit(dir, "value_256", block_input(20, identity, codes({1, 256, 0})));
+  ok &= emit(dir, "longest_prefix", block_input(20, identity, codes({1, 0xFFFFFFFDu, 0})));
+  ok &= emit(dir, "one_bit_run", block_input(20, identity, codes({1, 2}, 40)));
+  ok &= emit(dir, "empty_block", block_input(0, identity, {}));
+  return ok;
+}
+
+bool write_conversion_seeds(const std::string& dir) {
+  std::mt19937 rng(12);
+  const Bytes dictionary = shuffled_dictionary(rng);
+  const Stream first = random_stream(rng, dictionary, 1500);
+  const Stream second = random_stream(rng, dictionary, 900);
+  Bytes text;
+  for (int i = 0; i < 40; ++i) text.push_back(static_cast<uint8_t>("stored block bytes "[i % 19]));
+  const std::vector<TestEntry> mixed = {compressed_entry(first.bits, static_cast<uint32_t>(first.decoded.size())),
+                                        stored_entry(text),
+                                        compressed_entry(second.bits, static_cast<uint32_t>(second.decoded.size())),
+                                        stored_entry({})};
+  std::vector<TestEntry> out_of_order = mixed;
+  out_of_order[0].fixed_offset = true;
+  out_of_order[0].data_offset = 276 + 12 * 4;
+  out_of_order[1].fixed_offset = true;
+  out_of_order[1].data_offset = 276 + 12 * 4;  // the same bytes again, read as a stored block
+  out_of_order[1].unpacked_size = static_cast<uint32_t>(out_of_order[1].packed.size());
+  std::vector<TestEntry> failing_third = mixed;
+  failing_third[2].packed.back() ^= 0x5A;
+  failing_third[2].packed.resize(failing_third[2].packed.size() / 2);
+  std::vector<TestEntry> past_end = {stored_entry(text), stored_entry(text)};
+  past_end[1].fixed_offset = true;
+  past_end[1].data_offset = 276 + 24 + 60;  // runs 20 bytes past the end
+
+  Bytes short_file = build_file({stored_entry(text)});
+  short_file.resize(283);
+  Bytes low_offset = build_file({stored_entry(text)});
+  set_be32(low_offset, 280, 100);
+  Bytes extra_byte = build_file(mixed);
+  extra_byte.push_back(0);
+
+  bool ok = true;
+  ok &= emit(dir, "mixed_blocks", build_file(mixed));
+  ok &= emit(dir, "version_10", build_file({stored_entry(text)}, '0', dictionary));
+  ok &= emit(dir, "version_12", build_file(mixed, '2', dictionary));
+  ok &= emit(dir, "empty_entry", build_file({stored_entry({})}));
+  ok &= emit(dir, "out_of_order_offsets", build_file(out_of_order, '1', dictionary));
+  ok &= emit(dir, "failing_third_block", build_file(failing_third, '1', dictionary));
+  ok &= emit(dir, "block_past_end", build_file(past_end));
+  ok &= emit(dir, "short_file", short_file);
+  ok &= emit(dir, "low_first_offset", low_offset);
+  ok &= emit(dir, "extra_byte", extra_byte);
+  ok &= emit(dir, "not_ls11", Bytes{'L', 'S', '1', '3', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_fuzz_corpus DIR\n");
+    return 1;
+  }
+  const std::string root = argv[1];
+  const bool ok = write_decode_block_seeds(root + "/decode_block") && write_conversion_seeds(root + "/conversion");
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,58 @@
+#include "support/allocation_probe.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+// The array forms of new and delete are replaced for the whole test program:
+// each records its size and forwards to the scalar form, so allocation and
+// release always pair the same way (sanitizers check that they do).
+namespace {
+std::atomic<size_t> g_largest{0};
+
+void record(size_t size) {
+  size_t seen = g_largest.load(std::memory_order_relaxed);
+  while (size > seen && !g_largest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+  }
+}
+}  // namespace
+
+void* operator new[](size_t size) {
+  record(size);
+  return ::operator new(size);
+}
+void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+  record(size);
+  return ::operator new(size, tag);
+}
+void operator delete[](void* p) noexcept { ::operator delete(p); }
+void operator delete[](void* p, size_t) noexcept { ::operator delete(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { ::operator delete(p); }
+
+void reset_largest_array_allocation() { g_largest.store(0, std::memory_order_relaxed); }
+size_t largest_array_allocation() { return g_largest.load(std::memory_order_relaxed); }
+
+// Linux keeps the peak as VmHWM in /proc/self/status; writing 5 to
+// /proc/self/clear_refs sets it back to the current resident size.
+bool reset_peak_resident() {
+  std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
+  if (!f) return false;
+  const bool written = std::fputs("5", f) >= 0;
+  return std::fclose(f) == 0 && written;
+}
+
+size_t peak_resident_bytes() {
+  std::FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f) return 0;
+  char line[256];
+  size_t kib = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    if (std::strncmp(line, "VmHWM:", 6) == 0) {
+      std::sscanf(line + 6, "%zu", &kib);
+      break;
+    }
+  }
+  std::fclose(f);
+  return kib * 1024;
+}
