@@ -54,7 +54,13 @@ int detect_version(std::FILE* input) {
   return 10 + (header[3] - '0');
 }
 
-bool convert_stream(std::FILE* input, std::FILE* output) {
+namespace {
+
+// The conversion of a stream whose length is known. Every byte of the file
+// is read once, in order, when the blocks lie in table order: the table
+// straight after the dictionary, then each block where the previous one
+// ended, with no seek that would throw the stream's buffer away.
+bool convert_with_length(std::FILE* input, std::FILE* output, uint64_t length) {
   // A recognised file too short for the dictionary and entry 0 is refused
   // like any other file whose layout does not add up.
   uint8_t dictionary[256];
@@ -68,8 +74,6 @@ bool convert_stream(std::FILE* input, std::FILE* output) {
   // The table must lie inside the file before it is allocated: a damaged
   // first offset (anything below 276 wraps the count to ~357 million) must
   // not cost gigabytes of memory.
-  uint64_t length = 0;
-  if (!stream_length(input, length)) return fail(STATUS_UNSUPPORTED);
   if (kTableOffset + kClosingWordSize + uint64_t{kEntrySize} * count > length) {
     return fail(STATUS_UNSUPPORTED);
   }
@@ -122,13 +126,16 @@ bool convert_stream(std::FILE* input, std::FILE* output) {
   std::unique_ptr<uint8_t[]> output_buffer = allocate_bytes(max_decoded);
   if (!output_buffer) return fail(STATUS_NO_MEMORY);
 
+  uint64_t position = kTableOffset + uint64_t{kEntrySize} * count;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t packed = packed_sizes[i];
     const uint32_t unpacked = unpacked_sizes[i];
-    if (uint64_t{data_offsets[i]} + packed > length || !seek_to(input, data_offsets[i]) ||
+    if (uint64_t{data_offsets[i]} + packed > length ||
+        (data_offsets[i] != position && !seek_to(input, data_offsets[i])) ||
         !read_exact(input, packed_buffer.get(), packed)) {
       return fail(STATUS_DECODE_FAILED);
     }
+    position = uint64_t{data_offsets[i]} + packed;
     const uint8_t* block = packed_buffer.get();
     if (packed != unpacked) {
       if (!decode_block(block, packed, dictionary, output_buffer.get(), unpacked)) {
@@ -141,16 +148,35 @@ bool convert_stream(std::FILE* input, std::FILE* output) {
   return true;
 }
 
+}  // namespace
+
+bool convert_stream(std::FILE* input, std::FILE* output) {
+  uint64_t length = 0;
+  if (!stream_length(input, length)) return fail(STATUS_UNSUPPORTED);
+  return convert_with_length(input, output, length);
+}
+
 bool convert_file(const char* input_path, const char* output_path) {
+  // The stream buffers are given to setvbuf before any other operation on a
+  // stream, the only time it may be called (glibc also ignores a size
+  // without a buffer of our own). They are static: the conversion runs on
+  // one thread, one file at a time, and the streams using them are closed
+  // before this function returns; their pages cost memory only once used.
+  static char input_buffer[kInputBufferSize];
+  static char output_buffer[kOutputBufferSize];
   FilePtr input = make_file_ptr(open_input_file(input_path));
   if (!input) return fail(STATUS_OPEN_INPUT);
+  std::setvbuf(input.get(), input_buffer, _IOFBF, kInputBufferSize);
+  // The length is taken before anything is read, so that no buffered bytes
+  // are thrown away by the seek to the end and read again.
+  uint64_t length = 0;
+  if (!stream_length(input.get(), length) || !seek_to(input.get(), 0)) return fail(STATUS_UNSUPPORTED);
   if (detect_version(input.get()) == 0) return fail(STATUS_UNSUPPORTED);
   FilePtr output = make_file_ptr(open_output_file(output_path));
   if (!output) return fail(STATUS_CREATE_OUTPUT);
-  std::setvbuf(input.get(), nullptr, _IOFBF, kInputBufferSize);
-  std::setvbuf(output.get(), nullptr, _IOFBF, kOutputBufferSize);
+  std::setvbuf(output.get(), output_buffer, _IOFBF, kOutputBufferSize);
 
-  if (!convert_stream(input.get(), output.get())) return false;
+  if (!convert_with_length(input.get(), output.get(), length)) return false;
   // Buffered writes reach the disk only here: a full disk shows up as a
   // failed close, not as a successful conversion.
   if (std::fclose(output.release()) != 0) return fail(STATUS_CREATE_OUTPUT);
