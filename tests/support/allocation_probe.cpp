@@ -5,6 +5,12 @@
 #include <cstring>
 #include <new>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <psapi.h>
+#endif
+
 // The array forms of new and delete are replaced for the whole test program:
 // each records its size and forwards to the scalar form, so allocation and
 // release always pair the same way (sanitizers check that they do).
@@ -33,6 +39,20 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { ::operator del
 void reset_largest_array_allocation() { g_largest.store(0, std::memory_order_relaxed); }
 size_t largest_array_allocation() { return g_largest.load(std::memory_order_relaxed); }
 
+#ifdef _WIN32
+
+// Windows keeps only the lifetime peak of the working set; it cannot be
+// set back.
+bool reset_peak_resident() { return false; }
+
+size_t peak_resident_bytes() {
+  PROCESS_MEMORY_COUNTERS counters;
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return counters.PeakWorkingSetSize;
+}
+
+#else
+
 // Linux keeps the peak as VmHWM in /proc/self/status; writing 5 to
 // /proc/self/clear_refs sets it back to the current resident size.
 bool reset_peak_resident() {
@@ -56,3 +76,5 @@ size_t peak_resident_bytes() {
   std::fclose(f);
   return kib * 1024;
 }
+
+#endif
