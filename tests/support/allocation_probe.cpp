@@ -41,14 +41,26 @@ size_t largest_array_allocation() { return g_largest.load(std::memory_order_rela
 
 #ifdef _WIN32
 
-// Windows keeps only the lifetime peak of the working set; it cannot be
-// set back.
-bool reset_peak_resident() { return false; }
+// Windows keeps only the lifetime peak of the working set and cannot set it
+// back. While the process has never used more than it does now (a test run
+// in a fresh process), that peak serves as one counted from now; a slack of
+// 1 MiB allows for pages the process dropped since.
+constexpr SIZE_T kPeakSlack = SIZE_T{1} << 20;
+
+namespace {
+bool memory_counters(PROCESS_MEMORY_COUNTERS& counters) {
+  return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) != 0;
+}
+}  // namespace
+
+bool reset_peak_resident() {
+  PROCESS_MEMORY_COUNTERS counters;
+  return memory_counters(counters) && counters.PeakWorkingSetSize <= counters.WorkingSetSize + kPeakSlack;
+}
 
 size_t peak_resident_bytes() {
   PROCESS_MEMORY_COUNTERS counters;
-  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
-  return counters.PeakWorkingSetSize;
+  return memory_counters(counters) ? counters.PeakWorkingSetSize : 0;
 }
 
 #else
