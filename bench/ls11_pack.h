@@ -1,0 +1,12 @@
+// Makes the benchmark's LS11 archives: one dictionary for all blocks, each
+// block packed at the given level, or stored when packing would not shrink
+// it.
+#pragma once
+
+#include <vector>
+
+#include "corpus.h"
+
+enum class PackLevel { fast, best };
+
+bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, Archive& archive);
