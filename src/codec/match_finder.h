@@ -46,7 +46,8 @@ bool match_finder_init(MatchFinder& finder, const uint8_t* data, uint32_t size,
 // Links the positions from next_insert up to (not including) `position`.
 void insert_until(MatchFinder& finder, uint32_t position);
 
-// Fills `matches` (room for max_depth entries) with the matches at
+// Fills `matches` (room for max_depth + 1 entries: the nearest 3-byte match
+// and one per chain candidate) with the matches at
 // `position`, each at most max_length bytes, in increasing distance and
 // strictly increasing length; the last one is the longest found. Links every
 // position up to and including `position`. Returns the number of matches.

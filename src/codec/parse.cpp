@@ -190,7 +190,7 @@ bool parse_block(const uint8_t* data, uint32_t size, const uint32_t literal_bits
   MatchFinder finder;
   if (!match_finder_init(finder, data, size, params.window_bits, params.max_depth,
                          params.nice_length)) return false;
-  std::unique_ptr<Match[]> matches = allocate<Match>(params.max_depth);
+  std::unique_ptr<Match[]> matches = allocate<Match>(size_t{params.max_depth} + 1);
   if (!matches) return false;
   if (level == ENCODE_BEST) return parse_best(finder, literal_bits, matches.get(), sink, context);
   return parse_fast(finder, literal_bits, matches.get(), sink, context);
