@@ -8,11 +8,11 @@
 //     bytes are not all in the file or that does not decode: status 4 with
 //     the blocks before it, or status 0 with all of them.
 // Success must come exactly with status 0, and then the output's length is
-// the sum of the unpacked sizes. Inputs whose table promises more than
+// the sum of the unpacked sizes. No buffer may be larger than the file plus
+// the output its table claims. Inputs whose table promises more than
 // kMaxOutput bytes are skipped so that every run stays fast; the tests cover
 // huge claims.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +23,9 @@
 #include "container/convert.h"
 #include "container/status.h"
 #include "fuzz_check.h"
+#include "support/allocation_probe.h"
 #include "support/reference_decoder.h"
+#include "support/run_tool.h"
 
 namespace {
 
@@ -40,21 +42,20 @@ void remove_scratch();
 // One directory per process, in memory where the system offers it.
 const Scratch& scratch() {
   static const Scratch paths = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (tmp ? tmp : "/tmp");
-    std::string dir = base + "/ls11-fuzz-XXXXXX";
-    fuzz_check(mkdtemp(dir.data()) != nullptr, "cannot create a scratch directory");
-    std::atexit(remove_scratch);
+    std::string dir;
+    fuzz_check(make_folder_under("/dev/shm", dir) ||
+                   make_folder_under(std::filesystem::temp_directory_path(), dir),
+               "cannot create a scratch directory");
     return Scratch{dir, dir + "/input.ls11", dir + "/input.ls11.DEC"};
   }();
+  // Registered once `paths` is complete, so the clean-up runs before the
+  // paths are destroyed at exit.
+  static const int cleanup_registered = std::atexit(remove_scratch);
+  (void)cleanup_registered;
   return paths;
 }
 
-void remove_scratch() {
-  std::remove(scratch().input.c_str());
-  std::remove(scratch().output.c_str());
-  rmdir(scratch().dir.c_str());
-}
+void remove_scratch() { remove_tree(scratch().dir); }
 
 uint32_t be32(const uint8_t* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
@@ -152,16 +153,18 @@ std::vector<uint8_t> read_whole_file(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint32_t count = 0;
-  if (header_recognised(data, size) && table_count(data, size, count) && claimed_output(data, count) > kMaxOutput) {
-    return 0;
-  }
+  const bool table_in_file = header_recognised(data, size) && table_count(data, size, count);
+  const uint64_t claimed = table_in_file ? claimed_output(data, count) : 0;
+  if (claimed > kMaxOutput) return 0;
   const Scratch& paths = scratch();
   std::remove(paths.output.c_str());
   fuzz_check(write_whole_file(paths.input, data, size), "cannot write the input file");
 
   g_status = STATUS_OK;
+  reset_largest_array_allocation();
   const bool converted = convert_file(paths.input.c_str(), paths.output.c_str());
   const int status = g_status;
+  fuzz_check(largest_array_allocation() <= size + claimed, "a buffer larger than the file and its claimed output");
   struct stat st;
   const bool output_exists = stat(paths.output.c_str(), &st) == 0;
   const std::vector<uint8_t> output = read_whole_file(paths.output);
@@ -171,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_check(status == expected.status, "unexpected status");
   fuzz_check(output_exists == expected.output_exists, "output file created or missing unexpectedly");
   if (converted) {
-    fuzz_check(table_count(data, size, count) && output.size() == claimed_output(data, count),
+    fuzz_check(table_in_file && output.size() == claimed,
                "output length differs from the sum of the unpacked sizes");
   }
   fuzz_check(output == expected.output, "unexpected output bytes");
