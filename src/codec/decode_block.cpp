@@ -186,26 +186,26 @@ LS11_ALWAYS_INLINE void copy_match_exact(uint8_t* out, size_t distance, size_t l
   }
 }
 
-// Copies a match of at most kCopySlack bytes in whole chunks, writing up to
-// kCopySlack bytes from `out` whatever the length; the bytes past the match
-// are overwritten later or lie beyond the block's end.
-LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance, size_t length) {
+// Copies a match of at most kCopySlack bytes by always writing kCopySlack
+// bytes from `out`, in a fixed number of chunks: a loop or a test on the
+// length would be one more branch the processor cannot predict. The bytes
+// past the match are overwritten later or lie beyond the block's end.
+// Each chunk reads only bytes written before it.
+LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance) {
+  static_assert(kCopySlack == 32, "the chunks below write exactly 32 bytes");
   const uint8_t* src = out - distance;
   if (distance >= 16) {
-    // Each chunk reads only bytes written before it.
     copy16(out, src);
-    if (length > 16) copy16(out + 16, src + 16);
+    copy16(out + 16, src + 16);
     return;
   }
-  uint8_t* const end = out + length;
   if (distance >= 8) {
-    for (; out < end; out += 8, src += 8) copy8(out, src);
+    for (size_t at = 0; at < 32; at += 8) copy8(out + at, src + at);
     return;
   }
   // Distance 1 to 7: spread the last `distance` bytes over a whole word
-  // (doubling the filled part each step), store it, then keep copying words
-  // from a multiple of the distance at least 8 back, which only reads bytes
-  // already written and gives the same period.
+  // (doubling the filled part each step), store it, then copy words from a
+  // multiple of the distance at least 8 back, which holds the same bytes.
   const unsigned shift = static_cast<unsigned>(distance) * 8;
   uint64_t pattern = load_le64(src) & ((uint64_t{1} << shift) - 1);
   for (unsigned filled = shift; filled < 64; filled *= 2) pattern |= pattern << filled;
@@ -214,7 +214,7 @@ LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance, size_t
   // The least multiple of each distance 1..7 that is at least 8.
   static constexpr uint8_t kPatternStep[8] = {0, 8, 8, 9, 8, 10, 12, 14};
   const size_t step = kPatternStep[distance];
-  for (out += 8; out < end; out += 8) copy8(out, out - step);
+  for (size_t at = 8; at < 32; at += 8) copy8(out + at, out + at - step);
 }
 
 LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed_size,
@@ -263,7 +263,7 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
     length = uint64_t{length_value} + 3;
     if (length > static_cast<uint64_t>(out_end - out)) goto fail;
     if (length <= kCopySlack && static_cast<size_t>(out_end - out) >= kCopySlack) {
-      copy_match_chunked(out, distance, static_cast<size_t>(length));
+      copy_match_chunked(out, distance);
     } else {
       copy_match_exact(out, distance, static_cast<size_t>(length));
     }

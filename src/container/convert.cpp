@@ -6,9 +6,10 @@
 namespace {
 
 // Stream buffers: large enough that a file of many small entries does not
-// turn into many small system calls.
+// turn into many small system calls, small beside the block buffers (blocks
+// larger than a buffer go straight between it and the file).
 constexpr size_t kInputBufferSize = size_t{1} << 16;
-constexpr size_t kOutputBufferSize = size_t{1} << 20;
+constexpr size_t kOutputBufferSize = size_t{1} << 18;
 
 bool fail(int status) {
   g_status = status;
