@@ -13,7 +13,6 @@
 // kMaxOutput bytes are skipped so that every run stays fast; the tests cover
 // huge claims.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +25,7 @@
 #include "fuzz_check.h"
 #include "support/allocation_probe.h"
 #include "support/reference_decoder.h"
+#include "support/run_tool.h"
 
 namespace {
 
@@ -42,21 +42,20 @@ void remove_scratch();
 // One directory per process, in memory where the system offers it.
 const Scratch& scratch() {
   static const Scratch paths = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (tmp ? tmp : "/tmp");
-    std::string dir = base + "/ls11-fuzz-XXXXXX";
-    fuzz_check(mkdtemp(dir.data()) != nullptr, "cannot create a scratch directory");
-    std::atexit(remove_scratch);
+    std::string dir;
+    fuzz_check(make_folder_under("/dev/shm", dir) ||
+                   make_folder_under(std::filesystem::temp_directory_path(), dir),
+               "cannot create a scratch directory");
     return Scratch{dir, dir + "/input.ls11", dir + "/input.ls11.DEC"};
   }();
+  // Registered once `paths` is complete, so the clean-up runs before the
+  // paths are destroyed at exit.
+  static const int cleanup_registered = std::atexit(remove_scratch);
+  (void)cleanup_registered;
   return paths;
 }
 
-void remove_scratch() {
-  std::remove(scratch().input.c_str());
-  std::remove(scratch().output.c_str());
-  rmdir(scratch().dir.c_str());
-}
+void remove_scratch() { remove_tree(scratch().dir); }
 
 uint32_t be32(const uint8_t* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];

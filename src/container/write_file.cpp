@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "container/convert.h"
+#include "container/layout.h"
 #include "container/status.h"
 
 namespace {

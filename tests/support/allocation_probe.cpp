@@ -5,6 +5,12 @@
 #include <cstring>
 #include <new>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <psapi.h>
+#endif
+
 // The array forms of new and delete are replaced for the whole test program:
 // each records its size and forwards to the scalar form, so allocation and
 // release always pair the same way (sanitizers check that they do).
@@ -33,6 +39,32 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept { ::operator del
 void reset_largest_array_allocation() { g_largest.store(0, std::memory_order_relaxed); }
 size_t largest_array_allocation() { return g_largest.load(std::memory_order_relaxed); }
 
+#ifdef _WIN32
+
+// Windows keeps only the lifetime peak of the working set and cannot set it
+// back. While the process has never used more than it does now (a test run
+// in a fresh process), that peak serves as one counted from now; a slack of
+// 1 MiB allows for pages the process dropped since.
+constexpr SIZE_T kPeakSlack = SIZE_T{1} << 20;
+
+namespace {
+bool memory_counters(PROCESS_MEMORY_COUNTERS& counters) {
+  return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) != 0;
+}
+}  // namespace
+
+bool reset_peak_resident() {
+  PROCESS_MEMORY_COUNTERS counters;
+  return memory_counters(counters) && counters.PeakWorkingSetSize <= counters.WorkingSetSize + kPeakSlack;
+}
+
+size_t peak_resident_bytes() {
+  PROCESS_MEMORY_COUNTERS counters;
+  return memory_counters(counters) ? counters.PeakWorkingSetSize : 0;
+}
+
+#else
+
 // Linux keeps the peak as VmHWM in /proc/self/status; writing 5 to
 // /proc/self/clear_refs sets it back to the current resident size.
 bool reset_peak_resident() {
@@ -56,3 +88,5 @@ size_t peak_resident_bytes() {
   std::fclose(f);
   return kib * 1024;
 }
+
+#endif

@@ -12,6 +12,8 @@ size_t largest_array_allocation();
 
 // Resets the peak resident size to the current one; false where the system
 // cannot (then peak_resident_bytes reports the process's lifetime peak).
+// Windows cannot, but its lifetime peak counts as reset while the process
+// has never used more memory than now.
 bool reset_peak_resident();
 // Peak resident size in bytes, 0 when unknown.
 size_t peak_resident_bytes();

@@ -134,16 +134,24 @@ ToolRun run_tool(const std::string& program, const std::vector<std::string>& arg
   return run;
 }
 
-std::string make_temp_folder() {
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
+bool make_folder_under(const std::filesystem::path& parent, std::string& folder) {
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path candidate = base / ("ls11test." + std::to_string(random()));
+    const std::filesystem::path candidate = parent / ("ls11test." + std::to_string(random()));
     std::error_code error;
-    if (std::filesystem::create_directory(candidate, error)) return path_utf8(candidate);
+    if (std::filesystem::create_directory(candidate, error)) {
+      folder = path_utf8(candidate);
+      return true;
+    }
     if (error) break;
   }
-  std::abort();
+  return false;
+}
+
+std::string make_temp_folder() {
+  std::string folder;
+  if (!make_folder_under(std::filesystem::temp_directory_path(), folder)) std::abort();
+  return folder;
 }
 
 void remove_tree(const std::string& path) {

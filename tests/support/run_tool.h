@@ -2,6 +2,7 @@
 // printed, so end-to-end tests can compare whole outputs.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct ToolRun {
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& arguments,
                  const std::string& folder);
 
+// Makes a fresh empty folder under `parent` and puts its path in `folder`;
+// false when none can be made there.
+bool make_folder_under(const std::filesystem::path& parent, std::string& folder);
 // A fresh empty folder under the system's temporary directory.
 std::string make_temp_folder();
 void remove_tree(const std::string& path);
