@@ -111,10 +111,12 @@ def tool_table(results):
     with open(os.path.join(results, "tool.json")) as f:
         data = json.load(f)["results"]
     times = {r["command"]: r["median"] for r in data}
+    cpu = {r["command"]: r["user"] + r["system"] for r in data}  # means over the runs
     out = ["### The whole tool on the three 4-64 KiB entry files (median of %d runs)" % len(data[0]["times"]), "",
-           "| command | seconds | vs cat |", "|---|---:|---:|"]
+           "| command | seconds | vs cat | CPU seconds (user + system, mean) | vs cat |", "|---|---:|---:|---:|---:|"]
     for name in ["unls11", "cat", "gzip -dc"]:
-        out.append("| %s | %.3f | %.2fx |" % (name, times[name], times[name] / times["cat"]))
+        out.append("| %s | %.3f | %.2fx | %.3f | %.2fx |" % (
+            name, times[name], times[name] / times["cat"], cpu[name], cpu[name] / cpu["cat"]))
     out.append("")
     out.append("unls11 takes %.2fx the time of cat and is %.2fx faster than gzip -dc." % (
         times["unls11"] / times["cat"], times["gzip -dc"] / times["unls11"]))
