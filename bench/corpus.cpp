@@ -1,11 +1,13 @@
 #include "corpus.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
 
+#include "container/write_file.h"
 #include "support/reference_decoder.h"
 
 const char* const kKinds[3] = {"text", "binary", "mixed"};
@@ -19,10 +21,6 @@ constexpr size_t kMaxEntry = 64 << 10;
 Bytes read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void put_be32(Bytes& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 uint32_t get_be32(const Bytes& in, size_t offset) {
@@ -65,21 +63,16 @@ std::string archive_path(const std::string& corpus_dir, const std::string& kind,
 }
 
 bool write_archive(const std::string& path, const Archive& archive) {
-  Bytes file = {'L', 'S', '1', '1'};
-  file.resize(16, 0);
-  file.insert(file.end(), archive.dictionary.begin(), archive.dictionary.end());
-  uint32_t offset = static_cast<uint32_t>(276 + 12 * archive.packed.size());
+  std::vector<PackedBlock> blocks;
   for (size_t i = 0; i < archive.packed.size(); ++i) {
-    put_be32(file, static_cast<uint32_t>(archive.packed[i].size()));
-    put_be32(file, archive.unpacked_sizes[i]);
-    put_be32(file, offset);
-    offset += static_cast<uint32_t>(archive.packed[i].size());
+    blocks.push_back({archive.packed[i].data(), static_cast<uint32_t>(archive.packed[i].size()),
+                      archive.unpacked_sizes[i]});
   }
-  put_be32(file, 0);
-  for (const Bytes& block : archive.packed) file.insert(file.end(), block.begin(), block.end());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-  return static_cast<bool>(out);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = write_file(file, 11, archive.dictionary.data(), blocks.data(),
+                                  static_cast<uint32_t>(blocks.size()));
+  return std::fclose(file) == 0 && written;
 }
 
 bool read_archive(const std::string& path, Archive& archive) {

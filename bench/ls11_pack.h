@@ -1,6 +1,6 @@
-// Makes the benchmark's LS11 archives: one dictionary for all blocks, each
-// block packed at the given level, or stored when packing would not shrink
-// it.
+// Makes the benchmark's LS11 archives with the project's encoder: one
+// dictionary built for all blocks, each block packed at the given level, or
+// stored when packing would not shrink it.
 #pragma once
 
 #include <vector>

@@ -139,6 +139,43 @@ bool write_conversion_seeds(const std::string& dir) {
   return ok;
 }
 
+// The round-trip target's input: a selector byte (level, dictionary), a key
+// byte, then the data.
+Bytes roundtrip_input(uint8_t selector, const Bytes& data) {
+  Bytes in = {selector, 0x5A};
+  in.insert(in.end(), data.begin(), data.end());
+  return in;
+}
+
+bool write_roundtrip_seeds(const std::string& dir) {
+  std::mt19937 rng(13);
+  Bytes text;
+  const char* words[] = {"the ", "block ", "of ", "bytes ", "decodes ", "again ", "LS11 ", "\n"};
+  while (text.size() < 3000) {
+    for (const char* c = words[rng() % 8]; *c; ++c) text.push_back(static_cast<uint8_t>(*c));
+  }
+  Bytes runs;
+  for (int i = 0; i < 25; ++i) runs.insert(runs.end(), 1 + rng() % 200, static_cast<uint8_t>(rng() % 4 ? 0 : rng()));
+  Bytes periodic;
+  for (size_t period : {1u, 2u, 3u, 7u, 100u}) {
+    for (size_t i = 0; i < 600; ++i) periodic.push_back(static_cast<uint8_t>(i % period * 31));
+  }
+  Bytes noise(1024);
+  for (uint8_t& b : noise) b = static_cast<uint8_t>(rng());
+  Bytes high = text;
+  high[1500] = 0xE9;
+
+  bool ok = true;
+  ok &= emit(dir, "text_fast_identity", roundtrip_input(0, text));
+  ok &= emit(dir, "text_best_permuted", roundtrip_input(5, text));
+  ok &= emit(dir, "runs_best_reversed", roundtrip_input(3, runs));
+  ok &= emit(dir, "periodic_fast_permuted", roundtrip_input(4, periodic));
+  ok &= emit(dir, "noise_best_identity", roundtrip_input(1, noise));
+  ok &= emit(dir, "byte_missing_from_dictionary", roundtrip_input(7, high));
+  ok &= emit(dir, "empty", roundtrip_input(0, {}));
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,6 +184,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string root = argv[1];
-  const bool ok = write_decode_block_seeds(root + "/decode_block") && write_conversion_seeds(root + "/conversion");
+  const bool ok = write_decode_block_seeds(root + "/decode_block") && write_conversion_seeds(root + "/conversion") &&
+                  write_roundtrip_seeds(root + "/roundtrip");
   return ok ? 0 : 1;
 }

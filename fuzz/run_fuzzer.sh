@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 target=$1
 shift
 case $target in
-  decode_block) max_len=1024 ;;
+  decode_block | roundtrip) max_len=1024 ;;
   *) max_len=4096 ;;
 esac
 work=build/fuzz/work/$target

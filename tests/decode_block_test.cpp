@@ -184,4 +184,106 @@ TEST(DecodeBlock, RandomBytesAgreeWithReference) {
   EXPECT_GT(successes, 0);
 }
 
+// A back-reference of every short distance and of lengths on both sides of
+// the chunked copy's limit, with 0 to 40 literals after it: the chunked copy
+// writes past the match, and those bytes must be overwritten by what
+// follows or lie beyond the block; near the block's end the copy must be
+// exact.
+TEST(DecodeBlock, ShortMatchesFollowedByLiteralsAndAtTheBlockEnd) {
+  for (uint32_t distance = 1; distance <= 40; ++distance) {
+    for (uint32_t length = 3; length <= 40; ++length) {
+      for (uint32_t trailing : {0u, 1u, 2u, 7u, 31u, 32u, 33u, 40u}) {
+        BitWriter w;
+        Bytes expected;
+        for (uint32_t i = 0; i < distance + 9; ++i) {
+          const uint8_t index = static_cast<uint8_t>(i * 37 + distance);
+          put_literal(w, index);
+          expected.push_back(index);
+        }
+        put_match(w, distance, length);
+        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (uint32_t i = 0; i < trailing; ++i) {
+          put_literal(w, static_cast<uint8_t>(200 + i));
+          expected.push_back(static_cast<uint8_t>(200 + i));
+        }
+        Bytes out;
+        ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(), static_cast<uint32_t>(expected.size()), out))
+            << distance << " " << length << " " << trailing;
+        ASSERT_EQ(out, expected) << distance << " " << length << " " << trailing;
+      }
+    }
+  }
+}
+
+// Distance codes whose prefix is just within or just beyond what the fast
+// loop takes from the bits left after one or two 16-bit literals (n = 20/21
+// after one, 12/13 after two), with the refill before the literals at every
+// alignment: each must decode as when read alone.
+TEST(DecodeBlock, CodeLengthsAroundTheRefillLimits) {
+  const struct {
+    uint32_t n;
+    uint32_t literals;
+  } cases[] = {{12, 0}, {12, 2}, {13, 0}, {13, 1}, {13, 2}, {20, 1}, {21, 1}};
+  for (const auto& c : cases) {
+    const uint32_t distance = (1u << c.n) - 2 - 256 + 3;  // its value has an n-bit code
+    for (uint32_t pad = 0; pad < 4; ++pad) {
+      BitWriter w;
+      Bytes expected;
+      auto literal = [&](uint8_t index) {
+        put_literal(w, index);
+        expected.push_back(index);
+      };
+      auto match = [&](uint32_t d, uint32_t length) {
+        put_match(w, d, length);
+        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - d]);
+      };
+      for (uint32_t i = 0; i < pad; ++i) literal(0);  // 2 bits each: shifts what follows
+      literal(1);
+      match(1, distance);  // enough history for the long distance; ends a fast-loop step
+      for (uint32_t i = 0; i < c.literals; ++i) literal(static_cast<uint8_t>(254 + i));  // 16 bits each
+      match(distance, 5);
+      for (uint32_t i = 0; i < 24; ++i) literal(static_cast<uint8_t>(9 + 10 * i));  // keeps the fast loop going
+      const uint32_t size = static_cast<uint32_t>(expected.size());
+      Bytes out;
+      ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(), size, out)) << c.n << " " << pad;
+      ASSERT_EQ(out, expected) << c.n << " " << pad;
+      EXPECT_TRUE(decode_both(w.bytes, identity_dictionary(), size - 3, out));  // stops early
+      // Without its last byte the stream must fail: the bits counted as
+      // loaded have to be exact for the end to be found.
+      const Bytes cut(w.bytes.begin(), w.bytes.end() - 1);
+      EXPECT_FALSE(decode_both(cut, identity_dictionary(), size, out));
+    }
+  }
+}
+
+// The last codes of a stream lie in its final 8 bytes, where the wide
+// refill cannot load: streams cut at every length must still agree.
+TEST(DecodeBlock, StreamTailsOfEveryLength) {
+  std::mt19937 rng(77);
+  for (int round = 0; round < 200; ++round) {
+    BitWriter w;
+    Bytes expected;
+    while (expected.size() < 200) {
+      if (expected.size() < 20 || rng() % 3 != 0) {
+        const uint8_t index = static_cast<uint8_t>(rng() % (round % 2 ? 4 : 256));
+        put_literal(w, index);
+        expected.push_back(index);
+      } else {
+        const uint32_t distance = 1 + static_cast<uint32_t>(rng() % 20);
+        const uint32_t length = 3 + static_cast<uint32_t>(rng() % 40);
+        put_match(w, distance, length);
+        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+      }
+    }
+    Bytes out;
+    ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(), static_cast<uint32_t>(expected.size()), out));
+    ASSERT_EQ(out, expected);
+    for (size_t cut = 0; cut < w.bytes.size(); ++cut) {
+      const Bytes shorter(w.bytes.begin(), w.bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+      decode_both(shorter, identity_dictionary(), static_cast<uint32_t>(expected.size()), out);
+      decode_both(shorter, identity_dictionary(), static_cast<uint32_t>(rng() % expected.size()), out);
+    }
+  }
+}
+
 }  // namespace

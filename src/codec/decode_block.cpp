@@ -1,8 +1,8 @@
 // How this decoder is fast.
 //
 // The next stream bits sit left-aligned in a 64-bit buffer, and a whole code
-// is taken from it at once: the count of leading one-bits gives n, and the
-// low n of the top 2n bits give m, so the value 2^n - 2 + m needs no loop.
+// is taken from it at once: the count of leading one-bits gives n, and two
+// shifts give the value 2^n - 2 + m without a loop.
 //
 // The buffer is refilled without branches from an unaligned big-endian
 // 8-byte load, which brings it to 56..63 valid bits. The load, and the
@@ -11,8 +11,8 @@
 // fit: a literal costs at most 16 bits (n <= 8), so after a literal the
 // buffer still holds 40 bits, enough for a second code with n <= 20.
 //
-// The fast loop runs while a whole 8-byte load stays within the packed bytes
-// and two output bytes are free, so its literals and refills need no bounds
+// The fast loop runs while two whole 8-byte loads stay within the packed
+// bytes and two output bytes are free, so its literals and refills need no bounds
 // checks; a back-reference is still checked against the bytes written and
 // the room left. Short back-references are copied in 8- or 16-byte chunks,
 // which may write up to kCopySlack bytes past the match, so they are used
@@ -47,10 +47,10 @@ constexpr unsigned kSecondCodeMaxOnes = 19;
 // After two literals at least 24 bits are left: a third code with n <= 12.
 constexpr unsigned kThirdCodeMaxOnes = 11;
 
-// Packed bytes the fast loop needs in hand for its unchecked 8-byte load at
-// the top of an iteration; the length of a back-reference is read with the
-// careful refill.
-constexpr ptrdiff_t kFastInputMargin = 8;
+// Packed bytes the fast loop needs in hand: its 8-byte load at the top of an
+// iteration advances by at most 7 bytes, and the refill before a
+// back-reference's length loads 8 more.
+constexpr ptrdiff_t kFastInputMargin = 16;
 
 // Chunked copies serve matches up to this length and write at most this many
 // bytes from the match's start.
@@ -130,11 +130,15 @@ LS11_ALWAYS_INLINE uint64_t take_bits(BitReader& br, unsigned count) {
   return bits;
 }
 
-// Takes a code of n <= 28 whose 2n bits are known to be in the buffer: its
-// low n bits m, plus 2^n - 2 for the prefix.
-LS11_ALWAYS_INLINE uint32_t take_value(BitReader& br, unsigned n) {
-  const uint64_t mask = (uint64_t{1} << n) - 1;
-  return static_cast<uint32_t>((take_bits(br, 2 * n) & mask) + mask - 1);
+// Takes a code of n = ones + 1 <= 28 whose 2n bits are known to be in the
+// buffer. Shifted past its one-bits, the buffer starts with the prefix's
+// zero and then the n bits m; with that zero made a one, those n + 1 bits
+// read as a number are 2^n + m, the value plus 2.
+LS11_ALWAYS_INLINE uint32_t take_value(BitReader& br, unsigned ones) {
+  const uint64_t biased = ((br.bitbuf << ones) | (uint64_t{1} << 63)) >> (62 - ones);
+  br.bitbuf <<= 2 * ones + 2;
+  br.bitsleft -= 2 * ones + 2;
+  return static_cast<uint32_t>(biased) - 2;
 }
 
 // Reads one value with every check; fails when the code needs bits past the
@@ -145,7 +149,7 @@ LS11_ALWAYS_INLINE bool read_value(BitReader& br, uint32_t& value) {
   if (ones > kMaxPrefixOnes) return false;
   const unsigned n = ones + 1;
   if (2 * n <= br.bitsleft) {
-    value = take_value(br, n);
+    value = take_value(br, ones);
     return true;
   }
   // Either the stream is nearly exhausted or the code is longer than one
@@ -182,26 +186,26 @@ LS11_ALWAYS_INLINE void copy_match_exact(uint8_t* out, size_t distance, size_t l
   }
 }
 
-// Copies a match of at most kCopySlack bytes in whole chunks, writing up to
-// kCopySlack bytes from `out` whatever the length; the bytes past the match
-// are overwritten later or lie beyond the block's end.
-LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance, size_t length) {
+// Copies a match of at most kCopySlack bytes by always writing kCopySlack
+// bytes from `out`, in a fixed number of chunks: a loop or a test on the
+// length would be one more branch the processor cannot predict. The bytes
+// past the match are overwritten later or lie beyond the block's end.
+// Each chunk reads only bytes written before it.
+LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance) {
+  static_assert(kCopySlack == 32, "the chunks below write exactly 32 bytes");
   const uint8_t* src = out - distance;
   if (distance >= 16) {
-    // Each chunk reads only bytes written before it.
     copy16(out, src);
-    if (length > 16) copy16(out + 16, src + 16);
+    copy16(out + 16, src + 16);
     return;
   }
-  uint8_t* const end = out + length;
   if (distance >= 8) {
-    for (; out < end; out += 8, src += 8) copy8(out, src);
+    for (size_t at = 0; at < 32; at += 8) copy8(out + at, src + at);
     return;
   }
   // Distance 1 to 7: spread the last `distance` bytes over a whole word
-  // (doubling the filled part each step), store it, then keep copying words
-  // from a multiple of the distance at least 8 back, which only reads bytes
-  // already written and gives the same period.
+  // (doubling the filled part each step), store it, then copy words from a
+  // multiple of the distance at least 8 back, which holds the same bytes.
   const unsigned shift = static_cast<unsigned>(distance) * 8;
   uint64_t pattern = load_le64(src) & ((uint64_t{1} << shift) - 1);
   for (unsigned filled = shift; filled < 64; filled *= 2) pattern |= pattern << filled;
@@ -210,7 +214,7 @@ LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance, size_t
   // The least multiple of each distance 1..7 that is at least 8.
   static constexpr uint8_t kPatternStep[8] = {0, 8, 8, 9, 8, 10, 12, 14};
   const size_t step = kPatternStep[distance];
-  for (out += 8; out < end; out += 8) copy8(out, out - step);
+  for (size_t at = 8; at < 32; at += 8) copy8(out + at, out + at - step);
 }
 
 LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed_size,
@@ -229,17 +233,17 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
     refill_wide(br);
     unsigned ones = leading_ones(br);
     if (ones > kFastMaxOnes) break;
-    value = take_value(br, ones + 1);
+    value = take_value(br, ones);
     if (value < 256) {
       *out++ = dictionary[value];
       ones = leading_ones(br);
       if (ones > kSecondCodeMaxOnes) continue;
-      value = take_value(br, ones + 1);
+      value = take_value(br, ones);
       if (value < 256) {
         *out++ = dictionary[value];
         ones = leading_ones(br);
         if (ones > kThirdCodeMaxOnes || out == out_end) continue;
-        value = take_value(br, ones + 1);
+        value = take_value(br, ones);
         if (value < 256) {
           *out++ = dictionary[value];
           continue;
@@ -249,11 +253,17 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
     if (value == 256) goto fail;
     distance = value - 256;
     if (distance > static_cast<size_t>(out - out_begin)) goto fail;
-    if (!read_value(br, length_value)) goto fail;
+    refill_wide(br);
+    ones = leading_ones(br);
+    if (ones <= kFastMaxOnes) {
+      length_value = take_value(br, ones);
+    } else if (!read_value(br, length_value)) {
+      goto fail;
+    }
     length = uint64_t{length_value} + 3;
     if (length > static_cast<uint64_t>(out_end - out)) goto fail;
     if (length <= kCopySlack && static_cast<size_t>(out_end - out) >= kCopySlack) {
-      copy_match_chunked(out, distance, static_cast<size_t>(length));
+      copy_match_chunked(out, distance);
     } else {
       copy_match_exact(out, distance, static_cast<size_t>(length));
     }

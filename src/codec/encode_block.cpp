@@ -19,6 +19,7 @@ struct BlockWriter {
   uint64_t pending;
   unsigned pending_count;
   bool too_large;
+  uint64_t literal_counts[256];
 };
 
 inline void put_bits(BlockWriter& w, uint64_t bits, unsigned count) {
@@ -76,7 +77,9 @@ bool write_tokens(void* context, uint32_t start, const Token* tokens, uint32_t c
   position = start;
   for (uint32_t i = 0; i < count; ++i) {
     if (tokens[i].distance == 0) {
-      put_value(w, literals.code[w.data[position]]);
+      const uint8_t byte = w.data[position];
+      put_value(w, literals.code[byte]);
+      ++w.literal_counts[byte];
     } else {
       put_value(w, uint64_t{256} + tokens[i].distance);
       put_value(w, tokens[i].length - kMinMatch);
@@ -97,15 +100,17 @@ bool all_bytes_present(const uint8_t* data, uint32_t size, const LiteralTable& l
 
 }  // namespace
 
-bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                  EncodeLevel level, uint8_t* out, uint32_t& packed_size) {
+bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                           EncodeLevel level, uint8_t* out, uint32_t& packed_size,
+                           uint64_t literal_counts[256]) {
   LiteralTable literals;
   make_literal_table(dictionary, literals);
   if (size != 0 && all_bytes_present(data, size, literals)) {
-    BlockWriter w{data, &literals, out, (uint64_t{size} - 1) * 8, 0, 0, 0, false};
+    BlockWriter w{data, &literals, out, (uint64_t{size} - 1) * 8, 0, 0, 0, false, {}};
     if (parse_block(data, size, literals.bits, level, write_tokens, &w)) {
       finish(w);
       packed_size = static_cast<uint32_t>(w.out_next - out);
+      for (int b = 0; b < 256; ++b) literal_counts[b] += w.literal_counts[b];
       return true;
     }
     if (!w.too_large) return false;
@@ -113,4 +118,10 @@ bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[2
   if (size != 0) std::memcpy(out, data, size);
   packed_size = size;
   return true;
+}
+
+bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                  EncodeLevel level, uint8_t* out, uint32_t& packed_size) {
+  uint64_t ignored[256] = {};
+  return encode_block_counting(data, size, dictionary, level, out, packed_size, ignored);
 }

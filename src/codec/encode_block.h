@@ -26,3 +26,10 @@ enum EncodeLevel {
 // when working memory cannot be allocated.
 bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
                   EncodeLevel level, uint8_t* out, uint32_t& packed_size);
+
+// encode_block that also adds, when the block comes out compressed, how
+// many times it wrote each byte as a literal to `literal_counts[byte]`: what
+// a dictionary for the next try is ordered by.
+bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                           EncodeLevel level, uint8_t* out, uint32_t& packed_size,
+                           uint64_t literal_counts[256]);

@@ -1,10 +1,9 @@
 #include "container/write_file.h"
 
-#include <cstring>
 #include <memory>
 #include <new>
 
-#include "container/convert.h"
+#include "container/layout.h"
 #include "container/status.h"
 
 namespace {
@@ -74,28 +73,30 @@ bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
 
 bool pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
                const BlockView* inputs, uint32_t count) {
+  std::unique_ptr<PackedBlock[]> blocks(new (std::nothrow) PackedBlock[count]);
+  if (!blocks) return fail(STATUS_NO_MEMORY);
   uint8_t dictionary[256];
   identity_dictionary(dictionary);
-  if (!store && !build_dictionary(inputs, count, level, dictionary)) return fail(STATUS_NO_MEMORY);
+  std::unique_ptr<uint8_t[]> packed;
+  if (store) {
+    for (uint32_t i = 0; i < count; ++i) {
+      blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
+    }
+    return write_file(output, version, dictionary, blocks.get(), count);
+  }
 
-  // Every packed block is kept until the table can be written; a packed
-  // block is never larger than its data, so this is at most the inputs' size.
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += inputs[i].size;
-  std::unique_ptr<PackedBlock[]> blocks(new (std::nothrow) PackedBlock[count]);
-  std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[total]);
-  if (!blocks || !packed) return fail(STATUS_NO_MEMORY);
-
-  uint8_t* next = packed.get();
+  packed.reset(new (std::nothrow) uint8_t[total]);
+  std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
+  if (!packed || !packed_sizes ||
+      !pack_blocks(inputs, count, level, dictionary, packed.get(), packed_sizes.get())) {
+    return fail(STATUS_NO_MEMORY);
+  }
+  const uint8_t* next = packed.get();
   for (uint32_t i = 0; i < count; ++i) {
-    uint32_t packed_size = inputs[i].size;
-    if (store) {
-      if (packed_size != 0) std::memcpy(next, inputs[i].data, packed_size);
-    } else if (!encode_block(inputs[i].data, inputs[i].size, dictionary, level, next, packed_size)) {
-      return fail(STATUS_NO_MEMORY);
-    }
-    blocks[i] = PackedBlock{next, packed_size, inputs[i].size};
-    next += packed_size;
+    blocks[i] = PackedBlock{next, packed_sizes[i], inputs[i].size};
+    next += inputs[i].size;
   }
   return write_file(output, version, dictionary, blocks.get(), count);
 }

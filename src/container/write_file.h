@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "codec/build_dictionary.h"
 #include "codec/encode_block.h"
+#include "codec/pack_blocks.h"
 
 // One block as it goes into the file: packed_size == unpacked_size means
 // stored (bytes are the data itself), anything else compressed.
@@ -27,9 +27,9 @@ bool file_fits(const PackedBlock* blocks, uint32_t count);
 bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
                 const PackedBlock* blocks, uint32_t count);
 
-// Packs `count` inputs, one entry each, and writes the file: a dictionary
-// built for them (the identity when `store` is set), every block encoded at
-// `level` or, with `store`, stored as it is. False with g_status set
+// Packs `count` inputs, one entry each, and writes the file: the inputs
+// packed at `level` with a dictionary built for them (pack_blocks) or, with
+// `store`, every block stored as it is, with the identity dictionary. False with g_status set
 // (STATUS_NO_MEMORY besides the statuses of write_file).
 bool pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
                const BlockView* inputs, uint32_t count);

@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""Prints bench/run's report as Markdown tables.
+
+Reads, from the results folder: decode.json (Google Benchmark, medians of
+the repetitions), tool.json (hyperfine), rss.tsv (file, size, peak KiB);
+from the corpus folder: sizes.tsv (ls11_bench_prepare) and the LS11 files
+themselves, for their largest block.
+"""
+import json
+import os
+import struct
+import sys
+
+KINDS = ["text", "binary", "mixed"]
+CODECS = ["ls11", "zlib", "libdeflate", "lz4", "zstd", "memcpy"]
+SPLIT_TITLES = {"entries": "entries of 4-64 KiB", "files": "whole files as entries"}
+
+
+def cpu_name():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return "unknown processor"
+
+
+def medians(path):
+    """name -> decoded bytes per second, from the median aggregates."""
+    with open(path) as f:
+        data = json.load(f)
+    speeds = {}
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            speeds[b["run_name"]] = b["bytes_per_second"]
+    return speeds
+
+
+def set_bytes(corpus, kind, split):
+    with open(os.path.join(corpus, "sizes.tsv")) as f:
+        for row in f.read().splitlines()[1:]:
+            cols = row.split("\t")
+            if cols[0] == kind and cols[1] == split:
+                return int(cols[3])
+    raise KeyError((kind, split))
+
+
+def decode_table(corpus, speeds, split):
+    """MB/s per kind and overall (total bytes over total time), with ratios."""
+    out = ["### Decoding, %s (MB/s of decoded output)" % SPLIT_TITLES[split], "",
+           "| codec | text | binary | mixed | all | vs zlib (text / binary / mixed / all) | vs memcpy (all) |",
+           "|---|---:|---:|---:|---:|---|---:|"]
+    overall = {}
+    per_kind = {}
+    for codec in CODECS:
+        seconds = 0.0
+        total = 0
+        for kind in KINDS:
+            bps = speeds["decode/%s/%s/%s" % (split, kind, codec)]
+            size = set_bytes(corpus, kind, split)
+            per_kind[codec, kind] = bps
+            seconds += size / bps
+            total += size
+        overall[codec] = total / seconds
+    for codec in CODECS:
+        vals = [per_kind[codec, k] for k in KINDS] + [overall[codec]]
+        ratios = [per_kind[codec, k] / per_kind["zlib", k] for k in KINDS] + [overall[codec] / overall["zlib"]]
+        out.append("| %s | %s | %s | %.3f |" % (
+            codec, " | ".join("%.0f" % (v / 1e6) for v in vals),
+            " / ".join("%.2fx" % r for r in ratios), overall[codec] / overall["memcpy"]))
+    ls, ld = per_kind, overall
+    out.append("")
+    out.append("decode_block against libdeflate: " + ", ".join(
+        "%s %.2fx" % (k, ls["ls11", k] / ls["libdeflate", k]) for k in KINDS) +
+        ", all %.2fx." % (ld["ls11"] / ld["libdeflate"]))
+    return out
+
+
+def long_match_table(speeds):
+    out = ["### Long matches: one block of an 8 KiB text chunk repeated eight times", "",
+           "| codec | MB/s | share of memcpy |", "|---|---:|---:|"]
+    mem = speeds["decode/longmatch/memcpy"]
+    for codec in CODECS:
+        bps = speeds["decode/longmatch/%s" % codec]
+        out.append("| %s | %.0f | %.1f%% |" % (codec, bps / 1e6, 100 * bps / mem))
+    return out
+
+
+def size_table(corpus):
+    with open(os.path.join(corpus, "sizes.tsv")) as f:
+        rows = [r.split("\t") for r in f.read().splitlines()]
+    head, rows = rows[0], rows[1:]
+    col = {name: i for i, name in enumerate(head)}
+    sizes = ["ls11_best", "ls11_fast", "zlib_9", "libdeflate_12", "lz4", "zstd_3"]
+    out = ["### Compressed size (% of the original; block bytes only) and encoder speed", "",
+           "| kind | split | MB | " + " | ".join(s.replace("_", " -") for s in sizes) +
+           " | encode best MB/s | encode fast MB/s |",
+           "|---|---|---:|" + "---:|" * (len(sizes) + 2)]
+    for r in rows:
+        raw = int(r[col["raw"]])
+        out.append("| %s | %s | %.1f | %s | %.1f | %.1f |" % (
+            r[col["kind"]], r[col["split"]], raw / 1e6,
+            " | ".join("%.1f" % (100.0 * int(r[col[s]]) / raw) for s in sizes),
+            raw / 1e6 / float(r[col["encode_best_s"]]), raw / 1e6 / float(r[col["encode_fast_s"]])))
+    return out
+
+
+def tool_table(results):
+    with open(os.path.join(results, "tool.json")) as f:
+        data = json.load(f)["results"]
+    times = {r["command"]: r["median"] for r in data}
+    out = ["### The whole tool on the three 4-64 KiB entry files (median of %d runs)" % len(data[0]["times"]), "",
+           "| command | seconds | vs cat |", "|---|---:|---:|"]
+    for name in ["unls11", "cat", "gzip -dc"]:
+        out.append("| %s | %.3f | %.2fx |" % (name, times[name], times[name] / times["cat"]))
+    out.append("")
+    out.append("unls11 takes %.2fx the time of cat and is %.2fx faster than gzip -dc." % (
+        times["unls11"] / times["cat"], times["gzip -dc"] / times["unls11"]))
+    return out
+
+
+def largest_sizes(path):
+    """The largest packed size and the largest unpacked size in the file:
+    the two block buffers a conversion holds."""
+    with open(path, "rb") as f:
+        f.seek(272)
+        first = struct.unpack(">III", f.read(12))
+        count = (first[2] - 276) // 12
+        f.seek(272)
+        table = f.read(12 * count)
+    entries = [struct.unpack_from(">III", table, 12 * i) for i in range(count)]
+    return max(e[0] for e in entries), max(e[1] for e in entries)
+
+
+def rss_table(results):
+    out = ["### Peak memory of unls11 converting one file", "",
+           "| file | MB | largest packed + largest unpacked block (KiB) | bound (+2 MiB) | peak RSS (KiB) | within |",
+           "|---|---:|---:|---:|---:|---|"]
+    with open(os.path.join(results, "rss.tsv")) as f:
+        for row in f.read().splitlines():
+            path, size, rss = row.split("\t")
+            packed, unpacked = largest_sizes(path)
+            block_kib = (packed + unpacked) / 1024
+            bound = block_kib + 2048
+            out.append("| %s | %.1f | %.0f | %.0f | %s | %s |" % (
+                os.path.basename(path), int(size) / 1e6, block_kib, bound, rss,
+                "yes" if int(rss) <= bound else "no"))
+    return out
+
+
+def main():
+    corpus, results = sys.argv[1], sys.argv[2]
+    speeds = medians(os.path.join(results, "decode.json"))
+    lines = ["Measured on: %s (%d logical cores), a shared machine; ratios come from one run." % (
+        cpu_name(), os.cpu_count() or 0), ""]
+    for part in (decode_table(corpus, speeds, "entries"), decode_table(corpus, speeds, "files"),
+                 long_match_table(speeds), size_table(corpus), tool_table(results), rss_table(results)):
+        lines += part + [""]
+    print("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,68 @@
+// Reading an LS11 file: its header, dictionary and entry table, checked by
+// the rules every tool applies, and each entry's block, read and decoded on
+// its own. convert_file and the ls11 commands share it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "container/layout.h"
+
+struct Entry {
+  uint32_t packed_size;
+  uint32_t unpacked_size;
+  uint32_t data_offset;
+};
+
+// A block is stored exactly when its two sizes are equal.
+inline bool entry_is_stored(const Entry& entry) {
+  return entry.packed_size == entry.unpacked_size;
+}
+
+struct Container {
+  int version;  // 10, 11 or 12
+  uint8_t dictionary[256];
+  uint32_t count;
+  std::unique_ptr<Entry[]> entries;  // one allocation of count x 12 bytes
+  uint32_t max_packed;               // largest packed_size
+  uint32_t max_decoded;              // largest unpacked_size of a compressed entry
+  uint64_t total_unpacked;
+  uint64_t file_length;
+};
+
+// Reads the 16-byte header at the stream's position: 10, 11 or 12 for a
+// recognised file (the stream is then put back where it was), 0 otherwise.
+int detect_version(std::FILE* input);
+
+// Reads the dictionary and the table of a file whose header is recognised
+// and whose length is `length`. The table must lie inside the file (decided
+// before it is allocated) and the length rule must hold: the file's length
+// minus the table equals 276 plus the sum of the packed sizes, in 32-bit
+// wrap-around arithmetic. False with g_status set: STATUS_UNSUPPORTED for a
+// file whose layout does not add up (including one too short for the
+// dictionary and entry 0), STATUS_NO_MEMORY.
+bool read_table(std::FILE* file, uint64_t length, int version, Container& container);
+
+// detect_version, the file's length and read_table, for tools that open a
+// file only to look inside it.
+bool read_container(std::FILE* file, Container& container);
+
+// Buffers for reading any entry of a container, and where the stream stands
+// after the last read, so that blocks lying one after another are read
+// without a seek (which would throw the stream's buffer away).
+struct EntryBuffers {
+  std::unique_ptr<uint8_t[]> packed;
+  std::unique_ptr<uint8_t[]> decoded;
+  uint64_t position;
+};
+
+// False with g_status = STATUS_NO_MEMORY when they cannot be allocated.
+bool allocate_entry_buffers(const Container& container, EntryBuffers& buffers);
+
+// Reads and decodes entry `index`. On success `data` points at its
+// unpacked_size bytes (inside `buffers`). False with g_status set to
+// STATUS_DECODE_FAILED when the block does not lie wholly inside the file or
+// cannot be decoded.
+bool read_entry(std::FILE* file, const Container& container, uint32_t index,
+                EntryBuffers& buffers, const uint8_t*& data);

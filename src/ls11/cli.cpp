@@ -1,0 +1,198 @@
+#include "ls11/cli.h"
+
+#include <cstdio>
+
+#include "ls11/commands.h"
+
+namespace {
+
+constexpr const char* kVersionText = "ls11 (ls11kit) 0.60\n";
+
+constexpr const char* kToolHelp =
+    "Usage: ls11 COMMAND [OPTION]... FILE...\n"
+    "Look inside LS11 files, take their entries out and build new ones.\n"
+    "\n"
+    "Commands:\n"
+    "  list      show the entries of each file\n"
+    "  extract   write each entry to a file of its own\n"
+    "  pack      build an LS11 file from files, one entry each\n"
+    "  repack    re-encode a decoded file with the entries of its original\n"
+    "  verify    decode each file in memory and report whether it is sound\n"
+    "\n"
+    "Options: --help (also after a command), --version.\n"
+    "Exit status: 0 when everything worked, 1 when any file failed,\n"
+    "2 for a usage error.\n";
+
+// Which options a command takes, and how many operands.
+enum : unsigned {
+  OPT_JSON = 1,
+  OPT_OUTPUT = 2,
+  OPT_FORCE = 4,
+  OPT_PACKING = 8,  // --level, --store
+  OPT_FORMAT = 16,
+};
+
+struct Command {
+  const char* name;
+  int (*run)(const Options&);
+  unsigned allowed;
+  bool output_required;
+  size_t min_operands;
+  size_t max_operands;  // 0: no limit
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"list", run_list, OPT_JSON, false, 1, 0,
+     "Usage: ls11 list [--json] FILE...\n"
+     "Show each file's version and entries: index, offset, packed and unpacked\n"
+     "size, stored or compressed, and the packed size as a share of the\n"
+     "unpacked size; totals at the end.\n"
+     "\n"
+     "  --json    one JSON array with an object per file, for scripts\n"},
+    {"extract", run_extract, OPT_OUTPUT | OPT_FORCE, false, 1, 0,
+     "Usage: ls11 extract [-o DIR] [--force] FILE...\n"
+     "Write each entry of each file to a file of its own, named after the file\n"
+     "and the entry's index: MAP.LS11 gives MAP.LS11.000, MAP.LS11.001, ...\n"
+     "A file is decoded whole first, so a damaged file extracts nothing.\n"
+     "\n"
+     "  -o DIR       write into DIR (created if missing) instead of beside FILE\n"
+     "  -f, --force  replace files that exist already\n"},
+    {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT, true, 1, 0,
+     "Usage: ls11 pack -o OUT [--format 10|11|12] [--level fast|best] [--store]\n"
+     "                 [--force] INPUT...\n"
+     "Build an LS11 file in which each INPUT is one entry, in the order given.\n"
+     "\n"
+     "  -o OUT          the file to write\n"
+     "  --format N      header version 10, 11 or 12 (default 11)\n"
+     "  --level L       fast, or best (the smallest file; default)\n"
+     "  --store         store every entry as it is, without compressing\n"
+     "  -f, --force     replace OUT if it exists\n"},
+    {"repack", run_repack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING, true, 2, 2,
+     "Usage: ls11 repack ORIGINAL DECODED -o OUT [--level fast|best] [--store]\n"
+     "                   [--force]\n"
+     "Re-encode DECODED (ORIGINAL's decoded file, edited perhaps) with\n"
+     "ORIGINAL's entry boundaries and version, so it can go back in its place.\n"
+     "DECODED must be exactly as long as ORIGINAL's entries together.\n"
+     "\n"
+     "  -o OUT          the file to write\n"
+     "  --level L       fast, or best (the smallest file; default)\n"
+     "  --store         store every entry as it is, without compressing\n"
+     "  -f, --force     replace OUT if it exists\n"},
+    {"verify", run_verify, 0, false, 1, 0,
+     "Usage: ls11 verify FILE...\n"
+     "Decode every entry of each file in memory, write nothing, and report\n"
+     "each file's status.\n"},
+};
+
+int usage_error(const std::string& message, const char* command) {
+  std::fprintf(stderr, "ls11: %s\n", message.c_str());
+  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
+  return kExitUsage;
+}
+
+const Command* find_command(const std::string& name) {
+  for (const Command& c : kCommands) {
+    if (name == c.name) return &c;
+  }
+  return nullptr;
+}
+
+// Parses the arguments after the command. Returns -1 when the command is
+// to run, or the exit status to end with (help shown, usage error).
+int parse_command_line(const Command& command, const std::vector<std::string>& args,
+                       Options& options) {
+  bool options_ended = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.size() < 2 || arg[0] != '-') {
+      options.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    std::string name, value;
+    bool has_value = false;
+    if (arg.compare(0, 2, "--") == 0) {  // --name or --name=value
+      const size_t eq = arg.find('=');
+      has_value = eq != std::string::npos;
+      name = arg.substr(0, eq);
+      value = has_value ? arg.substr(eq + 1) : std::string();
+    } else {
+      name = arg.substr(0, 2);  // -o VALUE, -oVALUE, -f
+      has_value = arg.size() > 2;
+      value = has_value ? arg.substr(2) : std::string();
+    }
+    const bool takes_value = name == "-o" || name == "--output" || name == "--format" ||
+                             name == "--level";
+    if (takes_value && !has_value) {
+      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
+      value = args[++i];
+    } else if (!takes_value && has_value) {
+      return usage_error("option " + name + " takes no value", command.name);
+    }
+
+    if (name == "--help" || name == "-h") {
+      std::fputs(command.help, stdout);
+      return kExitOk;
+    }
+    unsigned needs = 0;
+    if (name == "--json") {
+      needs = OPT_JSON;
+      options.json = true;
+    } else if (name == "-o" || name == "--output") {
+      needs = OPT_OUTPUT;
+      options.output = value;
+    } else if (name == "-f" || name == "--force") {
+      needs = OPT_FORCE;
+      options.force = true;
+    } else if (name == "--store") {
+      needs = OPT_PACKING;
+      options.store = true;
+    } else if (name == "--level" && (value == "fast" || value == "best")) {
+      needs = OPT_PACKING;
+      options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
+    } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
+      needs = OPT_FORMAT;
+      options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
+    } else if (name == "--level" || name == "--format") {
+      return usage_error("invalid value '" + value + "' for " + name, command.name);
+    } else {
+      return usage_error("unknown option '" + arg + "'", command.name);
+    }
+    if ((command.allowed & needs) == 0) {
+      return usage_error(std::string(command.name) + " takes no option " + name, command.name);
+    }
+  }
+  if (command.output_required && options.output.empty()) {
+    return usage_error(std::string(command.name) + " needs -o OUT", command.name);
+  }
+  if (options.operands.size() < command.min_operands ||
+      (command.max_operands != 0 && options.operands.size() > command.max_operands)) {
+    return usage_error(std::string(command.name) + ": wrong number of files", command.name);
+  }
+  return -1;
+}
+
+}  // namespace
+
+int run_ls11(const std::vector<std::string>& arguments) {
+  if (arguments.empty()) return usage_error("no command given", nullptr);
+  const std::string& first = arguments[0];
+  if (first == "--help" || first == "-h") {
+    std::fputs(kToolHelp, stdout);
+    return kExitOk;
+  }
+  if (first == "--version") {
+    std::fputs(kVersionText, stdout);
+    return kExitOk;
+  }
+  const Command* command = find_command(first);
+  if (!command) return usage_error("unknown command '" + first + "'", nullptr);
+  Options options;
+  const int early = parse_command_line(*command, arguments, options);
+  if (early >= 0) return early;
+  return command->run(options);
+}

@@ -1,0 +1,12 @@
+// The ls11 commands. Each takes the parsed command line, reports every
+// failure on standard error as it goes, and returns kExitOk when every file
+// worked, kExitFailed otherwise.
+#pragma once
+
+#include "ls11/options.h"
+
+int run_list(const Options& options);
+int run_extract(const Options& options);
+int run_pack(const Options& options);
+int run_repack(const Options& options);
+int run_verify(const Options& options);

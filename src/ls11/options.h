@@ -1,0 +1,23 @@
+// An ls11 command line, parsed: the command's options and operands.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "codec/encode_block.h"
+
+struct Options {
+  std::vector<std::string> operands;
+  std::string output;  // -o: output file (pack, repack) or folder (extract)
+  bool json = false;
+  bool force = false;
+  bool store = false;
+  int version = 11;
+  EncodeLevel level = ENCODE_BEST;
+};
+
+// Exit statuses: everything worked, some file failed, the command line was
+// wrong.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;

@@ -1,0 +1,82 @@
+// ls11 pack and ls11 repack: building an LS11 file from plain files, or
+// from a decoded file cut at the entry boundaries of the file it came from.
+#include <string>
+#include <vector>
+
+#include "container/status.h"
+#include "container/write_file.h"
+#include "ls11/commands.h"
+#include "ls11/inputs.h"
+#include "ls11/report.h"
+#include "ls11/safe_output.h"
+
+namespace {
+
+bool output_is_free(const Options& options) {
+  if (options.force || !path_exists(options.output)) return true;
+  report_error(options.output, "already exists (--force replaces it)");
+  return false;
+}
+
+// Packs the blocks into the output file, which appears only once complete.
+int write_output(const Options& options, int version, const std::vector<BlockView>& blocks) {
+  SafeOutput output;
+  if (!begin_output(options.output, output)) {
+    report_error(options.output, "cannot create the file");
+    return kExitFailed;
+  }
+  show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
+  g_status = STATUS_OK;
+  const bool packed = pack_file(output.file, version, options.level, options.store, blocks.data(),
+                                static_cast<uint32_t>(blocks.size()));
+  end_progress();
+  if (!packed || !commit_output(output)) {
+    abandon_output(output);
+    const char* reason = !packed && g_status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
+                         : !packed && g_status == STATUS_UNSUPPORTED
+                             ? "the entries do not fit in an LS11 file (4 GiB at most)"
+                             : "cannot write the file";
+    report_error(options.output, reason);
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int run_pack(const Options& options) {
+  if (!output_is_free(options)) return kExitFailed;
+  std::vector<LoadedFile> inputs(options.operands.size());
+  std::vector<BlockView> blocks;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    if (!load_file(options.operands[i], inputs[i])) return kExitFailed;
+    blocks.push_back(BlockView{inputs[i].bytes.get(), inputs[i].size});
+  }
+  return write_output(options, options.version, blocks);
+}
+
+int run_repack(const Options& options) {
+  if (!output_is_free(options)) return kExitFailed;
+  const std::string& original_path = options.operands[0];
+  const std::string& decoded_path = options.operands[1];
+  FilePtr original = make_file_ptr(nullptr);
+  Container container;
+  LoadedFile decoded;
+  if (!open_container(original_path, original, container) || !load_file(decoded_path, decoded)) {
+    return kExitFailed;
+  }
+  if (decoded.size != container.total_unpacked) {
+    report_error(decoded_path, "is " + std::to_string(decoded.size) + " bytes long, but the entries of " +
+                                   original_path + " hold " +
+                                   std::to_string(container.total_unpacked) +
+                                   " (repack keeps the entry sizes)");
+    return kExitFailed;
+  }
+  std::vector<BlockView> blocks;
+  const uint8_t* next = decoded.bytes.get();
+  for (uint32_t i = 0; i < container.count; ++i) {
+    blocks.push_back(BlockView{next, container.entries[i].unpacked_size});
+    next += container.entries[i].unpacked_size;
+  }
+  return write_output(options, container.version, blocks);
+}

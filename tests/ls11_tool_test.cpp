@@ -1,0 +1,291 @@
+// Runs the ls11 binary in a scratch folder: what each command prints, its
+// exit status, and the files it leaves (never a partial one).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include "support/ls11_writer.h"
+#include "support/run_tool.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = LS11_PATH;
+const std::string kUnls11 = UNLS11_PATH;
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+Bytes roster(int rows) {
+  std::string s;
+  for (int i = 0; i < rows; ++i) s += "row " + std::to_string(i) + ": castle, army, rice, gold\n";
+  return text(s);
+}
+
+Bytes noise(size_t size) {
+  std::mt19937 rng(static_cast<uint32_t>(size));
+  Bytes b(size);
+  for (uint8_t& c : b) c = static_cast<uint8_t>(rng());
+  return b;
+}
+
+class Ls11Test : public ::testing::Test {
+ protected:
+  void SetUp() override { folder_ = make_temp_folder(); }
+  void TearDown() override { remove_tree(folder_); }
+
+  void put(const std::string& name, const Bytes& bytes) {
+    ASSERT_TRUE(write_file_bytes(folder_ + "/" + name, bytes));
+  }
+  Bytes read(const std::string& name) { return read_file_bytes(folder_ + "/" + name); }
+  bool exists(const std::string& name) { return fs::exists(folder_ + "/" + name); }
+  ToolRun run(const std::vector<std::string>& args) { return run_tool(kTool, args, folder_); }
+
+  // Every name in the folder, sorted: a failed run must leave no
+  // temporary or partial file behind.
+  std::vector<std::string> listing(const std::string& sub = "") {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder_ + "/" + sub)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // Decodes `name` with unls11 and returns the decoded bytes.
+  Bytes decoded_by_unls11(const std::string& name) {
+    const ToolRun r = run_tool(kUnls11, {name}, folder_);
+    EXPECT_EQ(r.out, name + " : OK.\n\nTotal targets: 1, Succeeded: 1, Failed: 0\n");
+    Bytes out = read(name + ".DEC");
+    fs::remove(folder_ + "/" + name + ".DEC");
+    return out;
+  }
+
+  std::string folder_;
+};
+
+TEST_F(Ls11Test, PackWritesWhatUnls11DecodesBack) {
+  put("a.txt", roster(200));
+  put("b.bin", noise(3000));
+  put("empty", {});
+  Bytes all = roster(200);
+  const Bytes b = noise(3000);
+  all.insert(all.end(), b.begin(), b.end());
+  for (const std::string level : {"fast", "best"}) {
+    for (const std::string format : {"10", "11", "12"}) {
+      SCOPED_TRACE(level + format);
+      const ToolRun r = run({"pack", "-o", "out.LS11", "--force", "--level", level, "--format", format,
+                             "a.txt", "b.bin", "empty"});
+      EXPECT_EQ(r.exit_status, 0) << r.err;
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, "");
+      const Bytes file = read("out.LS11");
+      ASSERT_GE(file.size(), 16u);
+      EXPECT_EQ(file[3], format[1]);
+      EXPECT_EQ(decoded_by_unls11("out.LS11"), all);
+    }
+  }
+  ASSERT_EQ(run({"pack", "--store", "-f", "--output=out.LS11", "--", "a.txt", "b.bin"}).exit_status, 0);
+  EXPECT_EQ(read("out.LS11").size(), 276 + 12 * 2 + all.size());
+  EXPECT_EQ(decoded_by_unls11("out.LS11"), all);
+}
+
+TEST_F(Ls11Test, ListShowsEntriesAsTextAndJson) {
+  put("a.txt", roster(100));
+  put("b.bin", noise(100));
+  ASSERT_EQ(run({"pack", "-o", "x.LS11", "--format", "12", "a.txt", "b.bin"}).exit_status, 0);
+  const ToolRun r = run({"list", "x.LS11"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.err, "");
+  // The layout of the text: a heading, one line per entry, the totals.
+  EXPECT_EQ(r.out.rfind("x.LS11: LS12, 2 entries\n", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find("      1        "), std::string::npos);
+  EXPECT_NE(r.out.find("       100  stored      100.0%\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("  total "), std::string::npos);
+
+  const ToolRun j = run({"list", "--json", "x.LS11", "missing.LS11"});
+  EXPECT_EQ(j.exit_status, 1);
+  EXPECT_EQ(j.err, "ls11: missing.LS11: Cannot open the encoded file!\n");
+  EXPECT_EQ(j.out.rfind("[\n  {\"file\": \"x.LS11\", \"version\": 12, \"count\": 2, \"entries\": [\n"
+                        "    {\"index\": 0, \"offset\": 300, \"packed_size\": ", 0), 0u) << j.out;
+  EXPECT_NE(j.out.find("{\"index\": 1, \"offset\": "), std::string::npos);
+  EXPECT_NE(j.out.find("\"packed_size\": 100, \"unpacked_size\": 100, \"stored\": true, \"ratio\": 1.0000}],\n"),
+            std::string::npos) << j.out;
+  EXPECT_EQ(j.out.substr(j.out.size() - 4), "}\n]\n");
+}
+
+TEST_F(Ls11Test, ExtractWritesOneFilePerEntry) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) {
+    names.push_back("part" + std::to_string(i));
+    put(names.back(), roster(i));
+  }
+  std::vector<std::string> args = {"pack", "-o", "MAP.LS11"};
+  args.insert(args.end(), names.begin(), names.end());
+  ASSERT_EQ(run(args).exit_status, 0);
+
+  ToolRun r = run({"extract", "-o", "out/sub", "MAP.LS11"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 12; ++i) {
+    expected.push_back("MAP.LS11.0" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+    EXPECT_EQ(read("out/sub/" + expected.back()), roster(i));
+  }
+  EXPECT_EQ(listing("out/sub"), expected);
+
+  // Again: nothing is replaced without --force, and the refusal comes
+  // before anything is written.
+  put("out/sub/MAP.LS11.005", text("edited"));
+  r = run({"extract", "-o", "out/sub", "MAP.LS11"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: out/sub/MAP.LS11.000: already exists (--force replaces it)\n");
+  EXPECT_EQ(read("out/sub/MAP.LS11.005"), text("edited"));
+  EXPECT_EQ(run({"extract", "--force", "-o", "out/sub", "MAP.LS11"}).exit_status, 0);
+  EXPECT_EQ(read("out/sub/MAP.LS11.005"), roster(5));
+
+  // Without -o the entries go beside the file.
+  fs::create_directories(folder_ + "/d");
+  fs::copy_file(folder_ + "/MAP.LS11", folder_ + "/d/M.LS11");
+  EXPECT_EQ(run({"extract", "d/M.LS11"}).exit_status, 0);
+  EXPECT_EQ(read("d/M.LS11.011"), roster(11));
+}
+
+// A file that fails to decode extracts nothing and verifies as failed; the
+// other files of the same run still get their turn.
+TEST_F(Ls11Test, DamagedFilesFailWithoutPartialOutput) {
+  put("a", roster(50));
+  put("b", roster(60));
+  ASSERT_EQ(run({"pack", "-o", "good.LS11", "a", "b"}).exit_status, 0);
+  Bytes damaged = read("good.LS11");
+  // Make the second block's packed bytes all ones: its first code has too
+  // many leading one-bits.
+  const size_t second = 276 + 24 + (size_t{damaged[272]} << 24 | damaged[273] << 16 | damaged[274] << 8 | damaged[275]);
+  std::fill(damaged.begin() + static_cast<long>(second), damaged.end(), 0xFF);
+  put("bad.LS11", damaged);
+  put("junk.LS11", text("not an LS11 file at all"));
+
+  ToolRun r = run({"verify", "good.LS11", "bad.LS11", "junk.LS11"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.out, "good.LS11: OK.\n");
+  EXPECT_EQ(r.err,
+            "ls11: bad.LS11: entry 1: Failed to decode the file!\n"
+            "ls11: junk.LS11: Unsupported encoded file type!\n");
+
+  const std::vector<std::string> before = listing();
+  r = run({"extract", "bad.LS11"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: bad.LS11: entry 1: Failed to decode the file!\n");
+  EXPECT_EQ(listing(), before);
+  EXPECT_EQ(run({"verify", "good.LS11"}).exit_status, 0);
+}
+
+TEST_F(Ls11Test, RepackKeepsBoundariesAndVersion) {
+  put("a", roster(30));
+  put("b", noise(10));
+  put("c", roster(70));
+  ASSERT_EQ(run({"pack", "--format", "10", "--level", "fast", "-o", "orig.LS11", "a", "b", "c"}).exit_status, 0);
+  Bytes decoded = decoded_by_unls11("orig.LS11");
+  // An edit that keeps the length.
+  std::replace(decoded.begin(), decoded.end(), static_cast<uint8_t>('c'), static_cast<uint8_t>('C'));
+  put("orig.LS11.DEC", decoded);
+  ToolRun r = run({"repack", "orig.LS11", "orig.LS11.DEC", "-o", "new.LS11"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(decoded_by_unls11("new.LS11"), decoded);
+  const Bytes orig = read("orig.LS11");
+  const Bytes repacked = read("new.LS11");
+  EXPECT_EQ(repacked[3], '0');
+  for (size_t entry = 0; entry < 3; ++entry) {
+    const size_t unpacked_at = 272 + 12 * entry + 4;
+    EXPECT_TRUE(std::equal(orig.begin() + static_cast<long>(unpacked_at), orig.begin() + static_cast<long>(unpacked_at + 4),
+                           repacked.begin() + static_cast<long>(unpacked_at)));
+  }
+
+  // A decoded file of another length is refused, and nothing is written.
+  decoded.push_back('!');
+  put("longer.DEC", decoded);
+  r = run({"repack", "orig.LS11", "longer.DEC", "-o", "other.LS11"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: longer.DEC: is " + std::to_string(decoded.size()) +
+                       " bytes long, but the entries of orig.LS11 hold " +
+                       std::to_string(decoded.size() - 1) + " (repack keeps the entry sizes)\n");
+  EXPECT_FALSE(exists("other.LS11"));
+}
+
+TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
+  put("a", roster(10));
+  put("out.LS11", text("precious"));
+  ToolRun r = run({"pack", "-o", "out.LS11", "a"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: out.LS11: already exists (--force replaces it)\n");
+  EXPECT_EQ(read("out.LS11"), text("precious"));
+
+  // A missing input fails the run before the output is touched.
+  r = run({"pack", "-f", "-o", "out.LS11", "a", "missing"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: missing: cannot open the file\n");
+  EXPECT_EQ(read("out.LS11"), text("precious"));
+
+  // An output that cannot be created (its folder is missing) leaves nothing.
+  r = run({"pack", "-o", "no/such/folder/x.LS11", "a"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: no/such/folder/x.LS11: cannot create the file\n");
+  EXPECT_EQ(listing(), (std::vector<std::string>{"a", "out.LS11"}));
+
+  EXPECT_EQ(run({"pack", "-f", "-o", "out.LS11", "a"}).exit_status, 0);
+  EXPECT_EQ(decoded_by_unls11("out.LS11"), roster(10));
+  EXPECT_EQ(listing(), (std::vector<std::string>{"a", "out.LS11"}));
+}
+
+TEST_F(Ls11Test, UsageErrorsExitTwo) {
+  put("a", roster(1));
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{}, "ls11: no command given\nTry 'ls11 --help'.\n"},
+      {{"frobnicate"}, "ls11: unknown command 'frobnicate'\nTry 'ls11 --help'.\n"},
+      {{"list"}, "ls11: list: wrong number of files\nTry 'ls11 list --help'.\n"},
+      {{"pack", "a"}, "ls11: pack needs -o OUT\nTry 'ls11 pack --help'.\n"},
+      {{"pack", "-o"}, "ls11: option -o needs a value\nTry 'ls11 pack --help'.\n"},
+      {{"pack", "-o", "x", "--format", "13", "a"}, "ls11: invalid value '13' for --format\nTry 'ls11 pack --help'.\n"},
+      {{"pack", "-o", "x", "--level=max", "a"}, "ls11: invalid value 'max' for --level\nTry 'ls11 pack --help'.\n"},
+      {{"list", "--store", "a"}, "ls11: list takes no option --store\nTry 'ls11 list --help'.\n"},
+      {{"repack", "--format", "10", "-o", "x", "a", "b"}, "ls11: repack takes no option --format\nTry 'ls11 repack --help'.\n"},
+      {{"repack", "-o", "x", "a"}, "ls11: repack: wrong number of files\nTry 'ls11 repack --help'.\n"},
+      {{"verify", "--json=1", "a"}, "ls11: option --json takes no value\nTry 'ls11 verify --help'.\n"},
+      {{"verify", "--bogus", "a"}, "ls11: unknown option '--bogus'\nTry 'ls11 verify --help'.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
+    const ToolRun r = run(c.args);
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(listing(), std::vector<std::string>{"a"});
+}
+
+TEST_F(Ls11Test, HelpVersionAndDoubleDash) {
+  ToolRun r = run({"--help"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.out.rfind("Usage: ls11 COMMAND", 0), 0u);
+  for (const std::string command : {"list", "extract", "pack", "repack", "verify"}) {
+    r = run({command, "--help"});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out.rfind("Usage: ls11 " + command, 0), 0u) << r.out;
+  }
+  r = run({"--version"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.out, "ls11 (ls11kit) 0.60\n");
+
+  // After "--" a name that starts with a dash is a file.
+  put("-odd", roster(3));
+  r = run({"pack", "-o", "x.LS11", "--", "-odd"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  r = run({"verify", "--", "x.LS11"});
+  EXPECT_EQ(r.out, "x.LS11: OK.\n");
+}
+
+}  // namespace

@@ -1,0 +1,140 @@
+#include "container/write_file.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "container/status.h"
+#include "support/convert_bytes.h"
+#include "support/ls11_writer.h"
+#include "support/run_tool.h"
+
+namespace {
+
+// What write_file or pack_file put into a file, as bytes.
+struct Written {
+  bool ok;
+  int status;
+  Bytes bytes;
+};
+
+template <typename Write>
+Written write_to_bytes(Write write) {
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/out.ls11";
+  Written w{false, STATUS_OK, {}};
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file) {
+    g_status = STATUS_OK;
+    w.ok = write(file);
+    w.status = g_status;
+    std::fclose(file);
+    w.bytes = read_file_bytes(path);
+  }
+  remove_tree(folder);
+  return w;
+}
+
+std::vector<BlockView> views(const std::vector<Bytes>& inputs) {
+  std::vector<BlockView> v;
+  for (const Bytes& b : inputs) v.push_back(BlockView{b.data(), static_cast<uint32_t>(b.size())});
+  return v;
+}
+
+Bytes concatenated(const std::vector<Bytes>& inputs) {
+  Bytes all;
+  for (const Bytes& b : inputs) all.insert(all.end(), b.begin(), b.end());
+  return all;
+}
+
+uint32_t be32_at(const Bytes& b, size_t offset) {
+  return uint32_t{b[offset]} << 24 | uint32_t{b[offset + 1]} << 16 | uint32_t{b[offset + 2]} << 8 |
+         b[offset + 3];
+}
+
+TEST(WriteFile, LaysOutHeaderDictionaryTableAndBlocks) {
+  const Bytes a = {1, 2, 3};
+  const Bytes b = {9, 8, 7, 6, 5};
+  const PackedBlock blocks[] = {{a.data(), 3, 3}, {b.data(), 5, 40}};
+  for (int version : {10, 11, 12}) {
+    SCOPED_TRACE(version);
+    const Written w = write_to_bytes([&](std::FILE* f) {
+      return write_file(f, version, identity_dictionary().data(), blocks, 2);
+    });
+    ASSERT_TRUE(w.ok);
+    // The same file as the test builder makes from the same parts.
+    TestEntry compressed;
+    compressed.packed = b;
+    compressed.unpacked_size = 40;
+    EXPECT_EQ(w.bytes, build_file({stored_entry(a), compressed}, static_cast<char>('0' + version - 10)));
+    EXPECT_EQ(be32_at(w.bytes, 272 + 8), 276u + 12 * 2);  // readers derive the count from it
+    EXPECT_EQ(be32_at(w.bytes, 272 + 24), 0u);             // the closing word
+  }
+}
+
+TEST(WriteFile, RefusesWhatTheFormatCannotHold) {
+  const Bytes a = {1};
+  const PackedBlock one[] = {{a.data(), 1, 1}};
+  const auto attempt = [&](int version, const PackedBlock* blocks, uint32_t count) {
+    return write_to_bytes([&](std::FILE* f) {
+      return write_file(f, version, identity_dictionary().data(), blocks, count);
+    });
+  };
+  for (const Written& w : {attempt(9, one, 1), attempt(13, one, 1), attempt(11, one, 0)}) {
+    EXPECT_FALSE(w.ok);
+    EXPECT_EQ(w.status, STATUS_UNSUPPORTED);
+    EXPECT_TRUE(w.bytes.empty());
+  }
+  // Sizes whose file would pass 4 GiB (the bytes are never read).
+  const PackedBlock huge[] = {{a.data(), 0xFFFFFFFFu - 300, 1}, {a.data(), 0x200u, 1}};
+  EXPECT_TRUE(file_fits(huge, 1));
+  EXPECT_FALSE(file_fits(huge, 2));
+}
+
+// Packed files of every level, stored or not, with every version, decode
+// with convert_file to exactly their inputs.
+TEST(PackFile, ConvertsBackToItsInputs) {
+  std::mt19937 rng(21);
+  std::vector<Bytes> inputs = {{}, {'x'}, Bytes(1000, 'r'), {}};
+  for (int i = 0; i < 40; ++i) {
+    Bytes b(rng() % 3000);
+    const uint32_t alphabet = 1 + static_cast<uint32_t>(rng() % 200);
+    for (uint8_t& c : b) c = static_cast<uint8_t>(rng() % alphabet);
+    inputs.push_back(b);
+  }
+  const std::vector<BlockView> blocks = views(inputs);
+  for (const bool store : {false, true}) {
+    for (const EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
+      for (const int version : {10, 11, 12}) {
+        SCOPED_TRACE(testing::Message() << store << level << version);
+        const Written w = write_to_bytes([&](std::FILE* f) {
+          return pack_file(f, version, level, store, blocks.data(), static_cast<uint32_t>(blocks.size()));
+        });
+        ASSERT_TRUE(w.ok);
+        EXPECT_EQ(w.bytes[3], '0' + version - 10);
+        const Conversion c = convert_bytes(w.bytes);
+        ASSERT_TRUE(c.succeeded);
+        EXPECT_EQ(c.output, concatenated(inputs));
+        // Stored files keep every byte as it is; packed ones shrink.
+        const size_t stored_size = 276 + 12 * inputs.size() + concatenated(inputs).size();
+        if (store) EXPECT_EQ(w.bytes.size(), stored_size);
+        else EXPECT_LT(w.bytes.size(), stored_size);
+      }
+    }
+  }
+}
+
+TEST(PackFile, ManyBlocks) {
+  std::vector<Bytes> inputs;
+  for (int i = 0; i < 3000; ++i) inputs.push_back(Bytes(static_cast<size_t>(i % 17), static_cast<uint8_t>(i)));
+  const std::vector<BlockView> blocks = views(inputs);
+  const Written w = write_to_bytes([&](std::FILE* f) {
+    return pack_file(f, 11, ENCODE_FAST, false, blocks.data(), static_cast<uint32_t>(blocks.size()));
+  });
+  ASSERT_TRUE(w.ok);
+  const Conversion c = convert_bytes(w.bytes);
+  ASSERT_TRUE(c.succeeded);
+  EXPECT_EQ(c.output, concatenated(inputs));
+}
+
+}  // namespace
