@@ -85,9 +85,9 @@ check() {
 }
 
 if [ -n "${CORPUS_DIRS:-}" ]; then
-  for spec in $CORPUS_DIRS; do
-    find "${spec#*=}" -type f -print0 | sort -z > "$work/list"
-    measure "${spec%%=*}" "$work/list"
+  for kind_dir in $CORPUS_DIRS; do
+    find "${kind_dir#*=}" -type f -print0 | sort -z > "$work/list"
+    measure "${kind_dir%%=*}" "$work/list"
   done
 else
   { pick /usr/include; pick /usr/share/doc; } > "$work/list"
