@@ -5,11 +5,13 @@
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 #include "support/tool_report.h"
+#include "support/utf8_path.h"
 
 namespace {
 
 const std::string kData = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.LS11";      // データ.LS11
 const std::string kYoshinoya = "\xF0\xA0\xAE\xB7\xE9\x87\x8E\xE5\xAE\xB6.LS11";  // 𠮷野家.LS11, beyond the BMP
+const std::string kFolder = "\xE8\xB3\x87\xE6\x96\x99";  // 資料
 const char* const kOk = "OK.";
 
 TEST(UnicodeNames, NamesGivenDirectlyAndThroughPatterns) {
@@ -17,6 +19,8 @@ TEST(UnicodeNames, NamesGivenDirectlyAndThroughPatterns) {
   const Bytes content = {'d', 'a', 't', 'a', 0, 0xFF};
   ASSERT_TRUE(write_file_bytes(folder + "/" + kData, build_file({stored_entry(content)})));
   ASSERT_TRUE(write_file_bytes(folder + "/" + kYoshinoya, build_file({stored_entry({7})})));
+  ASSERT_TRUE(std::filesystem::create_directory(utf8_path(folder + "/" + kFolder)));
+  ASSERT_TRUE(write_file_bytes(folder + "/" + kFolder + "/" + kData, build_file({stored_entry({8})})));
 
   const struct {
     std::vector<std::string> arguments;
@@ -27,6 +31,7 @@ TEST(UnicodeNames, NamesGivenDirectlyAndThroughPatterns) {
       // '?' stands for one character, not one byte.
       {{"?\xE3\x83\xBC\xE3\x82\xBF.LS11"}, {{kData, kOk}}},
       {{"*.LS11"}, {{kData, kOk}, {kYoshinoya, kOk}}},
+      {{kFolder + "/*.LS11"}, {{kFolder + "/" + kData, kOk}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments[0]);

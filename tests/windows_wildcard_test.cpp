@@ -97,4 +97,17 @@ TEST_F(WindowsWildcard, PatternsReachTheProgramUnexpanded) {
                                                                         {"none\\*.LS11", kCannotOpen}});
 }
 
+// ls11 expands no pattern itself; on Windows the C runtime does it for it,
+// as a POSIX shell would.
+TEST_F(WindowsWildcard, Ls11GetsPatternsExpandedByTheRuntime) {
+  make_file("b.LS11");
+  make_file("A.LS11");
+  make_folder("sub");
+  make_file("sub/c.LS11");
+  const ToolRun run = run_tool(LS11_PATH, {"verify", "*.LS11", "sub\\*.LS11"}, folder_);
+  EXPECT_EQ(run.out, "A.LS11: OK.\nb.LS11: OK.\nsub\\c.LS11: OK.\n");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.exit_status, 0);
+}
+
 }  // namespace

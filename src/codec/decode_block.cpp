@@ -29,6 +29,9 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <cpuid.h>
+#endif
 
 namespace {
 
@@ -305,9 +308,13 @@ __attribute__((target("lzcnt,bmi,bmi2"))) bool decode_block_bmi2(const uint8_t* 
   return decode_block_body(packed, packed_size, dictionary, out, unpacked_size);
 }
 
+// clang does not know "lzcnt" as a __builtin_cpu_supports name, so LZCNT
+// is read from CPUID itself (leaf 0x80000001, ECX bit 5).
 bool cpu_has_bmi2() {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("lzcnt");
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  const bool lzcnt = __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) && (ecx & (1u << 5)) != 0;
+  return __builtin_cpu_supports("bmi2") && lzcnt;
 }
 #endif
 

@@ -5,3 +5,6 @@
 // as UTF-16, so it shows every name whatever its code page; a redirected
 // standard output (and every POSIX one) gets the UTF-8 bytes unchanged.
 void print_text(const char* text);
+
+// The same for standard error.
+void print_error_text(const char* text);

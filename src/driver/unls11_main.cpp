@@ -5,12 +5,7 @@
 #include "driver/batch.h"
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
-
-#include "container/file_io.h"
+#include "driver/wide_main.h"
 
 // The MinGW runtime can expand wildcards in the command line before wmain,
 // in its own order and with its own rules; the batch expands them itself,
@@ -20,13 +15,11 @@ int _dowildcard = 0;
 }
 
 // Arguments arrive as UTF-16 so that any file name survives; the library
-// works in UTF-8 throughout. Standard output is binary so the report reads
-// byte for byte as it does on other systems (no CR before each LF).
+// works in UTF-8 throughout.
 int wmain(int argc, wchar_t** argv) {
-  _setmode(_fileno(stdout), _O_BINARY);
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(wide_to_utf8(argv[i]));
-  const std::string program = argc > 0 ? wide_to_utf8(argv[0]) : std::string("unls11");
+  std::vector<std::string> arguments = start_wide_main(argc, argv);
+  const std::string program = arguments.empty() ? std::string("unls11") : arguments.front();
+  if (!arguments.empty()) arguments.erase(arguments.begin());
   return run_batch(program.c_str(), arguments);
 }
 #else

@@ -5,22 +5,20 @@
 #include "ls11/cli.h"
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
+#include "driver/wide_main.h"
 
-#include <cstdio>
-
-#include "container/file_io.h"
+// ls11 leaves patterns to whoever starts it: a POSIX shell expands them, and
+// on Windows, where the console does not, the C runtime does it before
+// wmain.
+extern "C" {
+int _dowildcard = 1;
+}
 
 // Arguments arrive as UTF-16 so that any file name survives; the library
-// works in UTF-8 throughout. Standard output and error are binary so that
-// listings, JSON and messages read byte for byte as on other systems (no CR
-// before each LF).
+// works in UTF-8 throughout.
 int wmain(int argc, wchar_t** argv) {
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(wide_to_utf8(argv[i]));
+  std::vector<std::string> arguments = start_wide_main(argc, argv);
+  if (!arguments.empty()) arguments.erase(arguments.begin());
   return run_ls11(arguments);
 }
 #else

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include "driver/console.h"
+
 #ifdef _WIN32
 #include <io.h>
 #define ls11_isatty(fd) _isatty(fd)
@@ -29,7 +31,7 @@ bool stderr_is_terminal() {
 
 void report_error(const std::string& file, const std::string& reason) {
   end_progress();
-  std::fprintf(stderr, "ls11: %s: %s\n", file.c_str(), reason.c_str());
+  print_error_text(("ls11: " + file + ": " + reason + "\n").c_str());
 }
 
 void show_progress(const std::string& label, uint64_t done, uint64_t total) {
@@ -38,14 +40,16 @@ void show_progress(const std::string& label, uint64_t done, uint64_t total) {
   if (g_progress_shown && now - g_last_progress < kProgressInterval) return;
   g_last_progress = now;
   const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
-  std::fprintf(stderr, "\rls11: %s: %3u%%\033[K", label.c_str(), percent);
+  char percent_text[8];
+  std::snprintf(percent_text, sizeof percent_text, "%3u%%", percent);
+  print_error_text(("\rls11: " + label + ": " + percent_text + "\033[K").c_str());
   std::fflush(stderr);
   g_progress_shown = true;
 }
 
 void show_activity(const std::string& text) {
   if (!stderr_is_terminal()) return;
-  std::fprintf(stderr, "\rls11: %s\033[K", text.c_str());
+  print_error_text(("\rls11: " + text + "\033[K").c_str());
   std::fflush(stderr);
   g_progress_shown = true;
 }
