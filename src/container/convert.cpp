@@ -11,15 +11,6 @@ namespace {
 constexpr size_t kInputBufferSize = size_t{1} << 16;
 constexpr size_t kOutputBufferSize = size_t{1} << 18;
 
-bool fail(int status) {
-  g_status = status;
-  return false;
-}
-
-bool write_exact(std::FILE* file, const void* buffer, size_t size) {
-  return size == 0 || std::fwrite(buffer, 1, size, file) == size;
-}
-
 // The conversion of a stream whose header is recognised and whose length is
 // known. Every byte of the file is read once, in order, when the blocks lie
 // in table order: the table straight after the dictionary, then each block

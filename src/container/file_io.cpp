@@ -8,6 +8,14 @@
 #include <unistd.h>
 #endif
 
+bool read_exact(std::FILE* file, void* buffer, size_t size) {
+  return size == 0 || std::fread(buffer, 1, size, file) == size;
+}
+
+bool write_exact(std::FILE* file, const void* buffer, size_t size) {
+  return size == 0 || std::fwrite(buffer, 1, size, file) == size;
+}
+
 #ifdef _WIN32
 
 std::wstring utf8_to_wide(const char* text) {

@@ -20,6 +20,11 @@ std::FILE* open_input_file(const char* path);
 // Opens a file for binary writing, creating it or truncating it to 0 bytes.
 std::FILE* open_output_file(const char* path);
 
+// Whole reads and writes: true only when every byte was transferred (a size
+// of 0 always succeeds).
+bool read_exact(std::FILE* file, void* buffer, size_t size);
+bool write_exact(std::FILE* file, const void* buffer, size_t size);
+
 bool seek_to(std::FILE* file, uint64_t offset);
 bool stream_position(std::FILE* file, uint64_t& position);
 

@@ -15,17 +15,8 @@ constexpr uint32_t kTableBatch = 512;
 // Marks the stream position as unknown: the next block read seeks.
 constexpr uint64_t kUnknownPosition = UINT64_MAX;
 
-bool fail(int status) {
-  g_status = status;
-  return false;
-}
-
 uint32_t read_be32(const uint8_t* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-
-bool read_exact(std::FILE* file, void* buffer, size_t size) {
-  return size == 0 || std::fread(buffer, 1, size, file) == size;
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 int g_status = STATUS_OK;
 
+bool fail(int status) {
+  g_status = status;
+  return false;
+}
+
 const char* status_message(int status) {
   switch (status) {
     case STATUS_OK: return "OK.";

@@ -14,6 +14,10 @@ enum Status {
 
 extern int g_status;
 
+// Records `status` in g_status and returns false, so that a failure path
+// reads `return fail(STATUS_...)`.
+bool fail(int status);
+
 // The report message for a status code; an unknown code gets a message of
 // its own rather than a null pointer.
 const char* status_message(int status);

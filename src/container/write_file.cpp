@@ -3,25 +3,17 @@
 #include <memory>
 #include <new>
 
+#include "container/file_io.h"
 #include "container/layout.h"
 #include "container/status.h"
 
 namespace {
-
-bool fail(int status) {
-  g_status = status;
-  return false;
-}
 
 void store_be32(uint8_t* p, uint32_t value) {
   p[0] = static_cast<uint8_t>(value >> 24);
   p[1] = static_cast<uint8_t>(value >> 16);
   p[2] = static_cast<uint8_t>(value >> 8);
   p[3] = static_cast<uint8_t>(value);
-}
-
-bool write_exact(std::FILE* file, const void* buffer, size_t size) {
-  return size == 0 || std::fwrite(buffer, 1, size, file) == size;
 }
 
 uint64_t first_block_offset(uint32_t count) {
