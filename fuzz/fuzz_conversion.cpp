@@ -20,8 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "container/convert.h"
-#include "container/status.h"
+#include "driver/convert_file.h"
 #include "fuzz_check.h"
 #include "support/allocation_probe.h"
 #include "support/reference_decoder.h"
