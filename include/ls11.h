@@ -154,7 +154,34 @@ LS11_API ls11_status ls11_read_entry(ls11_archive *archive, uint32_t index, void
 LS11_API ls11_status ls11_pack(const void *const *entries, const size_t *sizes, uint32_t count,
                                const ls11_pack_options *options, void **out, size_t *out_size);
 
-/* Frees what ls11_pack returned. NULL is fine. */
+/* One entry to replace: its index and its new bytes. */
+typedef struct ls11_replacement {
+  uint32_t index;
+  const void *data;
+  size_t size;
+} ls11_replacement;
+
+/* Builds in memory a copy of archive's file in which each entry named in
+   replacements holds the given bytes, of any length, encoded with the
+   file's own dictionary at the best level (stored when that is not
+   smaller, or when the dictionary lacks one of its bytes). The version, the
+   dictionary, the order of the entries and every other entry's packed
+   bytes stay exactly as they are; only the offsets are rewritten. Every
+   entry that is kept is checked first, since it is copied unseen. On
+   success *out is the file, of *out_size bytes: free it with ls11_free. On
+   failure *out is NULL and *out_size 0.
+   LS11_ERR_ARGUMENT: archive, out or out_size NULL, replacements NULL with
+   a nonzero count, an index not below the entry count or named twice, data
+   NULL with a nonzero size.
+   LS11_ERR_CORRUPT: a kept entry's block lies outside the file or does not
+   decode.
+   LS11_ERR_TOO_LARGE: a replacement of 4 GiB or more, or a file that would
+   pass 4 GiB - 1 bytes.
+   LS11_ERR_NO_MEMORY. */
+LS11_API ls11_status ls11_replace(ls11_archive *archive, const ls11_replacement *replacements,
+                                  uint32_t count, void **out, size_t *out_size);
+
+/* Frees what ls11_pack and ls11_replace returned. NULL is fine. */
 LS11_API void ls11_free(void *p);
 
 #ifdef __cplusplus
