@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "ls11/commands.h"
+#include "ls11/report.h"
+#include "ls11/walk.h"
 
 namespace {
 
@@ -18,8 +20,13 @@ constexpr const char* kToolHelp =
     "  pack      build an LS11 file from files, one entry each\n"
     "  repack    re-encode a decoded file with the entries of its original\n"
     "  verify    decode each file in memory and report whether it is sound\n"
+    "  replace   put new bytes in some entries, keeping the others as they are\n"
+    "  cat       write the decoded bytes of a file or of some entries to\n"
+    "            standard output\n"
     "\n"
-    "Options: --help (also after a command), --version.\n"
+    "Options of every command: -q, --quiet (only errors and the data asked\n"
+    "for), --progress, --no-progress (default: when standard error is a\n"
+    "terminal). --help (also after a command), -V, --version.\n"
     "Exit status: 0 when everything worked, 1 when any file failed,\n"
     "2 for a usage error.\n";
 
@@ -30,7 +37,15 @@ enum : unsigned {
   OPT_FORCE = 4,
   OPT_PACKING = 8,  // --level, --store
   OPT_FORMAT = 16,
+  OPT_RECURSIVE = 32,
 };
+
+// What every command takes besides its own options.
+constexpr const char* kCommonHelp =
+    "  -q, --quiet     only errors (and the data asked for)\n"
+    "  --progress, --no-progress\n"
+    "                  a progress line on standard error (default: when it is\n"
+    "                  a terminal)\n";
 
 struct Command {
   const char* name;
@@ -43,21 +58,25 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"list", run_list, OPT_JSON, false, 1, 0,
-     "Usage: ls11 list [--json] FILE...\n"
+    {"list", run_list, OPT_JSON | OPT_RECURSIVE, false, 1, 0,
+     "Usage: ls11 list [-r] [--json] FILE...\n"
      "Show each file's version and entries: index, offset, packed and unpacked\n"
      "size, stored or compressed, and the packed size as a share of the\n"
      "unpacked size; totals at the end.\n"
      "\n"
-     "  --json    one JSON array with an object per file, for scripts\n"},
-    {"extract", run_extract, OPT_OUTPUT | OPT_FORCE, false, 1, 0,
-     "Usage: ls11 extract [-o DIR] [--force] FILE...\n"
+     "  -r, --recursive  the LS11 files below each folder FILE, and how many\n"
+     "                   other files were skipped\n"
+     "  --json           one JSON array with an object per file, for scripts\n"},
+    {"extract", run_extract, OPT_OUTPUT | OPT_FORCE | OPT_RECURSIVE, false, 1, 0,
+     "Usage: ls11 extract [-r] [-o DIR] [--force] FILE...\n"
      "Write each entry of each file to a file of its own, named after the file\n"
      "and the entry's index: MAP.LS11 gives MAP.LS11.000, MAP.LS11.001, ...\n"
      "A file is decoded whole first, so a damaged file extracts nothing.\n"
      "\n"
-     "  -o DIR       write into DIR (created if missing) instead of beside FILE\n"
-     "  -f, --force  replace files that exist already\n"},
+     "  -r, --recursive  the LS11 files below each folder FILE; with -o the\n"
+     "                   folders below it are made again under DIR\n"
+     "  -o DIR           write into DIR (created if missing) instead of beside FILE\n"
+     "  -f, --force      replace files that exist already\n"},
     {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT, true, 1, 0,
      "Usage: ls11 pack -o OUT [--format 10|11|12] [--level fast|best] [--store]\n"
      "                 [--force] INPUT...\n"
@@ -79,17 +98,27 @@ const Command kCommands[] = {
      "  --level L       fast, or best (the smallest file; default)\n"
      "  --store         store every entry as it is, without compressing\n"
      "  -f, --force     replace OUT if it exists\n"},
-    {"verify", run_verify, 0, false, 1, 0,
-     "Usage: ls11 verify FILE...\n"
+    {"verify", run_verify, OPT_JSON | OPT_RECURSIVE, false, 1, 0,
+     "Usage: ls11 verify [-r] [--json] FILE...\n"
      "Decode every entry of each file in memory, write nothing, and report\n"
-     "each file's status.\n"},
+     "each file's status.\n"
+     "\n"
+     "  -r, --recursive  the LS11 files below each folder FILE\n"
+     "  --json           one JSON array with an object per file: name, status,\n"
+     "                   message, entries\n"},
+    {"replace", run_replace, OPT_OUTPUT | OPT_FORCE, true, 2, 0,
+     "Usage: ls11 replace ORIGINAL -o OUT [--force] INDEX=FILE...\n"
+     "Write a copy of ORIGINAL in which entry INDEX holds the bytes of FILE, of\n"
+     "any length, encoded with ORIGINAL's dictionary. The version, the\n"
+     "dictionary and every other entry's packed bytes stay as they are.\n"
+     "\n"
+     "  -o OUT          the file to write (OUT may be ORIGINAL, with --force)\n"
+     "  -f, --force     replace OUT if it exists\n"},
+    {"cat", run_cat, 0, false, 1, 0,
+     "Usage: ls11 cat FILE [INDEX]...\n"
+     "Write the decoded bytes of FILE, or of the entries named, in the order\n"
+     "named, to standard output.\n"},
 };
-
-int usage_error(const std::string& message, const char* command) {
-  std::fprintf(stderr, "ls11: %s\n", message.c_str());
-  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
-  return kExitUsage;
-}
 
 const Command* find_command(const std::string& name) {
   for (const Command& c : kCommands) {
@@ -98,10 +127,23 @@ const Command* find_command(const std::string& name) {
   return nullptr;
 }
 
+// The options every command takes; false for any other.
+bool take_common_option(const std::string& name, Options& options, int& progress) {
+  if (name == "-q" || name == "--quiet") {
+    options.quiet = true;
+  } else if (name == "--progress" || name == "--no-progress") {
+    progress = name == "--progress";
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Parses the arguments after the command. Returns -1 when the command is
 // to run, or the exit status to end with (help shown, usage error).
 int parse_command_line(const Command& command, const std::vector<std::string>& args,
                        Options& options) {
+  int progress = -1;  // --progress, --no-progress, or neither
   bool options_ended = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -136,10 +178,16 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
 
     if (name == "--help" || name == "-h") {
       std::fputs(command.help, stdout);
+      std::fputs(kCommonHelp, stdout);
       return kExitOk;
     }
     unsigned needs = 0;
-    if (name == "--json") {
+    if (take_common_option(name, options, progress)) {
+      continue;
+    } else if (name == "-r" || name == "--recursive") {
+      needs = OPT_RECURSIVE;
+      options.recursive = true;
+    } else if (name == "--json") {
       needs = OPT_JSON;
       options.json = true;
     } else if (name == "-o" || name == "--output") {
@@ -173,10 +221,17 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
       (command.max_operands != 0 && options.operands.size() > command.max_operands)) {
     return usage_error(std::string(command.name) + ": wrong number of files", command.name);
   }
+  choose_progress(progress < 0 ? !options.quiet && stderr_is_terminal() : progress == 1);
   return -1;
 }
 
 }  // namespace
+
+int usage_error(const std::string& message, const char* command) {
+  std::fprintf(stderr, "ls11: %s\n", message.c_str());
+  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
+  return kExitUsage;
+}
 
 int run_ls11(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return usage_error("no command given", nullptr);
@@ -185,7 +240,7 @@ int run_ls11(const std::vector<std::string>& arguments) {
     std::fputs(kToolHelp, stdout);
     return kExitOk;
   }
-  if (first == "--version") {
+  if (first == "--version" || first == "-V") {
     std::fputs(kVersionText, stdout);
     return kExitOk;
   }
@@ -194,5 +249,7 @@ int run_ls11(const std::vector<std::string>& arguments) {
   Options options;
   const int early = parse_command_line(*command, arguments, options);
   if (early >= 0) return early;
-  return command->run(options);
+  const bool found = !options.recursive || expand_folders(options);
+  const int status = command->run(options);
+  return found ? status : kExitFailed;
 }

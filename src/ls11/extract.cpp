@@ -49,12 +49,23 @@ bool write_entry(void* context, uint32_t index, const uint8_t* data, uint32_t si
   return true;
 }
 
-bool extract_file(const std::string& path, const Options& options) {
+bool make_folder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(
+      std::filesystem::path(std::u8string(folder.begin(), folder.end())), error);
+  if (error) report_error(folder, "cannot create the folder");
+  return !error;
+}
+
+// `subfolder`: where the file lies below a folder named with -r, made again
+// below the -o folder.
+bool extract_file(const std::string& path, const std::string& subfolder, const Options& options) {
   FilePtr file = make_file_ptr(nullptr);
   Container container;
   if (!open_container(path, file, container)) return false;
 
-  const std::string folder = options.output.empty() ? folder_of(path) : options.output + "/";
+  const std::string folder =
+      options.output.empty() ? folder_of(path) : options.output + "/" + subfolder;
   std::vector<std::string> targets;
   for (uint32_t i = 0; i < container.count; ++i) {
     targets.push_back(folder + entry_name(base_name(path), i, container.count));
@@ -64,24 +75,18 @@ bool extract_file(const std::string& path, const Options& options) {
     }
   }
   if (!decode_entries(path, file.get(), container, nullptr, nullptr)) return false;
+  if (!options.output.empty() && !subfolder.empty() && !make_folder(folder)) return false;
   return decode_entries(path, file.get(), container, write_entry, &targets);
 }
 
 }  // namespace
 
 int run_extract(const Options& options) {
-  if (!options.output.empty()) {
-    std::error_code error;
-    std::filesystem::create_directories(
-        std::filesystem::path(std::u8string(options.output.begin(), options.output.end())), error);
-    if (error) {
-      report_error(options.output, "cannot create the folder");
-      return kExitFailed;
-    }
-  }
+  if (!options.output.empty() && !make_folder(options.output)) return kExitFailed;
   int status = kExitOk;
-  for (const std::string& path : options.operands) {
-    if (!extract_file(path, options)) status = kExitFailed;
+  for (size_t i = 0; i < options.operands.size(); ++i) {
+    const std::string subfolder = options.recursive ? options.subfolders[i] : std::string();
+    if (!extract_file(options.operands[i], subfolder, options)) status = kExitFailed;
   }
   return status;
 }

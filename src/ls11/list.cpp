@@ -7,6 +7,7 @@
 #include "platform/console.h"
 #include "ls11/commands.h"
 #include "ls11/inputs.h"
+#include "ls11/json.h"
 
 namespace {
 
@@ -30,22 +31,6 @@ std::string ratio_text(uint64_t packed, uint64_t unpacked) {
 std::string json_ratio(uint64_t packed, uint64_t unpacked) {
   if (unpacked == 0) return "null";
   return format("%.4f", static_cast<double>(packed) / static_cast<double>(unpacked));
-}
-
-std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      out += format("\\u%04x", u);
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
 }
 
 uint64_t total_packed(const Container& c) {
@@ -113,5 +98,10 @@ int run_list(const Options& options) {
     first = false;
   }
   if (options.json) print_text((json + (first ? "]\n" : "\n]\n")).c_str());
+  if (options.recursive && !options.json && !options.quiet) {
+    std::string note = first ? "" : "\n";
+    note += std::to_string(options.skipped) + (options.skipped == 1 ? " other file" : " other files");
+    print_text((note + " skipped (not LS11)\n").c_str());
+  }
   return status;
 }

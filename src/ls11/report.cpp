@@ -20,14 +20,14 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 bool g_progress_shown = false;
+bool g_progress_wanted = false;
 std::chrono::steady_clock::time_point g_last_progress;
 
-bool stderr_is_terminal() {
-  static const bool terminal = ls11_isatty(ls11_fileno(stderr)) != 0;
-  return terminal;
-}
-
 }  // namespace
+
+bool stderr_is_terminal() { return ls11_isatty(ls11_fileno(stderr)) != 0; }
+
+void choose_progress(bool shown) { g_progress_wanted = shown; }
 
 void report_error(const std::string& file, const std::string& reason) {
   end_progress();
@@ -35,7 +35,7 @@ void report_error(const std::string& file, const std::string& reason) {
 }
 
 void show_progress(const std::string& label, uint64_t done, uint64_t total) {
-  if (!stderr_is_terminal()) return;
+  if (!g_progress_wanted) return;
   const auto now = std::chrono::steady_clock::now();
   if (g_progress_shown && now - g_last_progress < kProgressInterval) return;
   g_last_progress = now;
@@ -48,7 +48,7 @@ void show_progress(const std::string& label, uint64_t done, uint64_t total) {
 }
 
 void show_activity(const std::string& text) {
-  if (!stderr_is_terminal()) return;
+  if (!g_progress_wanted) return;
   print_error_text(("\rls11: " + text + "\033[K").c_str());
   std::fflush(stderr);
   g_progress_shown = true;
