@@ -10,7 +10,11 @@ install(TARGETS ls11_shared ls11_static EXPORT ls11Targets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Unspecified
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES include/ls11.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES doc/unls11.1 doc/ls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(WIN32)
+  include(cmake/man_text.cmake)  # Windows has no man: the pages as plain text
+else()
+  install(FILES doc/unls11.1 doc/ls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(LS11_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ls11)
