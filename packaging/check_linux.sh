@@ -5,7 +5,7 @@
 # into a fresh folder, decode a sample; the .tar.gz holds the same files.
 # Usage: check_linux.sh BUILD_DIR TGZ SAMPLES_DIR
 set -euo pipefail
-build=$1 tgz=$2 samples=$3
+build=$1 tgz=$2 samples=$(realpath "$3")
 debs=("$build"/ls11kit_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "no single .deb in $build: run cpack first"; exit 1; }
 deb=${debs[0]}

@@ -7,7 +7,7 @@
 # against the header and import library loads ls11.dll.
 # Usage: check_zip.sh ZIP SAMPLES_DIR CC RUNNER...   (RUNNER: env ... wine)
 set -euo pipefail
-zip=$1 samples=$2 cc=$3
+zip=$(realpath "$1") samples=$(realpath "$2") cc=$3
 shift 3
 run=("$@")
 [ -f "$zip" ] || { echo "missing $zip: run cpack first"; exit 1; }
