@@ -47,8 +47,10 @@ std::string write_failure(Status status) {
   return "cannot write the file";
 }
 
-int write_output(const std::string& target, BlockSource source, const Container& container,
-                 const ReplacementPlan& plan) {
+// The original is closed before the output is renamed into place, since
+// Windows renames nothing over a file that is open (OUT may be ORIGINAL).
+int write_output(const std::string& target, FilePtr& original, BlockSource source,
+                 const Container& container, const ReplacementPlan& plan) {
   uint64_t length = 0;
   Status status = file_length(plan.blocks.get(), container.count, length);
   if (status != STATUS_OK) {
@@ -61,6 +63,7 @@ int write_output(const std::string& target, BlockSource source, const Container&
     return kExitFailed;
   }
   status = write_replacement(file_sink(output.file), source, container, plan);
+  original.reset();
   if (status == STATUS_DECODE_FAILED) {
     abandon_output(output);
     report_error(target, "the original could not be read again");
@@ -121,5 +124,5 @@ int run_replace(const Options& options) {
     report_error(original_path, status_message(status));
     return kExitFailed;
   }
-  return write_output(options.output, source, container, plan);
+  return write_output(options.output, original, source, container, plan);
 }
