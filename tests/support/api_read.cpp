@@ -36,9 +36,9 @@ ApiRead finish(ls11_status opened, ls11_archive* archive) {
 
 }  // namespace
 
-ApiRead api_read_memory(const Bytes& file) {
+ApiRead api_read_memory(const uint8_t* data, size_t size) {
   ls11_archive* archive = nullptr;
-  const ls11_status opened = ls11_open_memory(file.data(), file.size(), &archive);
+  const ls11_status opened = ls11_open_memory(data, size, &archive);
   return finish(opened, archive);
 }
 

@@ -3,6 +3,8 @@
 // unls11 writes, up to the first entry that fails.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "support/ls11_writer.h"
@@ -13,5 +15,6 @@ struct ApiRead {
   Bytes output;          // the entries read before the failure
 };
 
-ApiRead api_read_memory(const Bytes& file);
+ApiRead api_read_memory(const uint8_t* data, size_t size);
+inline ApiRead api_read_memory(const Bytes& file) { return api_read_memory(file.data(), file.size()); }
 ApiRead api_read_path(const std::string& path);
