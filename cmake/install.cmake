@@ -36,7 +36,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc DESTINATION ${CMAKE_INSTALL_LI
 # install time, so it follows --prefix; DESTDIR only moves where it is put).
 set(LS11_PYTHON_DIR lib/python3/dist-packages CACHE STRING
     "Where the Python module ls11 goes, relative to the install prefix or absolute")
-install(DIRECTORY python/ls11 DESTINATION ${LS11_PYTHON_DIR} FILES_MATCHING PATTERN "*.py")
+install(DIRECTORY python/ls11 DESTINATION ${LS11_PYTHON_DIR} FILES_MATCHING PATTERN "*.py" PATTERN __pycache__ EXCLUDE)
 if(WIN32)
   set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:ls11_shared>)
 else()

@@ -16,6 +16,7 @@ library's status number (ls11.ERR_FORMAT and so on).
 import ctypes
 import ctypes.util
 import os
+import pathlib
 from typing import NamedTuple
 
 __all__ = ["Archive", "Entry", "Error", "decode_block", "open", "pack", "replace",
@@ -35,8 +36,7 @@ def _find_library():
         return explicit
     recorded = os.path.join(_HERE, "_library_path")
     if os.path.isfile(recorded):
-        with open(recorded, encoding="utf-8") as f:
-            path = f.read().strip()
+        path = pathlib.Path(recorded).read_text(encoding="utf-8").strip()
         if os.path.isfile(path):
             return path
     for folder in (_HERE, os.path.dirname(_HERE)):
