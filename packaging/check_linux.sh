@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the Linux release packages: the .deb (listed with dpkg-deb -c)
 # holds the tools, the library with its header, CMake and pkg-config files,
-# and the manual pages, and names what it depends on; its tools, unpacked
+# the Python module and the manual pages, and names what it depends on; its tools, unpacked
 # into a fresh folder, decode a sample; the .tar.gz holds the same files.
 # Usage: check_linux.sh BUILD_DIR TGZ SAMPLES_DIR
 set -euo pipefail
@@ -17,6 +17,7 @@ expected=(
   'usr/lib/.*cmake/ls11/ls11Config\.cmake' 'usr/lib/.*pkgconfig/ls11\.pc'
   'usr/share/man/man1/ls11\.1' 'usr/share/man/man1/unls11\.1'
   'usr/share/doc/ls11kit/README\.md' 'usr/share/doc/ls11kit/LICENSE'
+  'usr/lib/python3/dist-packages/ls11/__init__\.py'
 )
 deb_files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||')
 tgz_files=$(tar tzf "$tgz" | sed 's|^[^/]*/||')

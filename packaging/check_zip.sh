@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the Windows release zip: unpacked into a fresh folder, it holds
-# the tools, ls11.dll with its import library and header, the README, the
-# licence and the manual pages as plain text; the tools run from there
+# the tools, ls11.dll with its import library and header, the Python
+# module, the README, the licence and the manual pages as plain text; the tools run from there
 # (under Wine), unls11.exe as Explorer starts it when a file is dropped on
 # it (the file's full path, from another folder), and a program built
 # against the header and import library loads ls11.dll.
@@ -16,8 +16,8 @@ trap 'rm -rf "$dir"' EXIT
 (cd "$dir" && cmake -E tar xf "$zip")
 top="$dir/$(basename "$zip" .zip)"
 status=0
-for file in bin/unls11.exe bin/ls11.exe bin/ls11.dll lib/ls11.dll.a include/ls11.h README.md LICENSE \
-            doc/ls11.txt doc/unls11.txt; do
+for file in bin/unls11.exe bin/ls11.exe bin/ls11.dll lib/libls11.dll.a include/ls11.h README.md LICENSE \
+            doc/ls11.txt doc/unls11.txt lib/python3/dist-packages/ls11/__init__.py; do
   [ -f "$top/$file" ] || { echo "the zip lacks $file"; status=1; }
 done
 # Plain text: no roff requests, no overstriking.
@@ -50,7 +50,7 @@ cat >"$dir/version.c" <<'C'
 #include "ls11.h"
 int main(void) { printf("%s\n", ls11_version_string()); return 0; }
 C
-"$cc" -I"$top/include" "$dir/version.c" "$top/lib/ls11.dll.a" -o "$top/bin/version.exe" || status=1
+"$cc" -I"$top/include" "$dir/version.c" "$top/lib/libls11.dll.a" -o "$top/bin/version.exe" || status=1
 version=$("${run[@]}" "$top/bin/version.exe" | tr -d '\r')
 [ "$version" = "$(basename "$zip" .zip | sed 's/^ls11kit-//; s/-win64$//')" ] ||
   { echo "ls11.dll gave version '$version'"; status=1; }
