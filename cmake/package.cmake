@@ -31,6 +31,7 @@ if(LS11_DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
 endif()
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3)  # for the Python module
 include(CPack)
 
 # `ctest` in a release build checks the packages cpack made there.

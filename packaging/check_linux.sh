@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Linux release packages: the .deb (listed with dpkg-deb -c)
 # holds the tools, the library with its header, CMake and pkg-config files,
-# the Python module and the manual pages, and names what it depends on; its tools, unpacked
-# into a fresh folder, decode a sample; the .tar.gz holds the same files.
+# the Python module and the manual pages, and names what it depends on;
+# its tools, unpacked into a fresh folder, decode a sample; the .tar.gz
+# holds the same files.
 # Usage: check_linux.sh BUILD_DIR TGZ SAMPLES_DIR
 set -euo pipefail
 build=$1 tgz=$2 samples=$(realpath "$3")
