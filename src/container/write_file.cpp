@@ -63,7 +63,7 @@ bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
   return true;
 }
 
-bool pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
+bool pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
                const BlockView* inputs, uint32_t count) {
   std::unique_ptr<PackedBlock[]> blocks(new (std::nothrow) PackedBlock[count]);
   if (!blocks) return fail(STATUS_NO_MEMORY);
@@ -82,7 +82,7 @@ bool pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
   packed.reset(new (std::nothrow) uint8_t[total]);
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
   if (!packed || !packed_sizes ||
-      !pack_blocks(inputs, count, level, dictionary, packed.get(), packed_sizes.get())) {
+      !pack_blocks(inputs, count, level, threads, dictionary, packed.get(), packed_sizes.get())) {
     return fail(STATUS_NO_MEMORY);
   }
   const uint8_t* next = packed.get();

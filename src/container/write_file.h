@@ -28,8 +28,9 @@ bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
                 const PackedBlock* blocks, uint32_t count);
 
 // Packs `count` inputs, one entry each, and writes the file: the inputs
-// packed at `level` with a dictionary built for them (pack_blocks) or, with
+// packed at `level` on up to `threads` threads (0: all cores) with a
+// dictionary built for them (pack_blocks) or, with
 // `store`, every block stored as it is, with the identity dictionary. False with g_status set
 // (STATUS_NO_MEMORY besides the statuses of write_file).
-bool pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
+bool pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
                const BlockView* inputs, uint32_t count);

@@ -27,7 +27,7 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
   g_status = STATUS_OK;
-  const bool packed = pack_file(output.file, version, options.level, options.store, blocks.data(),
+  const bool packed = pack_file(output.file, version, options.level, options.threads, options.store, blocks.data(),
                                 static_cast<uint32_t>(blocks.size()));
   end_progress();
   if (!packed || !commit_output(output)) {
