@@ -33,7 +33,9 @@ struct ParseMemory;
 // out compressed, how many times it wrote each byte as a literal to
 // `literal_counts[byte]` (what a dictionary for the next try is ordered
 // by), and it works in `memory`, which the caller keeps from block to block
-// (see parse.h).
+// (see parse.h). With `out` null it writes nothing and only gives the
+// packed size and the counts, which is all a round that tries a dictionary
+// needs.
 bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
                            EncodeLevel level, ParseMemory& memory, uint8_t* out,
                            uint32_t& packed_size, uint64_t literal_counts[256]);

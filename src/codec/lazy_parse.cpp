@@ -1,15 +1,15 @@
 // The fast level: lazy matching over a small hash table.
 //
 // Each bucket of the table holds the newest few positions whose next four
-// bytes share a hash, newest first; a search tries only those, so it costs a
-// cache line and a few compares. At each position the match that saves the
+// bytes share a hash, and a second table the newest position per 3-byte
+// hash; a search tries only those, nearest first, so it costs a cache line
+// and a few compares. At each position the match that saves the
 // most bits over writing its bytes as literals is compared with the best one
 // a position later; when the later one saves more, one literal is written
 // and the comparison moves on. Positions inside a long match are not
 // inserted, except its last few: a repeat of a repeat is found at its
 // first copy.
 #include <bit>
-#include <cstring>
 
 #include "codec/bytes.h"
 #include "codec/code_cost.h"
@@ -19,7 +19,11 @@
 namespace {
 
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
-constexpr unsigned kWays = 4;
+// A bucket is one word that says which slot the next position takes, then
+// kWays slots used as a ring: an insert writes two words, and a search reads
+// the ring backwards from the newest.
+constexpr unsigned kWays = 7;
+constexpr unsigned kBucketWords = kWays + 1;
 constexpr unsigned kMinBucketBits = 8;
 constexpr unsigned kMaxBucketBits = 14;
 // A match this long is taken without looking a position further.
@@ -39,15 +43,26 @@ struct Table {
   uint32_t size;
   unsigned shift;
   uint32_t* buckets;
+  uint32_t* near3;  // newest position per 3-byte hash
 };
 
+inline uint32_t& near3_of(const Table& t, uint32_t position) {
+  return t.near3[(load24(t.data + position) * 2246822519u) >> t.shift];
+}
+
 inline uint32_t* bucket_of(const Table& t, uint32_t position) {
-  return t.buckets + size_t{(load32(t.data + position) * 2654435761u) >> t.shift} * kWays;
+  return t.buckets + size_t{(load32(t.data + position) * 2654435761u) >> t.shift} * kBucketWords;
 }
 
 inline void insert(uint32_t* bucket, uint32_t position) {
-  std::memmove(bucket + 1, bucket, (kWays - 1) * sizeof bucket[0]);
-  bucket[0] = position;
+  const uint32_t slot = bucket[0];
+  bucket[1 + slot] = position;
+  bucket[0] = slot + 1 == kWays ? 0 : slot + 1;
+}
+
+inline void insert_position(const Table& t, uint32_t position) {
+  insert(bucket_of(t, position), position);
+  near3_of(t, position) = position;
 }
 
 struct Choice {
@@ -56,27 +71,41 @@ struct Choice {
 };
 
 // The best match at `position`, which it then inserts. Needs four bytes.
+// Candidates come nearest first, so one can only save more than the best so
+// far by being longer: the byte just past the best length is checked first.
 Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t position) {
   const uint8_t* const here = t.data + position;
   uint32_t* const bucket = bucket_of(t, position);
+  uint32_t& near = near3_of(t, position);
   const uint32_t limit = t.size - position;
   Choice best{Token{1, 0}, 0};
+  uint32_t best_length = kMinMatch - 1;
   // Literal prices of the first bytes, summed as far as a candidate needs.
   int64_t priced[kPricedBytes + 1];
   priced[0] = 0;
   uint32_t priced_count = 0;
-  for (unsigned w = 0; w < kWays && bucket[w] != kNoPosition; ++w) {
-    const uint8_t* const there = t.data + bucket[w];
-    if (load32(there) != load32(here)) continue;
-    const uint32_t length = common_length(there, here, 4, limit);
+  uint32_t slot = bucket[0];
+  for (unsigned w = 0; w <= kWays && best_length < limit; ++w) {
+    if (w != 0) slot = slot == 0 ? kWays - 1 : slot - 1;
+    const uint32_t candidate = w == 0 ? near : bucket[1 + slot];
+    if (candidate == kNoPosition) {
+      if (w == 0) continue;
+      break;
+    }
+    const uint8_t* const there = t.data + candidate;
+    if (there[best_length] != here[best_length] || load24(there) != load24(here)) continue;
+    const uint32_t length = common_length(there, here, kMinMatch, limit);
+    if (length <= best_length) continue;
+    best_length = length;
     const uint32_t exact = length < kPricedBytes ? length : kPricedBytes;
     for (; priced_count < exact; ++priced_count) {
       priced[priced_count + 1] = priced[priced_count] + literal_bits[here[priced_count]];
     }
-    const uint32_t distance = position - bucket[w];
+    const uint32_t distance = position - candidate;
     const int64_t saving = priced[exact] + kTailBits * (length - exact) - match_bits(length, distance);
     if (saving > best.saving) best = Choice{Token{length, distance}, saving};
   }
+  near = position;
   insert(bucket, position);
   return best;
 }
@@ -108,13 +137,16 @@ unsigned bucket_bits_for(uint32_t size) {
 bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
                 ParseMemory& memory, TokenSink sink, void* context) {
   const unsigned bits = bucket_bits_for(size);
-  const size_t slots = (size_t{1} << bits) * kWays;
+  const size_t buckets = size_t{1} << bits;
+  const size_t slots = buckets * (kBucketWords + 1);
   if (!reserve_table(memory.heads, memory.heads_capacity, slots) ||
       !reserve_table(memory.tokens, memory.tokens_capacity, kTokenBatch)) {
     return false;
   }
   for (size_t i = 0; i < slots; ++i) memory.heads[i] = kNoPosition;
-  const Table table{data, size, 32 - bits, memory.heads.get()};
+  for (size_t i = 0; i < buckets; ++i) memory.heads[i * kBucketWords] = 0;
+  const Table table{data, size, 32 - bits, memory.heads.get(),
+                    memory.heads.get() + buckets * kBucketWords};
   Output out{memory.tokens.get(), 0, 0, sink, context};
   // Positions from `searchable` on have fewer than four bytes left.
   const uint32_t searchable = size >= 4 ? size - 3 : 0;
@@ -135,14 +167,14 @@ bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[
       // Position + 1 is inserted already.
       const uint32_t end = position + here.token.length;
       if (!emit(out, here.token, end)) return false;
-      for (uint32_t p = position + 2; p < end && p < searchable; ++p) insert(bucket_of(table, p), p);
+      for (uint32_t p = position + 2; p < end && p < searchable; ++p) insert_position(table, p);
       position = end;
     } else if (here.saving > 0) {
       const uint32_t end = position + here.token.length;
       if (!emit(out, here.token, end)) return false;
       const uint32_t length = here.token.length;
       uint32_t p = length > kNiceLength ? end - kInsertedTail : position + 1;
-      for (; p < end && p < searchable; ++p) insert(bucket_of(table, p), p);
+      for (; p < end && p < searchable; ++p) insert_position(table, p);
       position = end;
     } else {
       if (!emit(out, Token{1, 0}, position + 1)) return false;

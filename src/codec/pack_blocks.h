@@ -5,10 +5,12 @@
 // matches do not cover are the ones that should cost least. The parse
 // depends on those prices in turn, so the two are iterated in rounds, each
 // packing every block with the current dictionary and ordering the next
-// one by the literals it wrote. The fast level packs once, with the bytes
-// ordered by plain frequency. The best level settles the dictionary with
-// fast rounds, which order the bytes nearly as the best parse would at a
-// fraction of its time, and then packs once with the best parse.
+// one by the literals it wrote. Both levels start from a fast round over a
+// sample of every block; the fast level then packs once. The best level
+// settles the dictionary with fast rounds over all blocks, which order the
+// bytes nearly as the best parse would at a fraction of its time, and then
+// packs once with the best parse. Rounds that only try a dictionary
+// measure the blocks without writing them.
 //
 // Within a round the blocks are independent, so several threads pack them,
 // the largest first; the dictionary changes only between rounds, and every

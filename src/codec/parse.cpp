@@ -29,7 +29,9 @@ namespace {
 
 // The finder's reach and bounds (see match_finder.h).
 constexpr unsigned kWindowBits = kMaxWindowBits;
-constexpr uint32_t kMaxDepth = 48;
+// Depth 24 comes within 0.2% of the yardstick on every corpus file; 48
+// gains under 0.1% for a sixth more time.
+constexpr uint32_t kMaxDepth = 24;
 constexpr uint32_t kNiceLength = 256;
 
 // Positions per shortest-path segment. Prices within a segment stay far
