@@ -42,6 +42,13 @@ constexpr uint32_t kSegment = uint32_t{1} << 18;
 
 constexpr uint32_t kUnreached = 0xFFFFFFFFu;
 
+// Lengths up to this one all get their arrival. The argument above has one
+// gap: when the next token is a copy of 3 bytes, it cannot give up a byte,
+// and a shorter copy before it may win. That matters for short copies,
+// where a few bits are a large share; past 16 bytes it is not worth the
+// updates.
+constexpr uint32_t kEveryLength = 16;
+
 struct Path {
   uint32_t* price;  // bits to reach each position of the segment
   Token* arrival;   // the token that reaches it at that price
@@ -54,18 +61,20 @@ inline void relax(Path& path, uint32_t to, uint32_t cost, Token token) {
   }
 }
 
-// Offers the lengths of (covered, longest] at `distance` from offset k.
+// Offers the lengths of (covered, longest] at `distance` from offset k:
+// every one up to kEveryLength, then the range tops and the longest.
 inline void offer_lengths(Path& path, uint32_t k, uint32_t base, uint32_t covered,
                           uint32_t longest, uint32_t distance) {
   const uint32_t copy_cost = base + value_bits(uint64_t{256} + distance);
-  const uint32_t first = covered + 1;
-  relax(path, k + first, copy_cost + value_bits(first - kMinMatch), Token{first, distance});
-  for (uint32_t top = std::bit_ceil(first + 1); top < longest; top *= 2) {
+  uint32_t length = covered + 1;
+  for (; length <= longest && length <= kEveryLength; ++length) {
+    relax(path, k + length, copy_cost + value_bits(length - kMinMatch), Token{length, distance});
+  }
+  if (length > longest) return;
+  for (uint32_t top = std::bit_ceil(length); top < longest; top *= 2) {
     relax(path, k + top, copy_cost + value_bits(top - kMinMatch), Token{top, distance});
   }
-  if (longest > first) {
-    relax(path, k + longest, copy_cost + value_bits(longest - kMinMatch), Token{longest, distance});
-  }
+  relax(path, k + longest, copy_cost + value_bits(longest - kMinMatch), Token{longest, distance});
 }
 
 }  // namespace
