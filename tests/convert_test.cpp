@@ -1,10 +1,10 @@
-#include "container/convert.h"
+#include "driver/convert_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "container/status.h"
+#include "container/read_container.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 

@@ -266,8 +266,10 @@ TEST(MatchFinder, FindsTheNearestMatchOfEachLengthWithinTheWindow) {
       ASSERT_LE(m.length, c.data.size() - c.position);
       EXPECT_TRUE(std::equal(c.data.begin() + c.position - m.distance,
                              c.data.begin() + c.position - m.distance + m.length, c.data.begin() + c.position));
-      if (i > 0) EXPECT_GT(m.length, matches[i - 1].length);
-      if (i > 0) EXPECT_GE(m.distance, matches[i - 1].distance);
+      if (i > 0) {
+        EXPECT_GT(m.length, matches[i - 1].length);
+        EXPECT_GE(m.distance, matches[i - 1].distance);
+      }
     }
     if (c.longest.length == 0) {
       EXPECT_TRUE(found == 0 || matches[found - 1].length < 8);
@@ -313,7 +315,7 @@ TEST(EncodeBlock, BestMatchesAnExhaustiveParse) {
   int compressed = 0;
   for (int round = 0; round < 300; ++round) {
     Bytes data(60 + rng() % 100);
-    const uint32_t alphabet = 2 + rng() % 3;
+    const uint32_t alphabet = 2 + static_cast<uint32_t>(rng() % 3);
     for (uint8_t& b : data) b = static_cast<uint8_t>(rng() % alphabet);
     const uint64_t optimum = (exhaustive_bits(data, literals) + 7) / 8;
     const Packed p = encode(data, dictionary, ENCODE_BEST);

@@ -6,8 +6,7 @@
 
 #include <fstream>
 
-#include "container/convert.h"
-#include "container/status.h"
+#include "driver/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 #include "support/utf8_path.h"

@@ -3,8 +3,7 @@
 
 #include <filesystem>
 
-#include "container/convert.h"
-#include "container/status.h"
+#include "driver/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 

@@ -4,7 +4,6 @@
 
 #include <random>
 
-#include "container/status.h"
 #include "support/convert_bytes.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
@@ -25,9 +24,8 @@ Written write_to_bytes(Write write) {
   Written w{false, STATUS_OK, {}};
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file) {
-    g_status = STATUS_OK;
-    w.ok = write(file);
-    w.status = g_status;
+    w.status = write(file);
+    w.ok = w.status == STATUS_OK;
     std::fclose(file);
     w.bytes = read_file_bytes(path);
   }
@@ -59,7 +57,7 @@ TEST(WriteFile, LaysOutHeaderDictionaryTableAndBlocks) {
   for (int version : {10, 11, 12}) {
     SCOPED_TRACE(version);
     const Written w = write_to_bytes([&](std::FILE* f) {
-      return write_file(f, version, identity_dictionary().data(), blocks, 2);
+      return write_file(file_sink(f), version, identity_dictionary().data(), blocks, 2);
     });
     ASSERT_TRUE(w.ok);
     // The same file as the test builder makes from the same parts.
@@ -77,18 +75,25 @@ TEST(WriteFile, RefusesWhatTheFormatCannotHold) {
   const PackedBlock one[] = {{a.data(), 1, 1}};
   const auto attempt = [&](int version, const PackedBlock* blocks, uint32_t count) {
     return write_to_bytes([&](std::FILE* f) {
-      return write_file(f, version, identity_dictionary().data(), blocks, count);
+      return write_file(file_sink(f), version, identity_dictionary().data(), blocks, count);
     });
   };
-  for (const Written& w : {attempt(9, one, 1), attempt(13, one, 1), attempt(11, one, 0)}) {
-    EXPECT_FALSE(w.ok);
-    EXPECT_EQ(w.status, STATUS_UNSUPPORTED);
-    EXPECT_TRUE(w.bytes.empty());
-  }
   // Sizes whose file would pass 4 GiB (the bytes are never read).
   const PackedBlock huge[] = {{a.data(), 0xFFFFFFFFu - 300, 1}, {a.data(), 0x200u, 1}};
-  EXPECT_TRUE(file_fits(huge, 1));
-  EXPECT_FALSE(file_fits(huge, 2));
+  const struct {
+    Written w;
+    Status status;
+  } cases[] = {{attempt(9, one, 1), STATUS_INVALID_ARGUMENT},
+               {attempt(13, one, 1), STATUS_INVALID_ARGUMENT},
+               {attempt(11, one, 0), STATUS_INVALID_ARGUMENT},
+               {attempt(11, huge, 2), STATUS_TOO_LARGE}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.w.status, c.status);
+    EXPECT_TRUE(c.w.bytes.empty());
+  }
+  uint64_t length = 0;
+  EXPECT_EQ(file_length(huge, 1, length), STATUS_OK);
+  EXPECT_EQ(length, 276u + 12 + 0xFFFFFFFFu - 300);
 }
 
 // Packed files of every level, stored or not, with every version, decode

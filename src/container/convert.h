@@ -2,13 +2,12 @@
 // in table order, one after another.
 #pragma once
 
-#include <cstdio>
+#include "container/status.h"
 
-#include "container/read_container.h"
-
-// Converts the file at input_path into output_path. Returns true exactly when
-// it leaves g_status untouched (STATUS_OK); otherwise g_status holds the
-// reason. The output is created only once the header is recognised, and is
-// never removed: after a failure it holds the blocks written before it.
-bool convert_file(const char* input_path, const char* output_path);
-
+// Converts the file at input_path into output_path and returns the
+// outcome. The output is created only once the header is recognised, and
+// is never removed: after a failure it holds the blocks written before it.
+// STATUS_OPEN_INPUT, STATUS_UNSUPPORTED (before the output is created, or
+// from the table), STATUS_CREATE_OUTPUT, STATUS_DECODE_FAILED,
+// STATUS_NO_MEMORY.
+Status convert_to_file(const char* input_path, const char* output_path);

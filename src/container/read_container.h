@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 
 #include "container/layout.h"
+#include "container/status.h"
 
 struct Entry {
   uint32_t packed_size;
@@ -31,6 +33,10 @@ struct Container {
   uint64_t file_length;
 };
 
+// The version a 16-byte header names: 10, 11 or 12, or 0 when it is not an
+// LS11 header.
+int header_version(const uint8_t header[kHeaderSize]);
+
 // Reads the 16-byte header at the stream's position: 10, 11 or 12 for a
 // recognised file (the stream is then put back where it was), 0 otherwise.
 int detect_version(std::FILE* input);
@@ -39,30 +45,50 @@ int detect_version(std::FILE* input);
 // and whose length is `length`. The table must lie inside the file (decided
 // before it is allocated) and the length rule must hold: the file's length
 // minus the table equals 276 plus the sum of the packed sizes, in 32-bit
-// wrap-around arithmetic. False with g_status set: STATUS_UNSUPPORTED for a
-// file whose layout does not add up (including one too short for the
-// dictionary and entry 0), STATUS_NO_MEMORY.
-bool read_table(std::FILE* file, uint64_t length, int version, Container& container);
+// wrap-around arithmetic. STATUS_UNSUPPORTED for a file whose layout does
+// not add up (including one too short for the dictionary and entry 0),
+// STATUS_NO_MEMORY.
+Status read_table(std::FILE* file, uint64_t length, int version, Container& container);
 
 // detect_version, the file's length and read_table, for tools that open a
 // file only to look inside it.
-bool read_container(std::FILE* file, Container& container);
+Status read_container(std::FILE* file, Container& container);
+
+// The same for a whole file held in memory: the header, then read_table's
+// checks and statuses (STATUS_UNSUPPORTED for an unrecognised header).
+Status read_container_memory(const uint8_t* data, size_t size, Container& container);
+
+// Whether entry `index`'s block lies wholly inside the file.
+bool block_in_file(const Container& container, uint32_t index);
+
+// Copies (stored) or decodes (compressed) entry `index` from its packed
+// bytes into `out`, which has room for its unpacked_size bytes.
+// STATUS_DECODE_FAILED when the block does not decode.
+Status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
+                    uint8_t* out);
 
 // Buffers for reading any entry of a container, and where the stream stands
 // after the last read, so that blocks lying one after another are read
-// without a seek (which would throw the stream's buffer away).
+// without a seek (which would throw the stream's buffer away). `decoded` is
+// only needed by read_entry.
 struct EntryBuffers {
   std::unique_ptr<uint8_t[]> packed;
   std::unique_ptr<uint8_t[]> decoded;
   uint64_t position;
 };
 
-// False with g_status = STATUS_NO_MEMORY when they cannot be allocated.
-bool allocate_entry_buffers(const Container& container, EntryBuffers& buffers);
+// STATUS_NO_MEMORY when they cannot be allocated. Without `with_decoded`
+// only the packed buffer is taken, for callers that decode elsewhere.
+Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
+                              bool with_decoded = true);
 
-// Reads and decodes entry `index`. On success `data` points at its
-// unpacked_size bytes (inside `buffers`). False with g_status set to
+// Reads entry `index`'s packed bytes into buffers.packed.
 // STATUS_DECODE_FAILED when the block does not lie wholly inside the file or
-// cannot be decoded.
-bool read_entry(std::FILE* file, const Container& container, uint32_t index,
-                EntryBuffers& buffers, const uint8_t*& data);
+// cannot be read.
+Status read_block(std::FILE* file, const Container& container, uint32_t index,
+                  EntryBuffers& buffers);
+
+// read_block, then decode_entry. On success `data` points at the entry's
+// unpacked_size bytes (inside `buffers`).
+Status read_entry(std::FILE* file, const Container& container, uint32_t index,
+                  EntryBuffers& buffers, const uint8_t*& data);

@@ -1,12 +1,5 @@
 #include "container/status.h"
 
-int g_status = STATUS_OK;
-
-bool fail(int status) {
-  g_status = status;
-  return false;
-}
-
 const char* status_message(int status) {
   switch (status) {
     case STATUS_OK: return "OK.";
@@ -15,6 +8,8 @@ const char* status_message(int status) {
     case STATUS_UNSUPPORTED: return "Unsupported encoded file type!";
     case STATUS_DECODE_FAILED: return "Failed to decode the file!";
     case STATUS_NO_MEMORY: return "Not enough memory!";
+    case STATUS_INVALID_ARGUMENT: return "Invalid argument!";
+    case STATUS_TOO_LARGE: return "Too large for an LS11 file!";
   }
   return "Unknown status!";
 }

@@ -1,6 +1,6 @@
-// Conversion statuses: convert_file leaves the reason for a failure in
-// g_status; the batch driver resets it before each file and prints the
-// message of the value it finds afterwards.
+// Statuses of the library's operations. Every function that can fail
+// returns one; 1 to 5 are also unls11's conversion statuses, and their
+// messages are its report lines.
 #pragma once
 
 enum Status {
@@ -10,13 +10,9 @@ enum Status {
   STATUS_UNSUPPORTED = 3,
   STATUS_DECODE_FAILED = 4,
   STATUS_NO_MEMORY = 5,
+  STATUS_INVALID_ARGUMENT = 6,
+  STATUS_TOO_LARGE = 7,
 };
-
-extern int g_status;
-
-// Records `status` in g_status and returns false, so that a failure path
-// reads `return fail(STATUS_...)`.
-bool fail(int status);
 
 // The report message for a status code; an unknown code gets a message of
 // its own rather than a null pointer.

@@ -1,11 +1,9 @@
 #include "container/write_file.h"
 
-#include <memory>
 #include <new>
 
-#include "container/file_io.h"
 #include "container/layout.h"
-#include "container/status.h"
+#include "platform/file_io.h"
 
 namespace {
 
@@ -20,22 +18,32 @@ uint64_t first_block_offset(uint32_t count) {
   return kTableOffset + uint64_t{kEntrySize} * count + kClosingWordSize;
 }
 
-}  // namespace
-
-bool file_fits(const PackedBlock* blocks, uint32_t count) {
-  if (count == 0) return false;
-  uint64_t length = first_block_offset(count);
-  for (uint32_t i = 0; i < count; ++i) length += blocks[i].packed_size;
-  return length <= UINT32_MAX;
+bool write_to_file(void* context, const void* data, size_t size) {
+  return write_exact(static_cast<std::FILE*>(context), data, size);
 }
 
-bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
-                const PackedBlock* blocks, uint32_t count) {
-  if (version < 10 || version > 12 || !file_fits(blocks, count)) return fail(STATUS_UNSUPPORTED);
+}  // namespace
+
+ByteSink file_sink(std::FILE* file) { return ByteSink{write_to_file, file}; }
+
+Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
+  if (count == 0) return STATUS_INVALID_ARGUMENT;
+  length = first_block_offset(count);
+  for (uint32_t i = 0; i < count; ++i) length += blocks[i].packed_size;
+  return length <= UINT32_MAX ? STATUS_OK : STATUS_TOO_LARGE;
+}
+
+Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
+                  const PackedBlock* blocks, uint32_t count) {
+  if (version < 10 || version > 12) return STATUS_INVALID_ARGUMENT;
+  uint64_t length = 0;
+  const Status fits = file_length(blocks, count, length);
+  if (fits != STATUS_OK) return fits;
 
   uint8_t header[kHeaderSize] = {'L', 'S', '1', static_cast<uint8_t>('0' + (version - 10))};
-  if (!write_exact(output, header, sizeof header) || !write_exact(output, dictionary, 256)) {
-    return fail(STATUS_CREATE_OUTPUT);
+  if (!sink.write(sink.context, header, sizeof header) ||
+      !sink.write(sink.context, dictionary, 256)) {
+    return STATUS_CREATE_OUTPUT;
   }
   // The table is written in batches of entries, then the closing word.
   constexpr uint32_t kBatch = 512;
@@ -51,44 +59,52 @@ bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
       store_be32(entry + 8, offset);
       offset += block.packed_size;
     }
-    if (!write_exact(output, raw, size_t{batch} * kEntrySize)) return fail(STATUS_CREATE_OUTPUT);
+    if (!sink.write(sink.context, raw, size_t{batch} * kEntrySize)) return STATUS_CREATE_OUTPUT;
   }
   const uint8_t closing_word[kClosingWordSize] = {};
-  if (!write_exact(output, closing_word, sizeof closing_word)) return fail(STATUS_CREATE_OUTPUT);
+  if (!sink.write(sink.context, closing_word, sizeof closing_word)) return STATUS_CREATE_OUTPUT;
   for (uint32_t i = 0; i < count; ++i) {
-    if (!write_exact(output, blocks[i].bytes, blocks[i].packed_size)) {
-      return fail(STATUS_CREATE_OUTPUT);
+    if (!sink.write(sink.context, blocks[i].bytes, blocks[i].packed_size)) {
+      return STATUS_CREATE_OUTPUT;
     }
   }
-  return true;
+  return STATUS_OK;
 }
 
-bool pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
-               const BlockView* inputs, uint32_t count) {
-  std::unique_ptr<PackedBlock[]> blocks(new (std::nothrow) PackedBlock[count]);
-  if (!blocks) return fail(STATUS_NO_MEMORY);
-  uint8_t dictionary[256];
-  identity_dictionary(dictionary);
-  std::unique_ptr<uint8_t[]> packed;
+Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
+                    bool store, PackedEntries& packed) {
+  packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
+  if (!packed.blocks) return STATUS_NO_MEMORY;
+  identity_dictionary(packed.dictionary);
   if (store) {
     for (uint32_t i = 0; i < count; ++i) {
-      blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
+      packed.blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
     }
-    return write_file(output, version, dictionary, blocks.get(), count);
+    return STATUS_OK;
   }
 
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += inputs[i].size;
-  packed.reset(new (std::nothrow) uint8_t[total]);
+  packed.storage.reset(new (std::nothrow) uint8_t[total]);
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
-  if (!packed || !packed_sizes ||
-      !pack_blocks(inputs, count, level, threads, dictionary, packed.get(), packed_sizes.get())) {
-    return fail(STATUS_NO_MEMORY);
+  if (!packed.storage || !packed_sizes ||
+      !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),
+                   packed_sizes.get())) {
+    return STATUS_NO_MEMORY;
   }
-  const uint8_t* next = packed.get();
+  const uint8_t* next = packed.storage.get();
   for (uint32_t i = 0; i < count; ++i) {
-    blocks[i] = PackedBlock{next, packed_sizes[i], inputs[i].size};
+    packed.blocks[i] = PackedBlock{next, packed_sizes[i], inputs[i].size};
     next += inputs[i].size;
   }
-  return write_file(output, version, dictionary, blocks.get(), count);
+  return STATUS_OK;
+}
+
+Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
+                 const BlockView* inputs, uint32_t count) {
+  if (version < 10 || version > 12 || count == 0) return STATUS_INVALID_ARGUMENT;
+  PackedEntries packed;
+  const Status status = pack_entries(inputs, count, level, threads, store, packed);
+  if (status != STATUS_OK) return status;
+  return write_file(file_sink(output), version, packed.dictionary, packed.blocks.get(), count);
 }

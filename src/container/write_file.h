@@ -3,11 +3,14 @@
 // data_offset is 276 + 12 x count, which is how readers find the count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "codec/encode_block.h"
 #include "codec/pack_blocks.h"
+#include "container/status.h"
 
 // One block as it goes into the file: packed_size == unpacked_size means
 // stored (bytes are the data itself), anything else compressed.
@@ -17,20 +20,40 @@ struct PackedBlock {
   uint32_t unpacked_size;
 };
 
-// Whether `count` blocks of these packed sizes fit the format: at least one
-// entry, and every offset and the file's length below 4 GiB.
-bool file_fits(const PackedBlock* blocks, uint32_t count);
+// Where a file's bytes go, in order: `write` returns false when they could
+// not all be taken.
+struct ByteSink {
+  bool (*write)(void* context, const void* data, size_t size);
+  void* context;
+};
 
-// Writes the file to `output` at its current position. `version` is 10, 11
-// or 12. False with g_status set: STATUS_UNSUPPORTED when the version or
-// the sizes do not fit the format, STATUS_CREATE_OUTPUT when a write fails.
-bool write_file(std::FILE* output, int version, const uint8_t dictionary[256],
-                const PackedBlock* blocks, uint32_t count);
+// A stream as a sink.
+ByteSink file_sink(std::FILE* file);
 
-// Packs `count` inputs, one entry each, and writes the file: the inputs
-// packed at `level` on up to `threads` threads (0: all cores) with a
-// dictionary built for them (pack_blocks) or, with
-// `store`, every block stored as it is, with the identity dictionary. False with g_status set
-// (STATUS_NO_MEMORY besides the statuses of write_file).
-bool pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
-               const BlockView* inputs, uint32_t count);
+// The length of the file these blocks make. STATUS_INVALID_ARGUMENT for no
+// blocks, STATUS_TOO_LARGE when an offset or the length would pass 4 GiB - 1.
+Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length);
+
+// Writes the file to `sink`. `version` is 10, 11 or 12. Besides the
+// statuses of file_length: STATUS_INVALID_ARGUMENT for another version,
+// STATUS_CREATE_OUTPUT when the sink fails.
+Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
+                  const PackedBlock* blocks, uint32_t count);
+
+// A file's entries, packed and ready to be written.
+struct PackedEntries {
+  uint8_t dictionary[256];
+  std::unique_ptr<PackedBlock[]> blocks;
+  std::unique_ptr<uint8_t[]> storage;  // the compressed blocks' bytes
+};
+
+// Packs `count` inputs, one entry each: at `level` on up to `threads`
+// threads (0: one per core) with a dictionary built for them (pack_blocks) or, with `store`, every block stored as it is,
+// with the identity dictionary (the blocks then point at the inputs).
+// STATUS_NO_MEMORY when working memory runs out.
+Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
+                    bool store, PackedEntries& packed);
+
+// pack_entries, then write_file.
+Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
+                 const BlockView* inputs, uint32_t count);

@@ -2,9 +2,8 @@
 
 #include <cstdio>
 
-#include "container/convert.h"
-#include "container/status.h"
-#include "driver/console.h"
+#include "driver/convert_file.h"
+#include "platform/console.h"
 #include "driver/wildcard.h"
 
 namespace {

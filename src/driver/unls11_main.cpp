@@ -5,7 +5,7 @@
 #include "driver/batch.h"
 
 #ifdef _WIN32
-#include "driver/wide_main.h"
+#include "platform/wide_main.h"
 
 // The MinGW runtime can expand wildcards in the command line before wmain,
 // in its own order and with its own rules; the batch expands them itself,

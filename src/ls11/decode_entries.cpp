@@ -6,17 +6,18 @@
 bool decode_entries(const std::string& path, std::FILE* file, const Container& container,
                     EntrySink sink, void* context) {
   EntryBuffers buffers;
-  g_status = STATUS_OK;
-  if (!allocate_entry_buffers(container, buffers)) {
-    report_error(path, status_message(g_status));
+  Status status = allocate_entry_buffers(container, buffers);
+  if (status != STATUS_OK) {
+    report_error(path, status_message(status));
     return false;
   }
   uint64_t done = 0;
   for (uint32_t i = 0; i < container.count; ++i) {
     show_progress(path, done, container.total_unpacked);
     const uint8_t* data = nullptr;
-    if (!read_entry(file, container, i, buffers, data)) {
-      report_error(path, "entry " + std::to_string(i) + ": " + status_message(g_status));
+    status = read_entry(file, container, i, buffers, data);
+    if (status != STATUS_OK) {
+      report_error(path, "entry " + std::to_string(i) + ": " + status_message(status));
       return false;
     }
     done += container.entries[i].unpacked_size;

@@ -6,14 +6,10 @@
 #include "ls11/report.h"
 
 bool open_container(const std::string& path, FilePtr& file, Container& container) {
-  g_status = STATUS_OK;
   file = make_file_ptr(open_input_file(path.c_str()));
-  if (!file) {
-    g_status = STATUS_OPEN_INPUT;
-  } else if (read_container(file.get(), container)) {
-    return true;
-  }
-  report_error(path, status_message(g_status));
+  const Status status = file ? read_container(file.get(), container) : STATUS_OPEN_INPUT;
+  if (status == STATUS_OK) return true;
+  report_error(path, status_message(status));
   return false;
 }
 

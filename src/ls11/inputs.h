@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "container/file_io.h"
+#include "platform/file_io.h"
 #include "container/read_container.h"
 
 // Opens an LS11 file and reads its table.

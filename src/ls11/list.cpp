@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/console.h"
+#include "platform/console.h"
 #include "ls11/commands.h"
 #include "ls11/inputs.h"
 

@@ -5,7 +5,7 @@
 #include "ls11/cli.h"
 
 #ifdef _WIN32
-#include "driver/wide_main.h"
+#include "platform/wide_main.h"
 
 // ls11 leaves patterns to whoever starts it: a POSIX shell expands them, and
 // on Windows, where the console does not, the C runtime does it before

@@ -26,14 +26,13 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
     return kExitFailed;
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
-  g_status = STATUS_OK;
-  const bool packed = pack_file(output.file, version, options.level, options.threads, options.store, blocks.data(),
-                                static_cast<uint32_t>(blocks.size()));
+  const Status status = pack_file(output.file, version, options.level, options.threads, options.store,
+                                  blocks.data(), static_cast<uint32_t>(blocks.size()));
   end_progress();
-  if (!packed || !commit_output(output)) {
+  if (status != STATUS_OK || !commit_output(output)) {
     abandon_output(output);
-    const char* reason = !packed && g_status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
-                         : !packed && g_status == STATUS_UNSUPPORTED
+    const char* reason = status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
+                         : status == STATUS_TOO_LARGE
                              ? "the entries do not fit in an LS11 file (4 GiB at most)"
                              : "cannot write the file";
     report_error(options.output, reason);

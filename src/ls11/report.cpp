@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "driver/console.h"
+#include "platform/console.h"
 
 #ifdef _WIN32
 #include <io.h>

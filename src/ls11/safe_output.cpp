@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "container/file_io.h"
+#include "platform/file_io.h"
 
 #ifdef _WIN32
 #include <fcntl.h>

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "container/status.h"
-#include "driver/console.h"
+#include "platform/console.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
 #include "ls11/inputs.h"

@@ -2,8 +2,7 @@
 
 #include <filesystem>
 
-#include "container/convert.h"
-#include "container/status.h"
+#include "driver/convert_file.h"
 #include "support/allocation_probe.h"
 #include "support/run_tool.h"
 

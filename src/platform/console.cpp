@@ -1,11 +1,11 @@
-#include "driver/console.h"
+#include "platform/console.h"
 
 #include <cstdio>
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "container/file_io.h"
+#include "platform/file_io.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/wide_main.h"
+#include "platform/wide_main.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "container/file_io.h"
+#include "platform/file_io.h"
 
 std::vector<std::string> start_wide_main(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);

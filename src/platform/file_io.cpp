@@ -1,4 +1,4 @@
-#include "container/file_io.h"
+#include "platform/file_io.h"
 
 #ifdef _WIN32
 #include <windows.h>

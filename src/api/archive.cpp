@@ -1,0 +1,93 @@
+// The public reading API: archives over a file or over bytes in memory.
+#include <new>
+
+#include "container/read_container.h"
+#include "ls11.h"
+#include "platform/file_io.h"
+
+struct ls11_archive {
+  Container container;
+  FilePtr file = make_file_ptr(nullptr);  // null for an archive in memory
+  const uint8_t* memory = nullptr;        // the borrowed bytes, or null
+  EntryBuffers buffers;                   // taken at the first read from a file
+};
+
+namespace {
+
+ls11_status finish_open(ls11_archive* opened, Status status, ls11_archive** archive) {
+  if (status != STATUS_OK) {
+    delete opened;
+    return static_cast<ls11_status>(status);
+  }
+  *archive = opened;
+  return LS11_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+ls11_status ls11_open(const char* path, ls11_archive** archive) {
+  if (!archive) return LS11_ERR_ARGUMENT;
+  *archive = nullptr;
+  if (!path) return LS11_ERR_ARGUMENT;
+  ls11_archive* opened = new (std::nothrow) ls11_archive;
+  if (!opened) return LS11_ERR_NO_MEMORY;
+  opened->file = make_file_ptr(open_input_file(path));
+  const Status status =
+      opened->file ? read_container(opened->file.get(), opened->container) : STATUS_OPEN_INPUT;
+  return finish_open(opened, status, archive);
+}
+
+ls11_status ls11_open_memory(const void* data, size_t size, ls11_archive** archive) {
+  if (!archive) return LS11_ERR_ARGUMENT;
+  *archive = nullptr;
+  if (!data && size != 0) return LS11_ERR_ARGUMENT;
+  ls11_archive* opened = new (std::nothrow) ls11_archive;
+  if (!opened) return LS11_ERR_NO_MEMORY;
+  opened->memory = static_cast<const uint8_t*>(data);
+  return finish_open(opened, read_container_memory(opened->memory, size, opened->container),
+                     archive);
+}
+
+void ls11_close(ls11_archive* archive) { delete archive; }
+
+int ls11_format(const ls11_archive* archive) { return archive ? archive->container.version : 0; }
+
+const uint8_t* ls11_dictionary(const ls11_archive* archive) {
+  return archive ? archive->container.dictionary : nullptr;
+}
+
+uint32_t ls11_entry_count(const ls11_archive* archive) {
+  return archive ? archive->container.count : 0;
+}
+
+ls11_status ls11_get_entry(const ls11_archive* archive, uint32_t index, ls11_entry* entry) {
+  if (!archive || !entry || index >= archive->container.count) return LS11_ERR_ARGUMENT;
+  const Entry& e = archive->container.entries[index];
+  *entry = ls11_entry{e.packed_size, e.unpacked_size, e.data_offset};
+  return LS11_OK;
+}
+
+ls11_status ls11_read_entry(ls11_archive* archive, uint32_t index, void* out, size_t capacity) {
+  if (!archive || index >= archive->container.count || (!out && capacity != 0)) {
+    return LS11_ERR_ARGUMENT;
+  }
+  const Container& container = archive->container;
+  if (capacity < container.entries[index].unpacked_size) return LS11_ERR_ARGUMENT;
+  uint8_t* bytes = static_cast<uint8_t*>(out);
+  if (archive->memory) {
+    if (!block_in_file(container, index)) return LS11_ERR_CORRUPT;
+    return static_cast<ls11_status>(decode_entry(
+        container, index, archive->memory + container.entries[index].data_offset, bytes));
+  }
+  if (!archive->buffers.packed) {
+    const Status allocated = allocate_entry_buffers(container, archive->buffers, false);
+    if (allocated != STATUS_OK) return static_cast<ls11_status>(allocated);
+  }
+  Status status = read_block(archive->file.get(), container, index, archive->buffers);
+  if (status == STATUS_OK) status = decode_entry(container, index, archive->buffers.packed.get(), bytes);
+  return static_cast<ls11_status>(status);
+}
+
+}  // extern "C"

@@ -1,0 +1,88 @@
+// The public packing API.
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "container/write_file.h"
+#include "ls11.h"
+
+namespace {
+
+struct MemorySink {
+  uint8_t* next;
+};
+
+bool write_to_memory(void* context, const void* data, size_t size) {
+  MemorySink& sink = *static_cast<MemorySink*>(context);
+  if (size != 0) std::memcpy(sink.next, data, size);
+  sink.next += size;
+  return true;
+}
+
+bool options_valid(const ls11_pack_options& options) {
+  return options.format >= 10 && options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
+         options.level <= LS11_LEVEL_BEST && options.threads >= 0;
+}
+
+// The inputs as blocks; an entry of 4 GiB or more does not fit the table.
+Status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t count,
+                     std::unique_ptr<BlockView[]>& inputs) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!entries[i] && sizes[i] != 0) return STATUS_INVALID_ARGUMENT;
+    if (sizes[i] > UINT32_MAX) return STATUS_TOO_LARGE;
+  }
+  inputs.reset(new (std::nothrow) BlockView[count]);
+  if (!inputs) return STATUS_NO_MEMORY;
+  for (uint32_t i = 0; i < count; ++i) {
+    inputs[i] = BlockView{static_cast<const uint8_t*>(entries[i]), static_cast<uint32_t>(sizes[i])};
+  }
+  return STATUS_OK;
+}
+
+Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
+                      const ls11_pack_options& options, void** out, size_t* out_size) {
+  std::unique_ptr<BlockView[]> inputs;
+  Status status = gather_inputs(entries, sizes, count, inputs);
+  PackedEntries packed;
+  if (status == STATUS_OK) {
+    const EncodeLevel level = options.level == LS11_LEVEL_FAST ? ENCODE_FAST : ENCODE_BEST;
+    status = pack_entries(inputs.get(), count, level, static_cast<unsigned>(options.threads),
+                          options.level == LS11_LEVEL_STORE, packed);
+  }
+  uint64_t length = 0;
+  if (status == STATUS_OK) status = file_length(packed.blocks.get(), count, length);
+  if (status != STATUS_OK) return status;
+  uint8_t* file = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length)));
+  if (!file) return STATUS_NO_MEMORY;
+  MemorySink sink{file};
+  status = write_file(ByteSink{write_to_memory, &sink}, options.format, packed.dictionary,
+                      packed.blocks.get(), count);
+  if (status != STATUS_OK) {
+    std::free(file);
+    return status;
+  }
+  *out = file;
+  *out_size = static_cast<size_t>(length);
+  return STATUS_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+ls11_status ls11_pack(const void* const* entries, const size_t* sizes, uint32_t count,
+                      const ls11_pack_options* options, void** out, size_t* out_size) {
+  if (out) *out = nullptr;
+  if (out_size) *out_size = 0;
+  const ls11_pack_options defaults = {11, LS11_LEVEL_BEST, 0};
+  if (!options) options = &defaults;
+  if (!entries || !sizes || count == 0 || !out || !out_size || !options_valid(*options)) {
+    return LS11_ERR_ARGUMENT;
+  }
+  return static_cast<ls11_status>(pack_to_memory(entries, sizes, count, *options, out, out_size));
+}
+
+void ls11_free(void* p) { std::free(p); }
+
+}  // extern "C"
