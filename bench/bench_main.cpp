@@ -127,7 +127,7 @@ Bytes synthetic_text(size_t size, uint32_t seed) {
 bool add_packed_set(std::deque<BlockSet>& sets, const std::string& name, const std::vector<Bytes>& blocks) {
   BlockSet& set = sets.emplace_back();
   set.name = name;
-  return pack_archive(blocks, PackLevel::best, set.ls11);
+  return pack_archive(blocks, PackLevel::best, 1, set.ls11);
 }
 
 bool load_sets(const std::string& corpus_dir, std::deque<BlockSet>& sets) {

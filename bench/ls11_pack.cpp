@@ -1,28 +1,29 @@
 #include "ls11_pack.h"
 
-#include "codec/build_dictionary.h"
-#include "codec/encode_block.h"
+#include "codec/pack_blocks.h"
 
-bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, Archive& archive) {
+bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads, Archive& archive) {
   const EncodeLevel encode_level = level == PackLevel::best ? ENCODE_BEST : ENCODE_FAST;
   std::vector<BlockView> views;
-  for (const Bytes& b : blocks) views.push_back({b.data(), static_cast<uint32_t>(b.size())});
-  if (!build_dictionary(views.data(), static_cast<uint32_t>(views.size()), encode_level,
-                        archive.dictionary.data())) {
+  size_t total = 0;
+  for (const Bytes& b : blocks) {
+    views.push_back({b.data(), static_cast<uint32_t>(b.size())});
+    total += b.size();
+  }
+  Bytes packed(total);
+  std::vector<uint32_t> packed_sizes(blocks.size());
+  if (!pack_blocks(views.data(), static_cast<uint32_t>(views.size()), encode_level, threads,
+                   archive.dictionary.data(), packed.data(), packed_sizes.data())) {
     return false;
   }
   archive.packed.clear();
   archive.unpacked_sizes.clear();
-  for (const Bytes& b : blocks) {
-    Bytes packed(b.size());
-    uint32_t packed_size = 0;
-    if (!encode_block(b.data(), static_cast<uint32_t>(b.size()), archive.dictionary.data(), encode_level,
-                      packed.data(), packed_size)) {
-      return false;
-    }
-    packed.resize(packed_size);
-    archive.packed.push_back(std::move(packed));
-    archive.unpacked_sizes.push_back(static_cast<uint32_t>(b.size()));
+  size_t offset = 0;
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const auto from = packed.begin() + static_cast<std::ptrdiff_t>(offset);
+    archive.packed.emplace_back(from, from + packed_sizes[i]);
+    archive.unpacked_sizes.push_back(static_cast<uint32_t>(blocks[i].size()));
+    offset += blocks[i].size();
   }
   return true;
 }

@@ -9,4 +9,5 @@
 
 enum class PackLevel { fast, best };
 
-bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, Archive& archive);
+// `threads` as pack_blocks takes it: 0 for one per core.
+bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads, Archive& archive);

@@ -79,10 +79,10 @@ int main(int argc, char** argv) {
       for (const Bytes& b : blocks) raw += b.size();
       Archive best, fast;
       auto start = std::chrono::steady_clock::now();
-      pack_archive(blocks, PackLevel::best, best);
+      pack_archive(blocks, PackLevel::best, 1, best);
       const double best_s = seconds_since(start);
       start = std::chrono::steady_clock::now();
-      pack_archive(blocks, PackLevel::fast, fast);
+      pack_archive(blocks, PackLevel::fast, 1, fast);
       const double fast_s = seconds_since(start);
       const std::string path = archive_path(dir, kind, split);
       if (!round_trips(best, blocks) || !round_trips(fast, blocks) || !write_archive(path, best)) {

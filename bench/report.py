@@ -3,8 +3,10 @@
 
 Reads, from the results folder: decode.json (Google Benchmark, medians of
 the repetitions), tool.json (hyperfine), rss.tsv (file, size, peak KiB);
-from the corpus folder: sizes.tsv (ls11_bench_prepare) and the LS11 files
-themselves, for their largest block.
+encode.tsv (ls11_bench_encode), pack/runs.tsv (ls11 pack and repack
+through unls11); from the corpus folder: sizes.tsv (ls11_bench_prepare),
+yardstick.tsv (ls11_bench_yardstick) and the LS11 files themselves, for
+their largest block.
 """
 import json
 import os
@@ -94,16 +96,64 @@ def size_table(corpus):
     head, rows = rows[0], rows[1:]
     col = {name: i for i, name in enumerate(head)}
     sizes = ["ls11_best", "ls11_fast", "zlib_9", "libdeflate_12", "lz4", "zstd_3"]
-    out = ["### Compressed size (% of the original; block bytes only) and encoder speed", "",
-           "| kind | split | MB | " + " | ".join(s.replace("_", " -") for s in sizes) +
-           " | encode best MB/s | encode fast MB/s |",
-           "|---|---|---:|" + "---:|" * (len(sizes) + 2)]
+    out = ["### Compressed size (% of the original; block bytes only)", "",
+           "| kind | split | MB | " + " | ".join(s.replace("_", " -") for s in sizes) + " |",
+           "|---|---|---:|" + "---:|" * len(sizes)]
     for r in rows:
         raw = int(r[col["raw"]])
-        out.append("| %s | %s | %.1f | %s | %.1f | %.1f |" % (
+        out.append("| %s | %s | %.1f | %s |" % (
             r[col["kind"]], r[col["split"]], raw / 1e6,
-            " | ".join("%.1f" % (100.0 * int(r[col[s]]) / raw) for s in sizes),
-            raw / 1e6 / float(r[col["encode_best_s"]]), raw / 1e6 / float(r[col["encode_fast_s"]])))
+            " | ".join("%.1f" % (100.0 * int(r[col[s]]) / raw) for s in sizes)))
+    return out
+
+
+def encode_table(corpus, results):
+    """Encoder speed (MB/s of input, median of the repetitions) and sizes
+    against the yardstick, from one run of ls11_bench_encode."""
+    with open(os.path.join(corpus, "yardstick.tsv")) as f:
+        yard = {(r[0], r[1]): int(r[3]) for r in (l.split("\t") for l in f.read().splitlines()[1:])}
+    with open(os.path.join(results, "encode.tsv")) as f:
+        rows = [l.split("\t") for l in f.read().splitlines()[1:]]
+    runs = {}
+    raw = {}
+    threads = 1
+    for kind, split, _, size, codec, level, t, seconds, size_out in rows:
+        runs[kind, split, codec, level, int(t)] = (float(seconds), int(size_out))
+        raw[kind, split] = int(size)
+        if codec == "ls11":
+            threads = max(threads, int(t))
+    mbs = lambda k, c, l, t=1: raw[k] / 1e6 / runs[k + (c, l, t)][0]
+    out = ["### Encoder speed (MB/s of input, one run) and sizes against the yardstick", "",
+           "| kind | split | best 1T | best %dT | fast 1T | fast %dT | libdeflate -12 | libdeflate -6 "
+           "| zlib -9 | zlib -6 | best / ld -12 | fast / ld -6 | best %dT / 1T | fast %dT / 1T "
+           "| best vs yardstick | fast vs yardstick | fast vs best |" % (threads, threads, threads, threads),
+           "|---|---|" + "---:|" * 15]
+    for key in sorted(raw, key=lambda k: (KINDS.index(k[0]), k[1])):
+        best, fast = runs[key + ("ls11", "best", 1)][1], runs[key + ("ls11", "fast", 1)][1]
+        out.append("| %s | %s | %s | %.2fx | %.2fx | %.2fx | %.2fx | %+.2f%% | %+.2f%% | %+.2f%% |" % (
+            key[0], key[1],
+            " | ".join("%.1f" % v for v in [mbs(key, "ls11", "best"), mbs(key, "ls11", "best", threads),
+                                             mbs(key, "ls11", "fast"), mbs(key, "ls11", "fast", threads),
+                                             mbs(key, "libdeflate", "12"), mbs(key, "libdeflate", "6"),
+                                             mbs(key, "zlib", "9"), mbs(key, "zlib", "6")]),
+            mbs(key, "ls11", "best") / mbs(key, "libdeflate", "12"),
+            mbs(key, "ls11", "fast") / mbs(key, "libdeflate", "6"),
+            mbs(key, "ls11", "best", threads) / mbs(key, "ls11", "best"),
+            mbs(key, "ls11", "fast", threads) / mbs(key, "ls11", "fast"),
+            100.0 * (best / yard[key] - 1), 100.0 * (fast / yard[key] - 1), 100.0 * (fast / best - 1)))
+    return out
+
+
+def pack_table(results):
+    """ls11 pack and repack of the corpus, decoded with unls11."""
+    out = ["### ls11 pack (files) and repack (entries) of the corpus, decoded with unls11", "",
+           "| kind | split | level | threads | seconds | peak RSS (MiB) | unls11 gives the input | "
+           "same bytes as 1 thread |", "|---|---|---|---:|---:|---:|---|---|"]
+    with open(os.path.join(results, "pack", "runs.tsv")) as f:
+        for row in f.read().splitlines():
+            kind, split, level, threads, seconds, kib, same, identical = row.split("\t")
+            out.append("| %s | %s | %s | %s | %s | %.1f | %s | %s |" % (
+                kind, split, level, threads, seconds, int(kib) / 1024, same, identical))
     return out
 
 
@@ -161,7 +211,8 @@ def main():
     lines = ["Measured on: %s (%d logical cores), a shared machine; ratios come from one run." % (
         cpu_name(), os.cpu_count() or 0), ""]
     for part in (decode_table(corpus, speeds, "entries"), decode_table(corpus, speeds, "files"),
-                 long_match_table(speeds), size_table(corpus), tool_table(results), rss_table(results)):
+                 long_match_table(speeds), size_table(corpus), encode_table(corpus, results),
+                 pack_table(results), tool_table(results), rss_table(results)):
         lines += part + [""]
     print("\n".join(lines))
 

@@ -6,8 +6,11 @@
 #include <random>
 #include <string>
 
-#include "codec/pack_blocks.h"
+#include "codec/code_cost.h"
 #include "codec/decode_block.h"
+#include "codec/match_finder.h"
+#include "codec/pack_blocks.h"
+#include "codec/parse.h"
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
 
@@ -219,6 +222,149 @@ TEST(BuildDictionary, OrdersBytesByLiteralUse) {
   const auto rank = [&](uint8_t b) { return std::find(dictionary.begin(), dictionary.end(), b) - dictionary.begin(); };
   EXPECT_LT(rank('e'), rank('q'));
   EXPECT_LT(rank('q'), rank('a'));
+}
+
+// The finder's answers at the places a finder gets wrong: the window's
+// edge, the block's end, runs and overlapping copies. Every match it gives
+// must be real, as long as the block allows at its distance, and the
+// nearest of its length.
+TEST(MatchFinder, FindsTheNearestMatchOfEachLengthWithinTheWindow) {
+  constexpr unsigned kWindowBits = 10;  // matches reach 1023 bytes back
+  struct Case {
+    const char* name;
+    Bytes data;
+    uint32_t position;
+    Match longest;  // length 0: none of 8 bytes or more
+  };
+  Bytes edge = random_bytes(2100, 21);
+  std::copy(edge.begin(), edge.begin() + 40, edge.begin() + 1023);  // 1023 back: in reach
+  std::copy(edge.begin() + 100, edge.begin() + 140, edge.begin() + 1124);  // 1024 back: out
+  Bytes tail = random_bytes(300, 22);
+  std::copy(tail.begin() + 10, tail.begin() + 30, tail.end() - 20);  // a match to the last byte
+  Bytes periodic;
+  for (int i = 0; i < 600; ++i) periodic.push_back(static_cast<uint8_t>("abcab"[i % 5]));
+  const std::vector<Case> cases = {
+      {"window edge, in reach", edge, 1023, {40, 1023}},
+      {"window edge, one byte too far", edge, 1124, {0, 0}},
+      {"match up to the block's end", tail, 280, {20, 270}},
+      {"run: distance 1 to the end", Bytes(5000, 0xAA), 1, {4999, 1}},
+      {"overlapping period", periodic, 5, {595, 5}},
+      {"last three bytes", periodic, 597, {3, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FinderTables tables;
+    MatchFinder finder;
+    ASSERT_TRUE(match_finder_init(finder, tables, c.data.data(), static_cast<uint32_t>(c.data.size()),
+                                  kWindowBits, 64, 1u << 20));
+    std::vector<Match> matches(65);
+    uint32_t found = 0;
+    for (uint32_t p = 0; p <= c.position; ++p) found = find_matches(finder, p, matches.data());
+    for (uint32_t i = 0; i < found; ++i) {
+      const Match m = matches[i];
+      ASSERT_LE(m.distance, (1u << kWindowBits) - 1);
+      ASSERT_LE(m.length, c.data.size() - c.position);
+      EXPECT_TRUE(std::equal(c.data.begin() + c.position - m.distance,
+                             c.data.begin() + c.position - m.distance + m.length, c.data.begin() + c.position));
+      if (i > 0) {
+        EXPECT_GT(m.length, matches[i - 1].length);
+        EXPECT_GE(m.distance, matches[i - 1].distance);
+      }
+    }
+    if (c.longest.length == 0) {
+      EXPECT_TRUE(found == 0 || matches[found - 1].length < 8);
+    } else {
+      ASSERT_NE(found, 0u);
+      EXPECT_EQ(matches[found - 1].length, c.longest.length);
+      EXPECT_EQ(matches[found - 1].distance, c.longest.distance);
+    }
+  }
+}
+
+// The cheapest packing in bits, by trying every length at every distance.
+uint64_t exhaustive_bits(const Bytes& data, const LiteralTable& literals) {
+  const size_t n = data.size();
+  std::vector<uint64_t> price(n + 1, UINT64_MAX);
+  price[0] = 0;
+  for (size_t k = 0; k < n; ++k) {
+    price[k + 1] = std::min(price[k + 1], price[k] + literals.bits[data[k]]);
+    for (size_t d = 1; d <= k; ++d) {
+      for (size_t len = 0; k + len < n && data[k + len] == data[k + len - d]; ++len) {
+        if (len + 1 >= kMinMatch) {
+          const uint64_t cost = price[k] + match_bits(static_cast<uint32_t>(len + 1), static_cast<uint32_t>(d));
+          price[k + len + 1] = std::min(price[k + len + 1], cost);
+        }
+      }
+    }
+  }
+  return price[n];
+}
+
+// Only some lengths of each match get an arrival (see parse.cpp); the path
+// must still be as cheap as the one over every length, in the blocks where
+// that choice matters: short ones over few bytes, with matches of every
+// length and many cut short by the next match. The bytes take codes 6 to
+// 9 (6 bits each), so that a copy of 3 bytes never pays: the finder keeps
+// only the newest position per 3-byte hash and may miss one.
+TEST(EncodeBlock, BestMatchesAnExhaustiveParse) {
+  std::mt19937 rng(23);
+  Bytes dictionary = identity_dictionary();
+  for (uint8_t b = 0; b < 4; ++b) std::swap(dictionary[b], dictionary[6 + b]);
+  LiteralTable literals;
+  make_literal_table(dictionary.data(), literals);
+  int compressed = 0;
+  for (int round = 0; round < 300; ++round) {
+    Bytes data(60 + rng() % 100);
+    const uint32_t alphabet = 2 + static_cast<uint32_t>(rng() % 3);
+    for (uint8_t& b : data) b = static_cast<uint8_t>(rng() % alphabet);
+    const uint64_t optimum = (exhaustive_bits(data, literals) + 7) / 8;
+    const Packed p = encode(data, dictionary, ENCODE_BEST);
+    if (p.stored) {
+      EXPECT_GE(optimum, data.size());
+      continue;
+    }
+    ++compressed;
+    EXPECT_EQ(p.bytes.size(), optimum) << "round " << round;
+  }
+  EXPECT_GT(compressed, 250);
+}
+
+// Threads share out the blocks, never the work on one: the file is the same
+// bytes on any number of them, and decodes.
+TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
+  std::vector<Bytes> data;
+  for (uint32_t i = 0; i < 12; ++i) data.push_back(mixed(1000 + 7000 * (i % 5), 30 + i));
+  std::vector<BlockView> views;
+  size_t total = 0;
+  for (const Bytes& b : data) {
+    views.push_back({b.data(), static_cast<uint32_t>(b.size())});
+    total += b.size();
+  }
+  for (EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
+    Bytes first;
+    for (unsigned threads : {1u, 2u, 3u, 0u}) {
+      SCOPED_TRACE(threads);
+      Bytes dictionary(256), packed(total);
+      std::vector<uint32_t> sizes(data.size());
+      ASSERT_TRUE(pack_blocks(views.data(), static_cast<uint32_t>(views.size()), level, threads,
+                              dictionary.data(), packed.data(), sizes.data()));
+      Bytes file = dictionary;
+      size_t offset = 0;
+      for (size_t i = 0; i < data.size(); ++i) {
+        const Bytes block(packed.begin() + static_cast<std::ptrdiff_t>(offset),
+                          packed.begin() + static_cast<std::ptrdiff_t>(offset + sizes[i]));
+        if (sizes[i] != data[i].size()) {
+          Bytes out(data[i].size());
+          ASSERT_TRUE(decode_block(block.data(), sizes[i], dictionary.data(), out.data(), views[i].size));
+          ASSERT_EQ(out, data[i]);
+        }
+        file.insert(file.end(), block.begin(), block.end());
+        offset += data[i].size();
+      }
+      if (first.empty()) first = file;
+      EXPECT_EQ(file, first);
+    }
+  }
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST(PackFile, ConvertsBackToItsInputs) {
       for (const int version : {10, 11, 12}) {
         SCOPED_TRACE(testing::Message() << store << level << version);
         const Written w = write_to_bytes([&](std::FILE* f) {
-          return pack_file(f, version, level, store, blocks.data(), static_cast<uint32_t>(blocks.size()));
+          return pack_file(f, version, level, 0, store, blocks.data(), static_cast<uint32_t>(blocks.size()));
         });
         ASSERT_TRUE(w.ok);
         EXPECT_EQ(w.bytes[3], '0' + version - 10);
@@ -134,7 +134,7 @@ TEST(PackFile, ManyBlocks) {
   for (int i = 0; i < 3000; ++i) inputs.push_back(Bytes(static_cast<size_t>(i % 17), static_cast<uint8_t>(i)));
   const std::vector<BlockView> blocks = views(inputs);
   const Written w = write_to_bytes([&](std::FILE* f) {
-    return pack_file(f, 11, ENCODE_FAST, false, blocks.data(), static_cast<uint32_t>(blocks.size()));
+    return pack_file(f, 11, ENCODE_FAST, 0, false, blocks.data(), static_cast<uint32_t>(blocks.size()));
   });
   ASSERT_TRUE(w.ok);
   const Conversion c = convert_bytes(w.bytes);

@@ -47,7 +47,8 @@ Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t 
   PackedEntries packed;
   if (status == STATUS_OK) {
     const EncodeLevel level = options.level == LS11_LEVEL_FAST ? ENCODE_FAST : ENCODE_BEST;
-    status = pack_entries(inputs.get(), count, level, options.level == LS11_LEVEL_STORE, packed);
+    status = pack_entries(inputs.get(), count, level, static_cast<unsigned>(options.threads),
+                          options.level == LS11_LEVEL_STORE, packed);
   }
   uint64_t length = 0;
   if (status == STATUS_OK) status = file_length(packed.blocks.get(), count, length);

@@ -59,14 +59,20 @@ void finish(BlockWriter& w) {
 
 // Writes a run of tokens once it is known to fit: the whole block must come
 // out smaller than its data, so a run that would pass the limit stops it.
+// Without an output it only counts.
 bool write_tokens(void* context, uint32_t start, const Token* tokens, uint32_t count) {
   BlockWriter& w = *static_cast<BlockWriter*>(context);
   const LiteralTable& literals = *w.literals;
   uint64_t bits = 0;
   uint32_t position = start;
   for (uint32_t i = 0; i < count; ++i) {
-    bits += tokens[i].distance == 0 ? literals.bits[w.data[position]]
-                                    : match_bits(tokens[i].length, tokens[i].distance);
+    if (tokens[i].distance == 0) {
+      const uint8_t byte = w.data[position];
+      bits += literals.bits[byte];
+      ++w.literal_counts[byte];
+    } else {
+      bits += match_bits(tokens[i].length, tokens[i].distance);
+    }
     position += tokens[i].length;
   }
   if (w.total_bits + bits > w.bit_limit) {
@@ -74,12 +80,11 @@ bool write_tokens(void* context, uint32_t start, const Token* tokens, uint32_t c
     return false;
   }
   w.total_bits += bits;
+  if (w.out_next == nullptr) return true;
   position = start;
   for (uint32_t i = 0; i < count; ++i) {
     if (tokens[i].distance == 0) {
-      const uint8_t byte = w.data[position];
-      put_value(w, literals.code[byte]);
-      ++w.literal_counts[byte];
+      put_value(w, literals.code[w.data[position]]);
     } else {
       put_value(w, uint64_t{256} + tokens[i].distance);
       put_value(w, tokens[i].length - kMinMatch);
@@ -101,21 +106,21 @@ bool all_bytes_present(const uint8_t* data, uint32_t size, const LiteralTable& l
 }  // namespace
 
 bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                           EncodeLevel level, uint8_t* out, uint32_t& packed_size,
-                           uint64_t literal_counts[256]) {
+                           EncodeLevel level, ParseMemory& memory, uint8_t* out,
+                           uint32_t& packed_size, uint64_t literal_counts[256]) {
   LiteralTable literals;
   make_literal_table(dictionary, literals);
   if (size != 0 && all_bytes_present(data, size, literals)) {
     BlockWriter w{data, &literals, out, (uint64_t{size} - 1) * 8, 0, 0, 0, false, {}};
-    if (parse_block(data, size, literals.bits, level, write_tokens, &w)) {
-      finish(w);
-      packed_size = static_cast<uint32_t>(w.out_next - out);
+    if (parse_block(data, size, literals.bits, level, memory, write_tokens, &w)) {
+      if (out != nullptr) finish(w);
+      packed_size = static_cast<uint32_t>((w.total_bits + 7) / 8);
       for (int b = 0; b < 256; ++b) literal_counts[b] += w.literal_counts[b];
       return true;
     }
     if (!w.too_large) return false;
   }
-  if (size != 0) std::memcpy(out, data, size);
+  if (size != 0 && out != nullptr) std::memcpy(out, data, size);
   packed_size = size;
   return true;
 }
@@ -123,5 +128,6 @@ bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dic
 bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
                   EncodeLevel level, uint8_t* out, uint32_t& packed_size) {
   uint64_t ignored[256] = {};
-  return encode_block_counting(data, size, dictionary, level, out, packed_size, ignored);
+  ParseMemory memory;
+  return encode_block_counting(data, size, dictionary, level, memory, out, packed_size, ignored);
 }

@@ -10,10 +10,10 @@
 #include <cstdint>
 
 enum EncodeLevel {
-  // Lazy matching over short hash chains: several times faster than best.
+  // Lazy matching over a small hash table: several times faster than best.
   ENCODE_FAST = 0,
-  // Optimal parse: the shortest path over every position, with the matches
-  // of each useful length.
+  // Optimal parse: the shortest path over every position, with the nearest
+  // match of each useful length from a binary-tree match finder.
   ENCODE_BEST = 1,
 };
 
@@ -27,9 +27,15 @@ enum EncodeLevel {
 bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
                   EncodeLevel level, uint8_t* out, uint32_t& packed_size);
 
-// encode_block that also adds, when the block comes out compressed, how
-// many times it wrote each byte as a literal to `literal_counts[byte]`: what
-// a dictionary for the next try is ordered by.
+struct ParseMemory;
+
+// encode_block for packing many blocks: it also adds, when the block comes
+// out compressed, how many times it wrote each byte as a literal to
+// `literal_counts[byte]` (what a dictionary for the next try is ordered
+// by), and it works in `memory`, which the caller keeps from block to block
+// (see parse.h). With `out` null it writes nothing and only gives the
+// packed size and the counts, which is all a round that tries a dictionary
+// needs.
 bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                           EncodeLevel level, uint8_t* out, uint32_t& packed_size,
-                           uint64_t literal_counts[256]);
+                           EncodeLevel level, ParseMemory& memory, uint8_t* out,
+                           uint32_t& packed_size, uint64_t literal_counts[256]);

@@ -88,8 +88,8 @@ Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
   return STATUS_OK;
 }
 
-Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, bool store,
-                    PackedEntries& packed) {
+Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
+                    bool store, PackedEntries& packed) {
   packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
   if (!packed.blocks) return STATUS_NO_MEMORY;
   identity_dictionary(packed.dictionary);
@@ -105,7 +105,7 @@ Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, 
   packed.storage.reset(new (std::nothrow) uint8_t[total]);
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
   if (!packed.storage || !packed_sizes ||
-      !pack_blocks(inputs, count, level, packed.dictionary, packed.storage.get(),
+      !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),
                    packed_sizes.get())) {
     return STATUS_NO_MEMORY;
   }
@@ -117,11 +117,11 @@ Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, 
   return STATUS_OK;
 }
 
-Status pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
+Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
                  const BlockView* inputs, uint32_t count) {
   if (version < 10 || version > 12 || count == 0) return STATUS_INVALID_ARGUMENT;
   PackedEntries packed;
-  const Status status = pack_entries(inputs, count, level, store, packed);
+  const Status status = pack_entries(inputs, count, level, threads, store, packed);
   if (status != STATUS_OK) return status;
   return write_file(file_sink(output), version, packed.dictionary, packed.blocks.get(), count);
 }

@@ -61,13 +61,13 @@ struct PackedEntries {
   std::unique_ptr<uint8_t[]> storage;  // the compressed blocks' bytes
 };
 
-// Packs `count` inputs, one entry each: at `level` with a dictionary built
-// for them (pack_blocks) or, with `store`, every block stored as it is,
+// Packs `count` inputs, one entry each: at `level` on up to `threads`
+// threads (0: one per core) with a dictionary built for them (pack_blocks) or, with `store`, every block stored as it is,
 // with the identity dictionary (the blocks then point at the inputs).
 // STATUS_NO_MEMORY when working memory runs out.
-Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, bool store,
-                    PackedEntries& packed);
+Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
+                    bool store, PackedEntries& packed);
 
 // pack_entries, then write_file.
-Status pack_file(std::FILE* output, int version, EncodeLevel level, bool store,
+Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
                  const BlockView* inputs, uint32_t count);

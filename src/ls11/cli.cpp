@@ -35,7 +35,7 @@ enum : unsigned {
   OPT_JSON = 1,
   OPT_OUTPUT = 2,
   OPT_FORCE = 4,
-  OPT_PACKING = 8,  // --level, --store
+  OPT_PACKING = 8,  // --level, --store, --threads
   OPT_FORMAT = 16,
   OPT_RECURSIVE = 32,
 };
@@ -79,17 +79,18 @@ const Command kCommands[] = {
      "  -f, --force      replace files that exist already\n"},
     {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT, true, 1, 0,
      "Usage: ls11 pack -o OUT [--format 10|11|12] [--level fast|best] [--store]\n"
-     "                 [--force] INPUT...\n"
+     "                 [-T N] [--force] INPUT...\n"
      "Build an LS11 file in which each INPUT is one entry, in the order given.\n"
      "\n"
      "  -o OUT          the file to write\n"
      "  --format N      header version 10, 11 or 12 (default 11)\n"
      "  --level L       fast, or best (the smallest file; default)\n"
      "  --store         store every entry as it is, without compressing\n"
+     "  -T, --threads N pack on N threads (default 0: one per core)\n"
      "  -f, --force     replace OUT if it exists\n"},
     {"repack", run_repack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING, true, 2, 2,
      "Usage: ls11 repack ORIGINAL DECODED -o OUT [--level fast|best] [--store]\n"
-     "                   [--force]\n"
+     "                   [-T N] [--force]\n"
      "Re-encode DECODED (ORIGINAL's decoded file, edited perhaps) with\n"
      "ORIGINAL's entry boundaries and version, so it can go back in its place.\n"
      "DECODED must be exactly as long as ORIGINAL's entries together.\n"
@@ -97,6 +98,7 @@ const Command kCommands[] = {
      "  -o OUT          the file to write\n"
      "  --level L       fast, or best (the smallest file; default)\n"
      "  --store         store every entry as it is, without compressing\n"
+     "  -T, --threads N pack on N threads (default 0: one per core)\n"
      "  -f, --force     replace OUT if it exists\n"},
     {"verify", run_verify, OPT_JSON | OPT_RECURSIVE, false, 1, 0,
      "Usage: ls11 verify [-r] [--json] FILE...\n"
@@ -119,6 +121,15 @@ const Command kCommands[] = {
      "Write the decoded bytes of FILE, or of the entries named, in the order\n"
      "named, to standard output.\n"},
 };
+
+// A thread count: 0 (one per core) to 1024, in decimal digits.
+bool parse_threads(const std::string& value, unsigned& threads) {
+  if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  threads = static_cast<unsigned>(std::stoul(value));
+  return threads <= 1024;
+}
 
 const Command* find_command(const std::string& name) {
   for (const Command& c : kCommands) {
@@ -168,7 +179,7 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
       value = has_value ? arg.substr(2) : std::string();
     }
     const bool takes_value = name == "-o" || name == "--output" || name == "--format" ||
-                             name == "--level";
+                             name == "--level" || name == "-T" || name == "--threads";
     if (takes_value && !has_value) {
       if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
       value = args[++i];
@@ -202,10 +213,12 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
     } else if (name == "--level" && (value == "fast" || value == "best")) {
       needs = OPT_PACKING;
       options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
+    } else if ((name == "-T" || name == "--threads") && parse_threads(value, options.threads)) {
+      needs = OPT_PACKING;
     } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
       needs = OPT_FORMAT;
       options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
-    } else if (name == "--level" || name == "--format") {
+    } else if (name == "--level" || name == "--format" || name == "-T" || name == "--threads") {
       return usage_error("invalid value '" + value + "' for " + name, command.name);
     } else {
       return usage_error("unknown option '" + arg + "'", command.name);

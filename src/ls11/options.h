@@ -22,6 +22,7 @@ struct Options {
   bool store = false;
   int version = 11;
   EncodeLevel level = ENCODE_BEST;
+  unsigned threads = 0;  // -T: threads to pack on, 0 for one per core
 };
 
 // Exit statuses: everything worked, some file failed, the command line was

@@ -26,7 +26,7 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
     return kExitFailed;
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
-  const Status status = pack_file(output.file, version, options.level, options.store,
+  const Status status = pack_file(output.file, version, options.level, options.threads, options.store,
                                   blocks.data(), static_cast<uint32_t>(blocks.size()));
   end_progress();
   if (status != STATUS_OK || !commit_output(output)) {
