@@ -1,6 +1,7 @@
 // ls11_bench_encode CORPUS_DIR OUT.tsv [--repetitions N] [--threads N] [--only NAME]
 //
-// (--only ls11-best, say, runs that codec and level alone, for profiling.)
+// (--only ls11-best,libdeflate-12, say, runs those codecs and levels alone,
+// for profiling or a quick comparison.)
 // The encoder's speed and sizes: every corpus set (kind and split) packed by
 // pack_blocks at the best and the fast level on one thread and on N
 // (default: one per core), beside libdeflate -6 and -12 and zlib -6 and -9
@@ -132,7 +133,10 @@ int main(int argc, char** argv) {
                                  {"zlib", "9", 1, &kZlib9},
                                  {"zlib", "6", 1, &kZlib6}});
   if (!only.empty()) {
-    std::erase_if(configs, [&](const Config& c) { return c.codec + "-" + c.level != only; });
+    const std::string listed = "," + only + ",";
+    std::erase_if(configs, [&](const Config& c) {
+      return listed.find("," + c.codec + "-" + c.level + ",") == std::string::npos;
+    });
   }
   std::FILE* table = std::fopen(argv[2], "w");
   if (table == nullptr) {
