@@ -19,7 +19,7 @@ namespace {
 // a round's time. The best level then settles the dictionary with one fast
 // round over all blocks (a sample misses the long matches of whole files);
 // a second such round changed the best level's size by at most 0.02% on the
-// bench corpus for a sixth of its time.
+// bench corpus for the time of a whole fast round.
 constexpr uint32_t kSampleFraction = 8;
 constexpr uint32_t kSampleLeast = 4096;
 constexpr int kSettlingRounds = 1;
