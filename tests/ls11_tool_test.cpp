@@ -223,13 +223,13 @@ TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
   // A missing input fails the run before the output is touched.
   r = run({"pack", "-f", "-o", "out.LS11", "a", "missing"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "ls11: missing: cannot open the file\n");
+  EXPECT_EQ(r.err, "ls11: missing: cannot open the file: No such file or directory\n");
   EXPECT_EQ(read("out.LS11"), text("precious"));
 
   // An output that cannot be created (its folder is missing) leaves nothing.
   r = run({"pack", "-o", "no/such/folder/x.LS11", "a"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "ls11: no/such/folder/x.LS11: cannot create the file\n");
+  EXPECT_EQ(r.err, "ls11: no/such/folder/x.LS11: cannot create the file: No such file or directory\n");
   EXPECT_EQ(listing(), (std::vector<std::string>{"a", "out.LS11"}));
 
   EXPECT_EQ(run({"pack", "-f", "-o", "out.LS11", "a"}).exit_status, 0);

@@ -3,6 +3,10 @@
 #include <cstdio>
 
 #include "ls11/commands.h"
+#include "ls11/report.h"
+#include "ls11/text_escape.h"
+#include "platform/console.h"
+#include "platform/interrupt_cleanup.h"
 
 namespace {
 
@@ -86,7 +90,7 @@ const Command kCommands[] = {
 };
 
 int usage_error(const std::string& message, const char* command) {
-  std::fprintf(stderr, "ls11: %s\n", message.c_str());
+  print_error_text(("ls11: " + printable(message) + "\n").c_str());
   std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
   return kExitUsage;
 }
@@ -96,6 +100,53 @@ const Command* find_command(const std::string& name) {
     if (name == c.name) return &c;
   }
   return nullptr;
+}
+
+// Every option: its names, whether it takes a value, and the bit a command
+// must allow for it (0: every command takes it).
+struct OptionSpec {
+  const char* short_name;  // "-o", or null
+  const char* long_name;   // "--output"
+  bool takes_value;
+  unsigned group;
+};
+
+const OptionSpec kOptions[] = {
+    {"-h", "--help", false, 0},
+    {nullptr, "--json", false, OPT_JSON},
+    {"-o", "--output", true, OPT_OUTPUT},
+    {"-f", "--force", false, OPT_FORCE},
+    {nullptr, "--store", false, OPT_PACKING},
+    {nullptr, "--level", true, OPT_PACKING},
+    {nullptr, "--format", true, OPT_FORMAT},
+};
+
+const OptionSpec* find_option(const std::string& name) {
+  for (const OptionSpec& o : kOptions) {
+    if (name == o.long_name || (o.short_name && name == o.short_name)) return &o;
+  }
+  return nullptr;
+}
+
+// Puts an option's value into `options`; "" or why the value is wrong.
+std::string apply_option(const OptionSpec& option, const std::string& value, Options& options) {
+  const std::string name = option.long_name;
+  if (name == "--json") {
+    options.json = true;
+  } else if (name == "--output") {
+    options.output = value;
+  } else if (name == "--force") {
+    options.force = true;
+  } else if (name == "--store") {
+    options.store = true;
+  } else if (name == "--level" && (value == "fast" || value == "best")) {
+    options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
+  } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
+    options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
+  } else {
+    return "invalid value '" + value + "' for " + name;
+  }
+  return "";
 }
 
 // Parses the arguments after the command. Returns -1 when the command is
@@ -113,58 +164,37 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
       options_ended = true;
       continue;
     }
-    std::string name, value;
-    bool has_value = false;
-    if (arg.compare(0, 2, "--") == 0) {  // --name or --name=value
-      const size_t eq = arg.find('=');
-      has_value = eq != std::string::npos;
-      name = arg.substr(0, eq);
-      value = has_value ? arg.substr(eq + 1) : std::string();
-    } else {
-      name = arg.substr(0, 2);  // -o VALUE, -oVALUE, -f
-      has_value = arg.size() > 2;
-      value = has_value ? arg.substr(2) : std::string();
-    }
-    const bool takes_value = name == "-o" || name == "--output" || name == "--format" ||
-                             name == "--level";
-    if (takes_value && !has_value) {
-      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
-      value = args[++i];
-    } else if (!takes_value && has_value) {
-      return usage_error("option " + name + " takes no value", command.name);
-    }
-
-    if (name == "--help" || name == "-h") {
-      std::fputs(command.help, stdout);
-      return kExitOk;
-    }
-    unsigned needs = 0;
-    if (name == "--json") {
-      needs = OPT_JSON;
-      options.json = true;
-    } else if (name == "-o" || name == "--output") {
-      needs = OPT_OUTPUT;
-      options.output = value;
-    } else if (name == "-f" || name == "--force") {
-      needs = OPT_FORCE;
-      options.force = true;
-    } else if (name == "--store") {
-      needs = OPT_PACKING;
-      options.store = true;
-    } else if (name == "--level" && (value == "fast" || value == "best")) {
-      needs = OPT_PACKING;
-      options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
-    } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
-      needs = OPT_FORMAT;
-      options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
-    } else if (name == "--level" || name == "--format") {
-      return usage_error("invalid value '" + value + "' for " + name, command.name);
-    } else {
+    // --name or --name=value; -o VALUE or -oVALUE; -f.
+    const bool is_long = arg.compare(0, 2, "--") == 0;
+    const size_t name_end = is_long ? arg.find('=') : 2;
+    const std::string name = arg.substr(0, name_end);
+    const bool has_value = name_end < arg.size();
+    const OptionSpec* option = find_option(name);
+    if (!option || (!is_long && has_value && !option->takes_value)) {
       return usage_error("unknown option '" + arg + "'", command.name);
     }
-    if ((command.allowed & needs) == 0) {
+    if (has_value && !option->takes_value) {
+      return usage_error("option " + name + " takes no value", command.name);
+    }
+    std::string value;
+    if (has_value) {
+      value = arg.substr(is_long ? name_end + 1 : name_end);
+    } else if (option->takes_value) {
+      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
+      value = args[++i];
+    }
+    if (option->takes_value && value.empty()) {
+      return usage_error("the value of " + name + " is empty", command.name);
+    }
+    if (option->group == 0) {  // --help
+      print_result(command.help);
+      return kExitOk;
+    }
+    if ((command.allowed & option->group) == 0) {
       return usage_error(std::string(command.name) + " takes no option " + name, command.name);
     }
+    const std::string invalid = apply_option(*option, value, options);
+    if (!invalid.empty()) return usage_error(invalid, command.name);
   }
   if (command.output_required && options.output.empty()) {
     return usage_error(std::string(command.name) + " needs -o OUT", command.name);
@@ -176,17 +206,17 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
   return -1;
 }
 
-}  // namespace
-
-int run_ls11(const std::vector<std::string>& arguments) {
+// Runs the command line and returns the exit status, before standard
+// output is flushed.
+int run_command_line(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return usage_error("no command given", nullptr);
   const std::string& first = arguments[0];
   if (first == "--help" || first == "-h") {
-    std::fputs(kToolHelp, stdout);
+    print_result(kToolHelp);
     return kExitOk;
   }
   if (first == "--version") {
-    std::fputs(kVersionText, stdout);
+    print_result(kVersionText);
     return kExitOk;
   }
   const Command* command = find_command(first);
@@ -195,4 +225,13 @@ int run_ls11(const std::vector<std::string>& arguments) {
   const int early = parse_command_line(*command, arguments, options);
   if (early >= 0) return early;
   return command->run(options);
+}
+
+}  // namespace
+
+int run_ls11(const std::vector<std::string>& arguments) {
+  install_interrupt_cleanup();
+  const int status = run_command_line(arguments);
+  if (!finish_standard_output() && status == kExitOk) return kExitFailed;
+  return status;
 }

@@ -1,12 +1,25 @@
-// What ls11 tells the user besides its results: errors on standard error as
-// "ls11: FILE: reason", and a progress line for long work, shown only when
-// standard error is a terminal.
+// What ls11 tells the user: its results on standard output, whose every
+// write is checked, errors on standard error as "ls11: FILE: reason" (with
+// control characters in names escaped), and a progress line for long work,
+// shown only when standard error is a terminal.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 void report_error(const std::string& file, const std::string& reason);
+
+// `what` and the system's words for the errno value `error`: "cannot write
+// the file: No space left on device".
+std::string with_reason(const std::string& what, int error);
+
+// Writes results to standard output. A failure is remembered for
+// finish_standard_output; the text is dropped.
+void print_result(const std::string& text);
+
+// Flushes standard output. False, after saying why on standard error, when
+// anything printed did not reach it (a full disk, a closed pipe).
+bool finish_standard_output();
 
 // Shows "ls11: LABEL: N%" on standard error, rewritten at most a few times
 // a second; nothing when standard error is not a terminal.

@@ -2,11 +2,11 @@
 #include <string>
 
 #include "container/status.h"
-#include "platform/console.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
 #include "ls11/inputs.h"
 #include "ls11/report.h"
+#include "ls11/text_escape.h"
 
 int run_verify(const Options& options) {
   int status = kExitOk;
@@ -18,7 +18,7 @@ int run_verify(const Options& options) {
       status = kExitFailed;
       continue;
     }
-    print_text((path + ": " + status_message(STATUS_OK) + "\n").c_str());
+    print_result(printable(path) + ": " + status_message(STATUS_OK) + "\n");
   }
   return status;
 }
