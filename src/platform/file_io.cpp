@@ -6,6 +6,7 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -115,8 +116,17 @@ bool recorded_length(std::FILE* file, uint64_t& length) {
 }
 
 void wait_for_data(std::FILE* file) {
-  const int flags = fcntl(fileno(file), F_GETFL);
-  if (flags >= 0) fcntl(fileno(file), F_SETFL, flags & ~O_NONBLOCK);
+  const int fd = fileno(file);
+  struct stat st;
+  // A FIFO opened before its writer would read as empty at once; poll
+  // waits for the writer's first bytes (or its close).
+  if (fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) {
+    struct pollfd wanted = {fd, POLLIN, 0};
+    while (poll(&wanted, 1, -1) < 0 && errno == EINTR) {
+    }
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 
 #endif

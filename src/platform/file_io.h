@@ -37,8 +37,9 @@ bool stream_length(std::FILE* file, uint64_t& length);
 // reading to the end is what counts.
 bool recorded_length(std::FILE* file, uint64_t& length);
 
-// Makes reads wait for data again on an input opened by open_input_file
-// (a pipe is read to its end); nothing to do on Windows.
+// Makes reads wait for data again on an input opened by open_input_file,
+// so that a pipe is read to its end; a FIFO is first waited on until its
+// writer sends something. Nothing to do on Windows.
 void wait_for_data(std::FILE* file);
 
 #ifdef _WIN32
