@@ -1,3 +1,7 @@
+// rand_s is declared only when asked for before the C library's headers.
+#ifdef _WIN32
+#define _CRT_RAND_S
+#endif
 #include "platform/output_files.h"
 
 #include <cerrno>
@@ -8,7 +12,6 @@
 #include "platform/interrupt_cleanup.h"
 
 #ifdef _WIN32
-#define _CRT_RAND_S
 #include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
