@@ -58,7 +58,8 @@ const Command kCommands[] = {
      "Usage: ls11 extract [-o DIR] [--force] FILE...\n"
      "Write each entry of each file to a file of its own, named after the file\n"
      "and the entry's index: MAP.LS11 gives MAP.LS11.000, MAP.LS11.001, ...\n"
-     "A file is decoded whole first, so a damaged file extracts nothing.\n"
+     "A file extracts all or nothing: a damaged file, a full disk or an\n"
+     "interrupt leaves none of its entries behind.\n"
      "\n"
      "  -o DIR       write into DIR (created if missing) instead of beside FILE\n"
      "  -f, --force  replace files that exist already\n"},
