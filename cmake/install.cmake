@@ -10,7 +10,11 @@ install(TARGETS ls11_shared ls11_static EXPORT ls11Targets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Unspecified
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES include/ls11.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-install(FILES doc/unls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(WIN32)
+  include(cmake/man_text.cmake)  # Windows has no man: the pages as plain text
+else()
+  install(FILES doc/unls11.1 doc/ls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(LS11_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ls11)
@@ -25,5 +29,23 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11Config.cmake
 
 # pkg-config: `pkg-config --cflags --libs ls11` for the shared library,
 # with --static for the static one (which needs the C++ runtime).
+# The prefix is taken relative to the file's own folder, so that the file
+# stays right when `cmake --install --prefix` or DESTDIR moves the install.
+file(RELATIVE_PATH LS11_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" LS11_PC_PREFIX "${LS11_PC_PREFIX}")
 configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The Python module, and beside it the installed library's path (written at
+# install time, so it follows --prefix; DESTDIR only moves where it is put).
+set(LS11_PYTHON_DIR lib/python3/dist-packages CACHE STRING
+    "Where the Python module ls11 goes, relative to the install prefix or absolute")
+install(DIRECTORY python/ls11 DESTINATION ${LS11_PYTHON_DIR} FILES_MATCHING PATTERN "*.py" PATTERN __pycache__ EXCLUDE)
+if(WIN32)
+  set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:ls11_shared>)
+else()
+  set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_LIBDIR}/$<TARGET_SONAME_FILE_NAME:ls11_shared>)
+endif()
+install(CODE "set(LS11_PYTHON_DIR [[${LS11_PYTHON_DIR}]])
+set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])")
+install(SCRIPT cmake/record_library_path.cmake)

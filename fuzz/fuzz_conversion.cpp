@@ -11,7 +11,10 @@
 // the sum of the unpacked sizes. No buffer may be larger than the file plus
 // the output its table claims. Inputs whose table promises more than
 // kMaxOutput bytes are skipped so that every run stays fast; the tests cover
-// huge claims.
+// huge claims. The same bytes are then read through the public API
+// (ls11_open_memory, then ls11_read_entry for each entry in order), which
+// must agree: the open fails exactly on a status 3, and the reads give the
+// conversion's status and bytes, within the same bound on buffers.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -22,7 +25,9 @@
 
 #include "driver/convert_file.h"
 #include "fuzz_check.h"
+#include "ls11.h"
 #include "support/allocation_probe.h"
+#include "support/api_read.h"
 #include "support/reference_decoder.h"
 #include "support/run_tool.h"
 
@@ -177,5 +182,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                "output length differs from the sum of the unpacked sizes");
   }
   fuzz_check(output == expected.output, "unexpected output bytes");
+
+  reset_largest_array_allocation();
+  const ApiRead api = api_read_memory(data, size);
+  fuzz_check(largest_array_allocation() <= size + claimed, "the API took a buffer larger than the file and its claims");
+  fuzz_check((api.open_status == LS11_OK) == (status != STATUS_UNSUPPORTED), "the API's open disagrees with the conversion");
+  fuzz_check(api.status == status, "the API's status differs from the conversion's");
+  fuzz_check(api.output == output, "the API's bytes differ from the conversion's");
   return 0;
 }

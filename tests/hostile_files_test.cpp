@@ -1,15 +1,20 @@
 // Damaged and hostile files, one table per class of decompressor bug: each
 // case is a whole file with the status and the decoded bytes it must give.
 // Cases marked "control" are the nearest valid file, so that a check which
-// refuses too much fails too.
+// refuses too much fails too. Each file is also read through the public API,
+// from memory and from a path: the same status (a layout that does not add
+// up refused by the open, a bad block by the read) and the same bytes.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "container/status.h"
+#include "ls11.h"
+#include "support/api_read.h"
 #include "support/convert_bytes.h"
 #include "support/ls11_writer.h"
+#include "support/run_tool.h"
 
 namespace {
 
@@ -49,6 +54,8 @@ void set_offset(Bytes& file, size_t i, uint32_t data_offset) { set_be32(file, 27
 uint32_t size32(const Bytes& b) { return static_cast<uint32_t>(b.size()); }
 
 void run_cases(const std::vector<HostileCase>& cases) {
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/input.ls11";
   for (const HostileCase& c : cases) {
     SCOPED_TRACE(c.name);
     const Conversion got = convert_bytes(c.file);
@@ -56,7 +63,14 @@ void run_cases(const std::vector<HostileCase>& cases) {
     EXPECT_EQ(got.succeeded, c.status == STATUS_OK);
     EXPECT_EQ(got.output_exists, c.output_exists);
     EXPECT_EQ(got.output, c.output);
+    ASSERT_TRUE(write_file_bytes(path, c.file));
+    for (const ApiRead& api : {api_read_memory(c.file), api_read_path(path)}) {
+      EXPECT_EQ(api.status, c.status);
+      EXPECT_EQ(api.open_status == LS11_OK, c.status != STATUS_UNSUPPORTED);
+      EXPECT_EQ(api.output, c.output);
+    }
   }
+  remove_tree(folder);
 }
 
 TEST(HostileFiles, IntegerOverflowInLengthsOffsetsAndSums) {

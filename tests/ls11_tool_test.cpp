@@ -230,6 +230,109 @@ TEST_F(Ls11Test, RepackKeepsBoundariesAndVersion) {
   EXPECT_FALSE(exists("other.LS11"));
 }
 
+// Entries of another length go back in; the other entries' packed bytes
+// are copied, and cat gives back what unls11 decodes.
+TEST_F(Ls11Test, ReplaceAndCat) {
+  put("a", roster(40));
+  put("b", roster(20));
+  put("c", noise(50));
+  ASSERT_EQ(run({"pack", "--format", "12", "-o", "orig.LS11", "a", "b", "c"}).exit_status, 0);
+  put("longer", roster(90));
+  put("shorter", text("short"));
+  ToolRun r = run({"replace", "orig.LS11", "-o", "new.LS11", "1=longer", "0=shorter"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out + r.err, "");
+  Bytes expected = text("short");
+  for (const Bytes& part : {roster(90), noise(50)}) expected.insert(expected.end(), part.begin(), part.end());
+  EXPECT_EQ(decoded_by_unls11("new.LS11"), expected);
+  EXPECT_EQ(file_blocks(read("new.LS11"))[2].packed, file_blocks(read("orig.LS11"))[2].packed);
+  EXPECT_EQ(read("new.LS11")[3], '2');
+
+  r = run({"cat", "new.LS11"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(text(r.out), expected);
+  r = run({"cat", "new.LS11", "0", "0"});
+  EXPECT_EQ(r.out, "shortshort");
+
+  // In place, with --force: the output is written aside, then renamed.
+  EXPECT_EQ(run({"replace", "-f", "new.LS11", "-o", "new.LS11", "2=shorter"}).exit_status, 0);
+  EXPECT_EQ(run({"cat", "new.LS11", "2"}).out, "short");
+  EXPECT_EQ(listing(), (std::vector<std::string>{"a", "b", "c", "longer", "new.LS11", "orig.LS11", "shorter"}));
+}
+
+// A damaged entry: cat writes the entries before it, then the error;
+// replace refuses the file, since it would copy the entry unseen.
+TEST_F(Ls11Test, DamagedOriginalsAndMissingInputs) {
+  put("a", roster(50));
+  put("b", roster(60));
+  ASSERT_EQ(run({"pack", "-o", "good.LS11", "a", "b"}).exit_status, 0);
+  Bytes damaged = read("good.LS11");
+  std::fill(damaged.begin() + read_be32(damaged, 272 + 12 + 8), damaged.end(), 0xFF);
+  put("bad.LS11", damaged);
+  ToolRun r = run({"cat", "bad.LS11"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(text(r.out), roster(50));
+  EXPECT_EQ(r.err, "ls11: bad.LS11: entry 1: Failed to decode the file!\n");
+
+  const std::vector<std::string> before = listing();
+  r = run({"replace", "bad.LS11", "-o", "x.LS11", "0=a"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: bad.LS11: entry 1: Failed to decode the file! (replace copies the other "
+                   "entries unseen, so it refuses a damaged file)\n");
+  EXPECT_EQ(run({"replace", "bad.LS11", "-o", "x.LS11", "1=a"}).exit_status, 0);  // it goes
+  fs::remove(folder_ + "/x.LS11");
+  r = run({"replace", "good.LS11", "-o", "x.LS11", "0=missing"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: missing: cannot open the file: No such file or directory\n");
+  EXPECT_EQ(listing(), before);
+}
+
+// -r: LS11 files are found by their header under any name; others are
+// counted, not reported; extract -o makes the folders again.
+TEST_F(Ls11Test, RecursiveWalksFoldersByHeader) {
+  put("a", roster(5));
+  ASSERT_EQ(run({"pack", "-o", "one.LS11", "a"}).exit_status, 0);
+  fs::create_directories(folder_ + "/game/sub/deep");
+  fs::copy_file(folder_ + "/one.LS11", folder_ + "/game/sub/DATA.BIN");
+  fs::copy_file(folder_ + "/one.LS11", folder_ + "/game/sub/deep/x");
+  put("game/readme.txt", text("not LS11"));
+  put("game/LS1", text("LS1"));
+#ifndef _WIN32
+  fs::create_directory_symlink("..", folder_ + "/game/sub/up");  // not followed
+#endif
+  ToolRun r = run({"verify", "-r", "game"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out, "game/sub/DATA.BIN: OK.\ngame/sub/deep/x: OK.\n");
+  r = run({"list", "-r", "game"});
+  EXPECT_TRUE(r.out.ends_with("%\n\n2 other files skipped (not LS11)\n")) << r.out;
+  r = run({"verify", "--recursive", "--json", "game/sub/deep", "one.LS11", "a", "nothing"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.out,
+            "[\n  {\"name\": \"game/sub/deep/x\", \"status\": 0, \"message\": \"OK.\", \"entries\": 1},\n"
+            "  {\"name\": \"one.LS11\", \"status\": 0, \"message\": \"OK.\", \"entries\": 1},\n"
+            "  {\"name\": \"a\", \"status\": 3, \"message\": \"Unsupported encoded file type!\", \"entries\": null},\n"
+            "  {\"name\": \"nothing\", \"status\": 1, \"message\": \"Cannot open the encoded file!\", \"entries\": null}\n]\n");
+  EXPECT_EQ(run({"extract", "-r", "-o", "out", "game"}).exit_status, 0);
+  EXPECT_EQ(read("out/sub/DATA.BIN.000"), roster(5));
+  EXPECT_EQ(read("out/sub/deep/x.000"), roster(5));
+  EXPECT_EQ(listing("out"), std::vector<std::string>{"sub"});
+  r = run({"verify", "-q", "game", "-r"});
+  EXPECT_EQ(r.out + r.err, "");
+}
+
+#ifndef _WIN32
+// A reader that stops early (`ls11 cat F | head -c 1`) ends cat quietly
+// with status 1.
+TEST_F(Ls11Test, CatEndsQuietlyOnABrokenPipe) {
+  put("big", noise(1 << 20));
+  ASSERT_EQ(run({"pack", "--store", "-o", "big.LS11", "big", "big"}).exit_status, 0);
+  const ToolRun r = run_tool("/bin/sh", {"-c", "(\"$0\" cat big.LS11; echo $? >status) | head -c 1", kTool}, folder_);
+  EXPECT_EQ(r.out.size(), 1u);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(read("status"), text("1\n"));
+}
+#endif
+
 TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
   put("a", roster(10));
   put("out.LS11", text("precious"));
@@ -334,6 +437,7 @@ TEST_F(Ls11Test, TwoRunsRacingForOneNameCannotBothWin) {
 
 TEST_F(Ls11Test, UsageErrorsExitTwo) {
   put("a", roster(1));
+  ASSERT_EQ(run({"pack", "-o", "one.LS11", "a"}).exit_status, 0);
   struct Case {
     std::vector<std::string> args;
     std::string err;
@@ -355,6 +459,15 @@ TEST_F(Ls11Test, UsageErrorsExitTwo) {
       {{"pack", "-xyz", "a"}, "ls11: unknown option '-xyz'\nTry 'ls11 pack --help'.\n"},
       {{"pack", "-o", "", "a"}, "ls11: the value of -o is empty\nTry 'ls11 pack --help'.\n"},
       {{"extract", "--output=", "a"}, "ls11: the value of --output is empty\nTry 'ls11 extract --help'.\n"},
+      {{"pack", "-r", "-o", "x", "a"}, "ls11: pack takes no option -r\nTry 'ls11 pack --help'.\n"},
+      {{"replace", "a", "0=a"}, "ls11: replace needs -o OUT\nTry 'ls11 replace --help'.\n"},
+      {{"replace", "-o", "x", "a", "0:a"}, "ls11: replace: '0:a' is not INDEX=FILE\nTry 'ls11 replace --help'.\n"},
+      {{"replace", "-o", "x", "a", "1=a", "1=b"}, "ls11: replace: entry 1 is named twice\nTry 'ls11 replace --help'.\n"},
+      {{"replace", "-o", "x", "one.LS11", "1=a"}, "ls11: replace: one.LS11 has 1 entry; there is no entry 1\nTry 'ls11 replace --help'.\n"},
+      {{"cat", "one.LS11", "-1"}, "ls11: unknown option '-1'\nTry 'ls11 cat --help'.\n"},
+      {{"cat", "one.LS11", "0x1"}, "ls11: cat: '0x1' is not an entry index\nTry 'ls11 cat --help'.\n"},
+      {{"cat", "one.LS11", "4294967296"}, "ls11: cat: '4294967296' is not an entry index\nTry 'ls11 cat --help'.\n"},
+      {{"cat", "one.LS11", "1"}, "ls11: cat: one.LS11 has 1 entry; there is no entry 1\nTry 'ls11 cat --help'.\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args[0]);
@@ -363,21 +476,23 @@ TEST_F(Ls11Test, UsageErrorsExitTwo) {
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.out, "");
   }
-  EXPECT_EQ(listing(), std::vector<std::string>{"a"});
+  EXPECT_EQ(listing(), (std::vector<std::string>{"a", "one.LS11"}));
 }
 
 TEST_F(Ls11Test, HelpVersionAndDoubleDash) {
   ToolRun r = run({"--help"});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out.rfind("Usage: ls11 COMMAND", 0), 0u);
-  for (const std::string command : {"list", "extract", "pack", "repack", "verify"}) {
+  for (const std::string command : {"list", "extract", "pack", "repack", "verify", "replace", "cat"}) {
     r = run({command, "--help"});
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.out.rfind("Usage: ls11 " + command, 0), 0u) << r.out;
   }
-  r = run({"--version"});
-  EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(r.out, "ls11 (ls11kit) 0.60\n");
+  for (const std::string version : {"--version", "-V"}) {
+    r = run({version});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.out, "ls11 (ls11kit) 0.60\n");
+  }
 
   // After "--" a name that starts with a dash is a file.
   put("-odd", roster(3));

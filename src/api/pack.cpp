@@ -1,24 +1,13 @@
 // The public packing API.
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 
+#include "api/memory_output.h"
 #include "container/write_file.h"
 #include "ls11.h"
 
 namespace {
-
-struct MemorySink {
-  uint8_t* next;
-};
-
-bool write_to_memory(void* context, const void* data, size_t size) {
-  MemorySink& sink = *static_cast<MemorySink*>(context);
-  if (size != 0) std::memcpy(sink.next, data, size);
-  sink.next += size;
-  return true;
-}
 
 bool options_valid(const ls11_pack_options& options) {
   return options.format >= 10 && options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
@@ -40,6 +29,17 @@ Status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t c
   return STATUS_OK;
 }
 
+struct PackWrite {
+  int format;
+  const PackedEntries& packed;
+  uint32_t count;
+};
+
+Status write_packed(ByteSink sink, void* context) {
+  const PackWrite& w = *static_cast<const PackWrite*>(context);
+  return write_file(sink, w.format, w.packed.dictionary, w.packed.blocks.get(), w.count);
+}
+
 Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
                       const ls11_pack_options& options, void** out, size_t* out_size) {
   std::unique_ptr<BlockView[]> inputs;
@@ -52,18 +52,8 @@ Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t 
   uint64_t length = 0;
   if (status == STATUS_OK) status = file_length(packed.blocks.get(), count, length);
   if (status != STATUS_OK) return status;
-  uint8_t* file = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length)));
-  if (!file) return STATUS_NO_MEMORY;
-  MemorySink sink{file};
-  status = write_file(ByteSink{write_to_memory, &sink}, options.format, packed.dictionary,
-                      packed.blocks.get(), count);
-  if (status != STATUS_OK) {
-    std::free(file);
-    return status;
-  }
-  *out = file;
-  *out_size = static_cast<size_t>(length);
-  return STATUS_OK;
+  PackWrite w{options.format, packed, count};
+  return write_to_new_buffer(length, write_packed, &w, out, out_size);
 }
 
 }  // namespace

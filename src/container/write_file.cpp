@@ -1,5 +1,6 @@
 #include "container/write_file.h"
 
+#include <cstring>
 #include <new>
 
 #include "container/layout.h"
@@ -22,9 +23,18 @@ bool write_to_file(void* context, const void* data, size_t size) {
   return write_exact(static_cast<std::FILE*>(context), data, size);
 }
 
+bool write_to_memory(void* context, const void* data, size_t size) {
+  MemoryCursor& cursor = *static_cast<MemoryCursor*>(context);
+  if (size != 0) std::memcpy(cursor.next, data, size);
+  cursor.next += size;
+  return true;
+}
+
 }  // namespace
 
 ByteSink file_sink(std::FILE* file) { return ByteSink{write_to_file, file}; }
+
+ByteSink memory_sink(MemoryCursor& cursor) { return ByteSink{write_to_memory, &cursor}; }
 
 Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
   if (count == 0) return STATUS_INVALID_ARGUMENT;
@@ -33,8 +43,8 @@ Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) 
   return length <= UINT32_MAX ? STATUS_OK : STATUS_TOO_LARGE;
 }
 
-Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
-                  const PackedBlock* blocks, uint32_t count) {
+Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256],
+                       const PackedBlock* blocks, uint32_t count) {
   if (version < 10 || version > 12) return STATUS_INVALID_ARGUMENT;
   uint64_t length = 0;
   const Status fits = file_length(blocks, count, length);
@@ -62,7 +72,14 @@ Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
     if (!sink.write(sink.context, raw, size_t{batch} * kEntrySize)) return STATUS_CREATE_OUTPUT;
   }
   const uint8_t closing_word[kClosingWordSize] = {};
-  if (!sink.write(sink.context, closing_word, sizeof closing_word)) return STATUS_CREATE_OUTPUT;
+  return sink.write(sink.context, closing_word, sizeof closing_word) ? STATUS_OK
+                                                                     : STATUS_CREATE_OUTPUT;
+}
+
+Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
+                  const PackedBlock* blocks, uint32_t count) {
+  const Status head = write_file_head(sink, version, dictionary, blocks, count);
+  if (head != STATUS_OK) return head;
   for (uint32_t i = 0; i < count; ++i) {
     if (!sink.write(sink.context, blocks[i].bytes, blocks[i].packed_size)) {
       return STATUS_CREATE_OUTPUT;

@@ -5,6 +5,7 @@
 #include "ls11/commands.h"
 #include "ls11/report.h"
 #include "ls11/text_escape.h"
+#include "ls11/walk.h"
 #include "platform/console.h"
 #include "platform/interrupt_cleanup.h"
 
@@ -22,8 +23,13 @@ constexpr const char* kToolHelp =
     "  pack      build an LS11 file from files, one entry each\n"
     "  repack    re-encode a decoded file with the entries of its original\n"
     "  verify    decode each file in memory and report whether it is sound\n"
+    "  replace   put new bytes in some entries, keeping the others as they are\n"
+    "  cat       write the decoded bytes of a file or of some entries to\n"
+    "            standard output\n"
     "\n"
-    "Options: --help (also after a command), --version.\n"
+    "Options of every command: -q, --quiet (only errors and the data asked\n"
+    "for), --progress, --no-progress (default: when standard error is a\n"
+    "terminal). --help (also after a command), -V, --version.\n"
     "Exit status: 0 when everything worked, 1 when any file failed,\n"
     "2 for a usage error.\n";
 
@@ -34,7 +40,15 @@ enum : unsigned {
   OPT_FORCE = 4,
   OPT_PACKING = 8,  // --level, --store
   OPT_FORMAT = 16,
+  OPT_RECURSIVE = 32,
 };
+
+// What every command takes besides its own options.
+constexpr const char* kCommonHelp =
+    "  -q, --quiet     only errors (and the data asked for)\n"
+    "  --progress, --no-progress\n"
+    "                  a progress line on standard error (default: when it is\n"
+    "                  a terminal)\n";
 
 struct Command {
   const char* name;
@@ -47,22 +61,26 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"list", run_list, OPT_JSON, false, 1, 0,
-     "Usage: ls11 list [--json] FILE...\n"
+    {"list", run_list, OPT_JSON | OPT_RECURSIVE, false, 1, 0,
+     "Usage: ls11 list [-r] [--json] FILE...\n"
      "Show each file's version and entries: index, offset, packed and unpacked\n"
      "size, stored or compressed, and the packed size as a share of the\n"
      "unpacked size; totals at the end.\n"
      "\n"
-     "  --json    one JSON array with an object per file, for scripts\n"},
-    {"extract", run_extract, OPT_OUTPUT | OPT_FORCE, false, 1, 0,
-     "Usage: ls11 extract [-o DIR] [--force] FILE...\n"
+     "  -r, --recursive  the LS11 files below each folder FILE, and how many\n"
+     "                   other files were skipped\n"
+     "  --json           one JSON array with an object per file, for scripts\n"},
+    {"extract", run_extract, OPT_OUTPUT | OPT_FORCE | OPT_RECURSIVE, false, 1, 0,
+     "Usage: ls11 extract [-r] [-o DIR] [--force] FILE...\n"
      "Write each entry of each file to a file of its own, named after the file\n"
      "and the entry's index: MAP.LS11 gives MAP.LS11.000, MAP.LS11.001, ...\n"
      "A file extracts all or nothing: a damaged file, a full disk or an\n"
      "interrupt leaves none of its entries behind.\n"
      "\n"
-     "  -o DIR       write into DIR (created if missing) instead of beside FILE\n"
-     "  -f, --force  replace files that exist already\n"},
+     "  -r, --recursive  the LS11 files below each folder FILE; with -o the\n"
+     "                   folders below it are made again under DIR\n"
+     "  -o DIR           write into DIR (created if missing) instead of beside FILE\n"
+     "  -f, --force      replace files that exist already\n"},
     {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT, true, 1, 0,
      "Usage: ls11 pack -o OUT [--format 10|11|12] [--level fast|best] [--store]\n"
      "                 [--force] INPUT...\n"
@@ -84,17 +102,27 @@ const Command kCommands[] = {
      "  --level L       fast, or best (the smallest file; default)\n"
      "  --store         store every entry as it is, without compressing\n"
      "  -f, --force     replace OUT if it exists\n"},
-    {"verify", run_verify, 0, false, 1, 0,
-     "Usage: ls11 verify FILE...\n"
+    {"verify", run_verify, OPT_JSON | OPT_RECURSIVE, false, 1, 0,
+     "Usage: ls11 verify [-r] [--json] FILE...\n"
      "Decode every entry of each file in memory, write nothing, and report\n"
-     "each file's status.\n"},
+     "each file's status.\n"
+     "\n"
+     "  -r, --recursive  the LS11 files below each folder FILE\n"
+     "  --json           one JSON array with an object per file: name, status,\n"
+     "                   message, entries\n"},
+    {"replace", run_replace, OPT_OUTPUT | OPT_FORCE, true, 2, 0,
+     "Usage: ls11 replace ORIGINAL -o OUT [--force] INDEX=FILE...\n"
+     "Write a copy of ORIGINAL in which entry INDEX holds the bytes of FILE, of\n"
+     "any length, encoded with ORIGINAL's dictionary. The version, the\n"
+     "dictionary and every other entry's packed bytes stay as they are.\n"
+     "\n"
+     "  -o OUT          the file to write (OUT may be ORIGINAL, with --force)\n"
+     "  -f, --force     replace OUT if it exists\n"},
+    {"cat", run_cat, 0, false, 1, 0,
+     "Usage: ls11 cat FILE [INDEX]...\n"
+     "Write the decoded bytes of FILE, or of the entries named, in the order\n"
+     "named, to standard output.\n"},
 };
-
-int usage_error(const std::string& message, const char* command) {
-  print_error_text(("ls11: " + printable(message) + "\n").c_str());
-  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
-  return kExitUsage;
-}
 
 const Command* find_command(const std::string& name) {
   for (const Command& c : kCommands) {
@@ -114,6 +142,10 @@ struct OptionSpec {
 
 const OptionSpec kOptions[] = {
     {"-h", "--help", false, 0},
+    {"-q", "--quiet", false, 0},
+    {nullptr, "--progress", false, 0},
+    {nullptr, "--no-progress", false, 0},
+    {"-r", "--recursive", false, OPT_RECURSIVE},
     {nullptr, "--json", false, OPT_JSON},
     {"-o", "--output", true, OPT_OUTPUT},
     {"-f", "--force", false, OPT_FORCE},
@@ -129,10 +161,18 @@ const OptionSpec* find_option(const std::string& name) {
   return nullptr;
 }
 
-// Puts an option's value into `options`; "" or why the value is wrong.
-std::string apply_option(const OptionSpec& option, const std::string& value, Options& options) {
+// Puts an option into `options` (`progress`: 1 for --progress, 0 for
+// --no-progress); "" or why its value is wrong.
+std::string apply_option(const OptionSpec& option, const std::string& value, Options& options,
+                         int& progress) {
   const std::string name = option.long_name;
-  if (name == "--json") {
+  if (name == "--quiet") {
+    options.quiet = true;
+  } else if (name == "--progress" || name == "--no-progress") {
+    progress = name == "--progress";
+  } else if (name == "--recursive") {
+    options.recursive = true;
+  } else if (name == "--json") {
     options.json = true;
   } else if (name == "--output") {
     options.output = value;
@@ -154,6 +194,7 @@ std::string apply_option(const OptionSpec& option, const std::string& value, Opt
 // to run, or the exit status to end with (help shown, usage error).
 int parse_command_line(const Command& command, const std::vector<std::string>& args,
                        Options& options) {
+  int progress = -1;  // --progress, --no-progress, or neither
   bool options_ended = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -187,14 +228,15 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
     if (option->takes_value && value.empty()) {
       return usage_error("the value of " + name + " is empty", command.name);
     }
-    if (option->group == 0) {  // --help
+    if (std::string(option->long_name) == "--help") {
       print_result(command.help);
+      print_result(kCommonHelp);
       return kExitOk;
     }
-    if ((command.allowed & option->group) == 0) {
+    if (option->group != 0 && (command.allowed & option->group) == 0) {
       return usage_error(std::string(command.name) + " takes no option " + name, command.name);
     }
-    const std::string invalid = apply_option(*option, value, options);
+    const std::string invalid = apply_option(*option, value, options, progress);
     if (!invalid.empty()) return usage_error(invalid, command.name);
   }
   if (command.output_required && options.output.empty()) {
@@ -204,6 +246,7 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
       (command.max_operands != 0 && options.operands.size() > command.max_operands)) {
     return usage_error(std::string(command.name) + ": wrong number of files", command.name);
   }
+  choose_progress(progress < 0 ? !options.quiet && stderr_is_terminal() : progress == 1);
   return -1;
 }
 
@@ -216,7 +259,7 @@ int run_command_line(const std::vector<std::string>& arguments) {
     print_result(kToolHelp);
     return kExitOk;
   }
-  if (first == "--version") {
+  if (first == "--version" || first == "-V") {
     print_result(kVersionText);
     return kExitOk;
   }
@@ -225,10 +268,18 @@ int run_command_line(const std::vector<std::string>& arguments) {
   Options options;
   const int early = parse_command_line(*command, arguments, options);
   if (early >= 0) return early;
-  return command->run(options);
+  const bool found = !options.recursive || expand_folders(options);
+  const int status = command->run(options);
+  return found ? status : kExitFailed;
 }
 
 }  // namespace
+
+int usage_error(const std::string& message, const char* command) {
+  print_error_text(("ls11: " + printable(message) + "\n").c_str());
+  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
+  return kExitUsage;
+}
 
 int run_ls11(const std::vector<std::string>& arguments) {
   install_interrupt_cleanup();

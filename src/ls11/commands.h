@@ -3,6 +3,8 @@
 // worked, kExitFailed otherwise.
 #pragma once
 
+#include <string>
+
 #include "ls11/options.h"
 
 int run_list(const Options& options);
@@ -10,3 +12,9 @@ int run_extract(const Options& options);
 int run_pack(const Options& options);
 int run_repack(const Options& options);
 int run_verify(const Options& options);
+int run_replace(const Options& options);
+int run_cat(const Options& options);
+
+// Reports a usage error ("ls11: MESSAGE" and where to find help) and
+// returns kExitUsage.
+int usage_error(const std::string& message, const char* command);

@@ -60,29 +60,8 @@ bool commit_all(Extraction& run, uint32_t count) {
   return true;
 }
 
-bool extract_file(const std::string& path, const Options& options) {
-  FilePtr file = make_file_ptr(nullptr);
-  Container container;
-  if (!open_container(path, file, container)) return false;
-
-  const std::string folder = options.output.empty() ? folder_part(path) : options.output + "/";
-  const std::string base = path.substr(folder_part(path).size());
-  Extraction run{{}, std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
-                 options.force};
-  if (!run.outputs) {
-    report_error(path, status_message(STATUS_NO_MEMORY));
-    return false;
-  }
-  for (uint32_t i = 0; i < container.count; ++i) {
-    run.targets.push_back(folder + entry_name(base, i, container.count));
-    if (!output_allowed(run.targets.back(), options.force)) return false;
-  }
-  return decode_entries(path, file.get(), container, write_entry, &run) &&
-         commit_all(run, container.count);
-}
-
 // Makes the folder and the missing ones above it, tracking each one made so
-// that an interrupt removes it.
+// that an interrupt removes it, and noting it in `made`.
 bool make_folders(const std::string& path, std::vector<std::string>& made) {
   for (size_t end = 0; end != std::string::npos;) {
     end = path.find_first_of("/\\", end + 1);
@@ -100,6 +79,32 @@ bool make_folders(const std::string& path, std::vector<std::string>& made) {
   return true;
 }
 
+// `subfolder`: where the file lies below a folder named with -r, made again
+// below the -o folder.
+bool extract_file(const std::string& path, const std::string& subfolder, const Options& options,
+                  std::vector<std::string>& made) {
+  FilePtr file = make_file_ptr(nullptr);
+  Container container;
+  if (!open_container(path, file, container)) return false;
+
+  const std::string folder =
+      options.output.empty() ? folder_part(path) : options.output + "/" + subfolder;
+  const std::string base = path.substr(folder_part(path).size());
+  Extraction run{{}, std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
+                 options.force};
+  if (!run.outputs) {
+    report_error(path, status_message(STATUS_NO_MEMORY));
+    return false;
+  }
+  for (uint32_t i = 0; i < container.count; ++i) {
+    run.targets.push_back(folder + entry_name(base, i, container.count));
+    if (!output_allowed(run.targets.back(), options.force)) return false;
+  }
+  if (!subfolder.empty() && !make_folders(folder, made)) return false;
+  return decode_entries(path, file.get(), container, write_entry, &run) &&
+         commit_all(run, container.count);
+}
+
 }  // namespace
 
 int run_extract(const Options& options) {
@@ -108,8 +113,9 @@ int run_extract(const Options& options) {
   if (!make_folders(options.output, made)) {
     status = kExitFailed;
   } else {
-    for (const std::string& path : options.operands) {
-      if (!extract_file(path, options)) status = kExitFailed;
+    for (size_t i = 0; i < options.operands.size(); ++i) {
+      const std::string subfolder = options.recursive ? options.subfolders[i] : std::string();
+      if (!extract_file(options.operands[i], subfolder, options, made)) status = kExitFailed;
     }
   }
   // Folders this run made and left empty go again, the deepest first.

@@ -7,6 +7,7 @@
 
 #include "ls11/commands.h"
 #include "ls11/inputs.h"
+#include "ls11/json.h"
 #include "ls11/report.h"
 #include "ls11/text_escape.h"
 
@@ -103,5 +104,10 @@ int run_list(const Options& options) {
     first = false;
   }
   if (options.json) print_result(first ? "]\n" : "\n]\n");
+  if (options.recursive && !options.json && !options.quiet) {
+    std::string note = first ? "" : "\n";
+    note += std::to_string(options.skipped) + (options.skipped == 1 ? " other file" : " other files");
+    print_result(note + " skipped (not LS11)\n");
+  }
   return status;
 }

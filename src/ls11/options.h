@@ -1,6 +1,7 @@
 // An ls11 command line, parsed: the command's options and operands.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,7 +9,14 @@
 
 struct Options {
   std::vector<std::string> operands;
-  std::string output;  // -o: output file (pack, repack) or folder (extract)
+  std::string output;  // -o: output file (pack, repack, replace) or folder (extract)
+  // With -r the operands are the files found below the folders named (see
+  // walk.h): the folder each lies in below its operand ("" for one named
+  // itself), and how many other files were passed over.
+  std::vector<std::string> subfolders;
+  uint64_t skipped = 0;
+  bool recursive = false;
+  bool quiet = false;  // -q: nothing but errors and the data asked for
   bool json = false;
   bool force = false;
   bool store = false;

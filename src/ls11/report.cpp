@@ -13,15 +13,15 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 
 bool g_progress_shown = false;
+bool g_progress_wanted = false;
 std::chrono::steady_clock::time_point g_last_progress;
 int g_output_error = 0;  // errno of the first failed write to standard output
 
-bool stderr_is_terminal() {
-  static const bool terminal = is_terminal(stderr);
-  return terminal;
-}
-
 }  // namespace
+
+bool stderr_is_terminal() { return is_terminal(stderr); }
+
+void choose_progress(bool shown) { g_progress_wanted = shown; }
 
 void report_error(const std::string& file, const std::string& reason) {
   end_progress();
@@ -38,17 +38,26 @@ void print_result(const std::string& text) {
   if (!print_text(text.c_str())) g_output_error = errno != 0 ? errno : EIO;
 }
 
+bool print_result_bytes(const void* data, size_t size) {
+  if (g_output_error != 0) return false;
+  errno = 0;
+  if ((size == 0 || std::fwrite(data, 1, size, stdout) == size) && std::fflush(stdout) == 0) return true;
+  g_output_error = errno != 0 ? errno : EIO;
+  return false;
+}
+
 bool finish_standard_output() {
   errno = 0;
   if (std::fflush(stdout) != 0 && g_output_error == 0) g_output_error = errno != 0 ? errno : EIO;
   if (g_output_error == 0 && std::ferror(stdout)) g_output_error = EIO;
   if (g_output_error == 0) return true;
+  if (g_output_error == EPIPE) return false;
   report_error("standard output", with_reason("cannot write", g_output_error));
   return false;
 }
 
 void show_progress(const std::string& label, uint64_t done, uint64_t total) {
-  if (!stderr_is_terminal()) return;
+  if (!g_progress_wanted) return;
   const auto now = std::chrono::steady_clock::now();
   if (g_progress_shown && now - g_last_progress < kProgressInterval) return;
   g_last_progress = now;
@@ -61,7 +70,7 @@ void show_progress(const std::string& label, uint64_t done, uint64_t total) {
 }
 
 void show_activity(const std::string& text) {
-  if (!stderr_is_terminal()) return;
+  if (!g_progress_wanted) return;
   print_error_text(("\rls11: " + printable(text) + "\033[K").c_str());
   std::fflush(stderr);
   g_progress_shown = true;

@@ -4,10 +4,19 @@
 
 namespace {
 
-// The length of the valid UTF-8 sequence at `at` (1 to 4), or 0 when the
-// byte there does not start one. Overlong forms, surrogates and code points
-// above U+10FFFF are invalid.
-size_t sequence_length(const std::string& text, size_t at, uint32_t& code_point) {
+bool is_control(uint32_t code_point) {
+  return code_point < 0x20 || (code_point >= 0x7F && code_point <= 0x9F);
+}
+
+void append_hex_escape(std::string& out, const char* prefix, uint32_t value, int digits) {
+  static const char kHex[] = "0123456789abcdef";
+  out += prefix;
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 15];
+}
+
+}  // namespace
+
+size_t utf8_sequence(const std::string& text, size_t at, uint32_t& code_point) {
   const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
   const uint8_t lead = byte(at);
   size_t length = 0;
@@ -35,23 +44,11 @@ size_t sequence_length(const std::string& text, size_t at, uint32_t& code_point)
   return length;
 }
 
-bool is_control(uint32_t code_point) {
-  return code_point < 0x20 || (code_point >= 0x7F && code_point <= 0x9F);
-}
-
-void append_hex_escape(std::string& out, const char* prefix, uint32_t value, int digits) {
-  static const char kHex[] = "0123456789abcdef";
-  out += prefix;
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kHex[(value >> shift) & 15];
-}
-
-}  // namespace
-
 std::string printable(const std::string& text) {
   std::string out;
   for (size_t at = 0; at < text.size();) {
     uint32_t code_point = 0;
-    const size_t length = sequence_length(text, at, code_point);
+    const size_t length = utf8_sequence(text, at, code_point);
     if (length != 0 && !is_control(code_point)) {
       out.append(text, at, length);
       at += length;
@@ -67,34 +64,11 @@ std::string printable(const std::string& text) {
 bool is_utf8(const std::string& text) {
   for (size_t at = 0; at < text.size();) {
     uint32_t code_point = 0;
-    const size_t length = sequence_length(text, at, code_point);
+    const size_t length = utf8_sequence(text, at, code_point);
     if (length == 0) return false;
     at += length;
   }
   return true;
-}
-
-std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (size_t at = 0; at < text.size();) {
-    uint32_t code_point = 0;
-    const size_t length = sequence_length(text, at, code_point);
-    if (length == 0) {
-      out += "\\ufffd";
-      ++at;
-      continue;
-    }
-    if (code_point == '"' || code_point == '\\') {
-      out += '\\';
-      out += static_cast<char>(code_point);
-    } else if (code_point < 0x20) {
-      append_hex_escape(out, "\\u", code_point, 4);
-    } else {
-      out.append(text, at, length);
-    }
-    at += length;
-  }
-  return out + "\"";
 }
 
 std::string hex_bytes(const std::string& text) {

@@ -79,6 +79,22 @@ Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, cons
   return file;
 }
 
+uint32_t read_be32(const Bytes& in, size_t offset) {
+  return uint32_t{in[offset]} << 24 | uint32_t{in[offset + 1]} << 16 | uint32_t{in[offset + 2]} << 8 |
+         in[offset + 3];
+}
+
+std::vector<FileBlock> file_blocks(const Bytes& file) {
+  std::vector<FileBlock> blocks;
+  const uint32_t count = (read_be32(file, 280) - 276) / 12;
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t at = 272 + size_t{12} * i;
+    const auto start = file.begin() + read_be32(file, at + 8);
+    blocks.push_back(FileBlock{Bytes(start, start + read_be32(file, at)), read_be32(file, at + 4)});
+  }
+  return blocks;
+}
+
 Bytes read_file_bytes(const std::string& path) {
   std::ifstream in(utf8_path(path), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

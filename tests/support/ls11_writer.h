@@ -47,7 +47,15 @@ Bytes build_file(const std::vector<TestEntry>& entries, char version_digit = '1'
                  const Bytes& dictionary = identity_dictionary());
 
 void put_be32(Bytes& out, uint32_t value);
+uint32_t read_be32(const Bytes& in, size_t offset);
 void set_be32(Bytes& out, size_t offset, uint32_t value);
+
+// The blocks of a well-formed file, as its table gives them.
+struct FileBlock {
+  Bytes packed;
+  uint32_t unpacked_size;
+};
+std::vector<FileBlock> file_blocks(const Bytes& file);
 
 Bytes read_file_bytes(const std::string& path);
 bool write_file_bytes(const std::string& path, const Bytes& bytes);

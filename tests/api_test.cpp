@@ -1,0 +1,394 @@
+// The public C API as another program sees it: this suite links against the
+// shared library, so only what the library exports is reachable. Damaged
+// files are covered by the hostile-files tables, which read each one
+// through the API as well.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ls11.h"
+#include "support/api_read.h"
+#include "support/ls11_writer.h"
+#include "support/run_tool.h"
+#include "support/utf8_path.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes text(const char* s) { return Bytes(s, s + std::char_traits<char>::length(s)); }
+
+struct Sample {
+  std::string path;
+  Bytes file;
+  Bytes expected;
+};
+
+std::vector<Sample> samples() {
+  std::vector<Sample> found;
+  for (const auto& entry : fs::directory_iterator(SAMPLES_DIR)) {
+    if (entry.path().extension() != ".LS11") continue;
+    fs::path expected = entry.path();
+    expected.replace_extension(".expected");
+    found.push_back({path_utf8(entry.path()), read_file_bytes(path_utf8(entry.path())),
+                     read_file_bytes(path_utf8(expected))});
+  }
+  return found;
+}
+
+// "abcabcabc": three literals and a back-reference.
+BitWriter abc_stream() {
+  BitWriter w;
+  for (char c : {'a', 'b', 'c'}) put_literal(w, static_cast<uint8_t>(c));
+  put_match(w, 3, 6);
+  return w;
+}
+
+TEST(Api, SamplesReadToWhatUnls11WritesFromMemoryAndFromAPath) {
+  const std::string folder = make_temp_folder();
+  const std::vector<Sample> all = samples();
+  for (const Sample& s : all) {
+    SCOPED_TRACE(s.path);
+    // A copy under a name beyond ASCII: paths are UTF-8 on every system.
+    const std::string renamed = folder + "/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.LS11";
+    ASSERT_TRUE(write_file_bytes(renamed, s.file));
+    for (const ApiRead& read : {api_read_path(s.path), api_read_path(renamed), api_read_memory(s.file)}) {
+      EXPECT_EQ(read.status, LS11_OK);
+      EXPECT_EQ(read.output, s.expected);
+    }
+    ls11_archive* archive = nullptr;
+    ASSERT_EQ(ls11_open_memory(s.file.data(), s.file.size(), &archive), LS11_OK);
+    EXPECT_EQ(ls11_format(archive), 10 + (s.file[3] - '0'));
+    EXPECT_EQ(std::memcmp(ls11_dictionary(archive), s.file.data() + 16, 256), 0);
+    ls11_close(archive);
+  }
+  remove_tree(folder);
+  EXPECT_GE(all.size(), 3u);
+}
+
+TEST(Api, EveryFormatReadsAlikeWithItsTable) {
+  const BitWriter abc = abc_stream();
+  for (char digit : {'0', '1', '2'}) {
+    SCOPED_TRACE(digit);
+    const Bytes file = build_file({stored_entry(text("stored!")), compressed_entry(abc, 9), stored_entry({})}, digit);
+    ls11_archive* archive = nullptr;
+    ASSERT_EQ(ls11_open_memory(file.data(), file.size(), &archive), LS11_OK);
+    EXPECT_EQ(ls11_format(archive), 10 + digit - '0');
+    ASSERT_EQ(ls11_entry_count(archive), 3u);
+    ls11_entry e[3];
+    for (uint32_t i = 0; i < 3; ++i) ASSERT_EQ(ls11_get_entry(archive, i, &e[i]), LS11_OK);
+    EXPECT_EQ(e[0].data_offset, 276u + 36u);
+    EXPECT_EQ(e[0].packed_size, 7u);
+    EXPECT_EQ(e[1].data_offset, e[0].data_offset + 7);
+    EXPECT_EQ(e[1].packed_size, abc.bytes.size());
+    EXPECT_EQ(e[1].unpacked_size, 9u);
+    EXPECT_EQ(e[2].unpacked_size, 0u);
+    ls11_close(archive);
+    EXPECT_EQ(api_read_memory(file).output, text("stored!abcabcabc"));
+  }
+}
+
+TEST(Api, OpenFailuresSayWhyAndLeaveNoArchive) {
+  const std::string folder = make_temp_folder();
+  ASSERT_TRUE(write_file_bytes(folder + "/text", text("LS11 is not enough")));
+  ASSERT_TRUE(write_file_bytes(folder + "/empty", {}));
+  int marker = 0;  // what *archive points at before each open
+  const struct {
+    const char* name;
+    std::string path;
+    ls11_status status;
+  } cases[] = {
+      {"missing", folder + "/missing.LS11", LS11_ERR_OPEN},
+      {"a folder", folder, LS11_ERR_OPEN},
+      {"not an LS11 file", folder + "/text", LS11_ERR_FORMAT},
+      {"empty", folder + "/empty", LS11_ERR_FORMAT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ls11_archive* archive = reinterpret_cast<ls11_archive*>(&marker);
+    EXPECT_EQ(ls11_open(c.path.c_str(), &archive), c.status);
+    EXPECT_EQ(archive, nullptr);
+  }
+  ls11_archive* archive = reinterpret_cast<ls11_archive*>(&marker);
+  EXPECT_EQ(ls11_open_memory(nullptr, 0, &archive), LS11_ERR_FORMAT);
+  EXPECT_EQ(archive, nullptr);
+  remove_tree(folder);
+}
+
+// Every call with a bad argument gives LS11_ERR_ARGUMENT and writes nothing
+// into the buffers it was handed.
+TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
+  const BitWriter abc = abc_stream();
+  const Bytes file = build_file({compressed_entry(abc, 9)});
+  ls11_archive* archive = nullptr;
+  ASSERT_EQ(ls11_open_memory(file.data(), file.size(), &archive), LS11_OK);
+  const uint8_t* dictionary = ls11_dictionary(archive);
+  const Bytes sentinel(16, 0xA5);
+  Bytes out;
+  ls11_entry entry{1, 2, 3};
+  const ls11_entry entry_before = entry;
+  ls11_archive* opened = nullptr;
+  void* packed = &out;
+  size_t packed_size = 99;
+  const void* inputs[] = {file.data(), nullptr};
+  const size_t sizes[] = {file.size(), 1};
+  auto pack_with = [&](int format, int level, int threads) {
+    const ls11_pack_options options = {format, level, threads};
+    return ls11_pack(inputs, sizes, 1, &options, &packed, &packed_size);
+  };
+  const struct {
+    const char* name;
+    std::function<ls11_status()> call;
+  } cases[] = {
+      {"open: NULL path", [&] { return ls11_open(nullptr, &opened); }},
+      {"open: NULL archive", [&] { return ls11_open(SAMPLES_DIR "/greeting.LS11", nullptr); }},
+      {"open_memory: NULL data", [&] { return ls11_open_memory(nullptr, 300, &opened); }},
+      {"open_memory: NULL archive", [&] { return ls11_open_memory(file.data(), file.size(), nullptr); }},
+      {"get_entry: NULL archive", [&] { return ls11_get_entry(nullptr, 0, &entry); }},
+      {"get_entry: index past the end", [&] { return ls11_get_entry(archive, 1, &entry); }},
+      {"get_entry: NULL entry", [&] { return ls11_get_entry(archive, 0, nullptr); }},
+      {"read_entry: NULL archive", [&] { return ls11_read_entry(nullptr, 0, out.data(), out.size()); }},
+      {"read_entry: index past the end", [&] { return ls11_read_entry(archive, 1, out.data(), out.size()); }},
+      {"read_entry: capacity one short", [&] { return ls11_read_entry(archive, 0, out.data(), 8); }},
+      {"read_entry: NULL out", [&] { return ls11_read_entry(archive, 0, nullptr, 9); }},
+      {"decode_block: NULL dictionary",
+       [&] { return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), nullptr, out.data(), 9); }},
+      {"decode_block: NULL packed", [&] { return ls11_decode_block(nullptr, 3, dictionary, out.data(), 9); }},
+      {"decode_block: NULL out",
+       [&] { return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), dictionary, nullptr, 9); }},
+      {"pack: NULL entries", [&] { return ls11_pack(nullptr, sizes, 1, nullptr, &packed, &packed_size); }},
+      {"pack: NULL sizes", [&] { return ls11_pack(inputs, nullptr, 1, nullptr, &packed, &packed_size); }},
+      {"pack: no entries", [&] { return ls11_pack(inputs, sizes, 0, nullptr, &packed, &packed_size); }},
+      {"pack: NULL entry of 1 byte", [&] { return ls11_pack(inputs, sizes, 2, nullptr, &packed, &packed_size); }},
+      {"pack: NULL out", [&] { return ls11_pack(inputs, sizes, 1, nullptr, nullptr, &packed_size); }},
+      {"pack: NULL out_size", [&] { return ls11_pack(inputs, sizes, 1, nullptr, &packed, nullptr); }},
+      {"pack: format 9", [&] { return pack_with(9, LS11_LEVEL_BEST, 0); }},
+      {"pack: format 13", [&] { return pack_with(13, LS11_LEVEL_BEST, 0); }},
+      {"pack: level -1", [&] { return pack_with(11, -1, 0); }},
+      {"pack: level 3", [&] { return pack_with(11, LS11_LEVEL_BEST + 1, 0); }},
+      {"pack: -1 threads", [&] { return pack_with(11, LS11_LEVEL_FAST, -1); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    out = sentinel;
+    packed = &out;
+    packed_size = 99;
+    EXPECT_EQ(c.call(), LS11_ERR_ARGUMENT);
+    EXPECT_EQ(out, sentinel);
+    EXPECT_EQ(std::memcmp(&entry, &entry_before, sizeof entry), 0);
+    EXPECT_EQ(opened, nullptr);
+    const std::string name = c.name;
+    if (name.starts_with("pack") && !name.starts_with("pack: NULL out")) {
+      EXPECT_EQ(packed, nullptr);
+      EXPECT_EQ(packed_size, 0u);
+    }
+  }
+  ls11_close(archive);
+  // A NULL archive has no format, dictionary or entries; closing and
+  // freeing NULL do nothing.
+  EXPECT_EQ(ls11_format(nullptr), 0);
+  EXPECT_EQ(ls11_dictionary(nullptr), nullptr);
+  EXPECT_EQ(ls11_entry_count(nullptr), 0u);
+  ls11_close(nullptr);
+  ls11_free(nullptr);
+}
+
+TEST(Api, DecodeBlock) {
+  const BitWriter abc = abc_stream();
+  BitWriter with_256;
+  put_literal(with_256, 'x');
+  put_value(with_256, 256);
+  const Bytes dictionary = identity_dictionary();
+  const struct {
+    const char* name;
+    Bytes packed;
+    size_t unpacked_size;
+    ls11_status status;
+  } cases[] = {
+      {"a literal run and a back-reference", abc.bytes, 9, LS11_OK},
+      {"the stream ends before the size is reached", abc.bytes, 10, LS11_ERR_CORRUPT},
+      {"the size is reached before the copy ends", abc.bytes, 8, LS11_ERR_CORRUPT},
+      {"the value 256", with_256.bytes, 5, LS11_ERR_CORRUPT},
+      {"a size past 4 GiB - 1", abc.bytes, size_t{UINT32_MAX} + 1, LS11_ERR_ARGUMENT},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A size past 4 GiB is refused before the buffer is looked at.
+    Bytes out(c.unpacked_size > 16 ? 16 : c.unpacked_size);
+    EXPECT_EQ(ls11_decode_block(c.packed.data(), c.packed.size(), dictionary.data(), out.data(), c.unpacked_size),
+              c.status);
+    if (c.status == LS11_OK) {
+      EXPECT_EQ(out, text("abcabcabc"));
+    }
+  }
+}
+
+TEST(Api, StatusStringsAndVersion) {
+  std::vector<std::string> seen;
+  for (int s = LS11_OK; s <= LS11_ERR_TOO_LARGE; ++s) {
+    const std::string description = ls11_status_string(static_cast<ls11_status>(s));
+    EXPECT_FALSE(description.empty());
+    for (const std::string& other : seen) EXPECT_NE(description, other);
+    seen.push_back(description);
+  }
+  EXPECT_STREQ(ls11_version_string(), LS11_EXPECTED_VERSION);
+}
+
+// Different archives on different threads at once, each read many times
+// over: a result kept anywhere but in the archive or the caller's buffers
+// would mix the threads' files.
+TEST(Api, FourThreadsReadFourArchivesAtOnce) {
+  std::vector<Sample> files = samples();
+  const Bytes formats_file = build_file({stored_entry(text("stored!")), compressed_entry(abc_stream(), 9)}, '2');
+  files.push_back({"", formats_file, text("stored!abcabcabc")});
+  ASSERT_GE(files.size(), 4u);
+  files.resize(4);
+  bool all_read[4] = {};
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < 4; ++t) {
+    threads.emplace_back([&files, &all_read, t] {
+      bool same = true;
+      for (int round = 0; round < 200 && same; ++round) {
+        const bool from_path = round % 2 == 1 && !files[t].path.empty();
+        const ApiRead read = from_path ? api_read_path(files[t].path) : api_read_memory(files[t].file);
+        same = read.status == LS11_OK && read.output == files[t].expected;
+      }
+      all_read[t] = same;
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (size_t t = 0; t < 4; ++t) EXPECT_TRUE(all_read[t]) << "thread " << t;
+}
+
+Bytes pseudo_random(size_t size) {
+  Bytes b(size);
+  uint32_t state = 12345;
+  for (uint8_t& byte : b) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<uint8_t>(state >> 24);
+  }
+  return b;
+}
+
+struct Packed {
+  ls11_status status;
+  Bytes file;
+};
+
+Packed pack(const std::vector<Bytes>& entries, const ls11_pack_options* options) {
+  std::vector<const void*> data;
+  std::vector<size_t> sizes;
+  for (const Bytes& e : entries) {
+    data.push_back(e.data());
+    sizes.push_back(e.size());
+  }
+  void* out = nullptr;
+  size_t out_size = 0;
+  Packed p{ls11_pack(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), options, &out, &out_size), {}};
+  if (out) p.file.assign(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + out_size);
+  ls11_free(out);
+  return p;
+}
+
+TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
+  Bytes repeated;
+  for (int i = 0; i < 200; ++i) repeated.insert(repeated.end(), {'l', 's', '1', '1', ' ', uint8_t('0' + i % 7)});
+  const std::vector<Bytes> entries = {text("hello, world"), repeated, {}, pseudo_random(3000)};
+  Bytes all;
+  for (const Bytes& e : entries) all.insert(all.end(), e.begin(), e.end());
+  for (int format : {10, 11, 12}) {
+    for (int level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
+      SCOPED_TRACE(testing::Message() << "format " << format << ", level " << level);
+      const ls11_pack_options options = {format, level, 1};
+      const Packed p = pack(entries, &options);
+      ASSERT_EQ(p.status, LS11_OK);
+      const ApiRead read = api_read_memory(p.file);
+      EXPECT_EQ(read.status, LS11_OK);
+      EXPECT_EQ(read.output, all);
+      ls11_archive* archive = nullptr;
+      ASSERT_EQ(ls11_open_memory(p.file.data(), p.file.size(), &archive), LS11_OK);
+      EXPECT_EQ(ls11_format(archive), format);
+      ls11_entry repeated_entry;
+      ASSERT_EQ(ls11_get_entry(archive, 1, &repeated_entry), LS11_OK);
+      // Stored exactly at the store level; the repeated text shrinks otherwise.
+      EXPECT_EQ(repeated_entry.packed_size == repeated_entry.unpacked_size, level == LS11_LEVEL_STORE);
+      if (level == LS11_LEVEL_STORE) {
+        EXPECT_EQ(Bytes(ls11_dictionary(archive), ls11_dictionary(archive) + 256), identity_dictionary());
+      }
+      ls11_close(archive);
+      // The same file whatever the number of threads.
+      const ls11_pack_options more_threads = {format, level, 3};
+      EXPECT_EQ(pack(entries, &more_threads).file, p.file);
+    }
+  }
+  const ls11_pack_options defaults = {11, LS11_LEVEL_BEST, 0};
+  const Packed by_default = pack(entries, nullptr);
+  ASSERT_EQ(by_default.status, LS11_OK);
+  EXPECT_EQ(by_default.file, pack(entries, &defaults).file);
+}
+
+// Read-only pages nobody writes: entries as large as the format allows,
+// without the memory (the store level points the file at its inputs).
+struct ReservedPages {
+  explicit ReservedPages(size_t bytes) : size(bytes) {
+#ifdef _WIN32
+    data = VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY);
+#else
+    data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (data == MAP_FAILED) data = nullptr;
+#endif
+  }
+  ~ReservedPages() {
+#ifdef _WIN32
+    if (data) VirtualFree(data, 0, MEM_RELEASE);
+#else
+    if (data) munmap(data, size);
+#endif
+  }
+  size_t size;
+  void* data;
+};
+
+TEST(Api, PackRefusesWhatPassesTheFormatsSizes) {
+  static_assert(sizeof(size_t) > 4, "entries of 4 GiB need 64-bit sizes");
+  const ReservedPages pages(size_t{1} << 31);
+  ASSERT_NE(pages.data, nullptr);
+  const ls11_pack_options store = {11, LS11_LEVEL_STORE, 1};
+  const struct {
+    const char* name;
+    std::vector<size_t> sizes;
+    ls11_status status;
+  } cases[] = {
+      {"an entry of 4 GiB", {size_t{UINT32_MAX} + 1}, LS11_ERR_TOO_LARGE},
+      {"two entries of 2 GiB", {size_t{1} << 31, size_t{1} << 31}, LS11_ERR_TOO_LARGE},
+      {"control: an entry of 1 MiB", {size_t{1} << 20}, LS11_OK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The 4 GiB entry is refused before its bytes are looked at.
+    const std::vector<const void*> data(c.sizes.size(), pages.data);
+    int marker = 0;
+    void* out = &marker;
+    size_t out_size = 1;
+    EXPECT_EQ(ls11_pack(data.data(), c.sizes.data(), static_cast<uint32_t>(c.sizes.size()), &store, &out, &out_size),
+              c.status);
+    EXPECT_EQ(out == nullptr, c.status != LS11_OK);
+    if (c.status == LS11_OK) {
+      EXPECT_EQ(out_size, 276 + 12 + c.sizes[0]);
+      ls11_free(out);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+# Run by CTest (see install_test.cmake) as cmake -P with BUILD_DIR,
+# SOURCE_DIR, WORK_DIR, C_COMPILER, PYTHON, LIBDIR, LIBRARY_DIR, PYTHON_DIR
+# and LIBRARY_NAME set.
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "failed (${result}): ${ARGN}")
+  endif()
+endfunction()
+
+function(expect_same_file got want)
+  run(${CMAKE_COMMAND} -E compare_files ${got} ${want})
+endfunction()
+
+set(prefix ${WORK_DIR}/prefix)
+set(sample ${SOURCE_DIR}/samples/records.LS11)
+set(expected ${SOURCE_DIR}/samples/records.expected)
+file(REMOVE_RECURSE ${WORK_DIR})
+unset(ENV{DESTDIR})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(installed bin/unls11 bin/ls11 include/ls11.h share/man/man1/unls11.1 share/doc/ls11kit/LICENSE
+                  ${LIBDIR}/libls11.a ${LIBDIR}/cmake/ls11/ls11Config.cmake)
+  if(NOT EXISTS ${prefix}/${installed})
+    message(FATAL_ERROR "not installed: ${installed}")
+  endif()
+endforeach()
+
+# The example four ways, from one configure and build.
+set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/install -B ${WORK_DIR}/build -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build -j2)
+foreach(variant cmake_shared cmake_static pkgconfig_shared pkgconfig_static)
+  run(${WORK_DIR}/build/example_${variant} ${sample} ${WORK_DIR}/${variant}.out)
+  expect_same_file(${WORK_DIR}/${variant}.out ${expected})
+endforeach()
+
+# The installed Python module, with nothing to tell it where the library is
+# but the path recorded at install time.
+unset(ENV{LS11_LIBRARY})
+set(ENV{PYTHONPATH} ${prefix}/${PYTHON_DIR})
+set(ENV{PYTHONDONTWRITEBYTECODE} 1)
+run(${PYTHON} -c "import ls11, sys; sys.exit(ls11.library_path != sys.argv[1])"
+    ${prefix}/${LIBRARY_DIR}/${LIBRARY_NAME})
+run(${PYTHON} ${SOURCE_DIR}/tests/install/example.py ${sample} ${WORK_DIR}/python.out)
+expect_same_file(${WORK_DIR}/python.out ${expected})
+
+# A staged install records the final path, not the staging folder's.
+set(ENV{DESTDIR} ${WORK_DIR}/stage)
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /opt/ls11)
+file(READ ${WORK_DIR}/stage/opt/ls11/${PYTHON_DIR}/ls11/_library_path recorded)
+if(NOT recorded STREQUAL "/opt/ls11/${LIBRARY_DIR}/${LIBRARY_NAME}\n")
+  message(FATAL_ERROR "recorded library path: ${recorded}")
+endif()
+message(STATUS "installed, built four ways, and run: all match ${expected}")

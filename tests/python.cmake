@@ -1,0 +1,26 @@
+# The Python module's tests (pytest, Debian's python3-pytest), run against
+# the library just built. Reported as skipped, with the reason, where they
+# cannot run: a cross build (the host's Python cannot load ls11.dll), a
+# sanitizer build (see below), or no pytest.
+find_program(LS11_PYTEST NAMES pytest-3 pytest)
+set(python_skip "")
+if(CMAKE_CROSSCOMPILING)
+  set(python_skip "a cross build: the host's Python cannot load the library built here")
+elseif(LS11_SANITIZED)
+  # The instrumented library needs the sanitizer runtime loaded before it,
+  # which the Python interpreter does not have; preloading it makes the
+  # interpreter's own allocations report leaks. ls11_api_tests runs the same
+  # library code under the sanitizers instead.
+  set(python_skip "a sanitizer build: Python cannot load the instrumented library")
+elseif(NOT LS11_PYTEST)
+  set(python_skip "pytest not found (apt-get install python3-pytest)")
+endif()
+if(python_skip)
+  add_test(NAME python_module COMMAND ${CMAKE_COMMAND} -E echo "SKIPPED: ${python_skip}")
+  set_tests_properties(python_module PROPERTIES SKIP_REGULAR_EXPRESSION "SKIPPED:")
+else()
+  add_test(NAME python_module
+           COMMAND ${LS11_PYTEST} -q -p no:cacheprovider ${PROJECT_SOURCE_DIR}/python/tests)
+  set_tests_properties(python_module PROPERTIES ENVIRONMENT
+    "LS11_LIBRARY=$<TARGET_FILE:ls11_shared>;PYTHONPATH=${PROJECT_SOURCE_DIR}/python;LS11_SOURCE_DIR=${PROJECT_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
+endif()

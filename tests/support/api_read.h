@@ -1,0 +1,20 @@
+// Reads a whole file through the public C API, entry by entry in table
+// order, the way a program using the library would: what it gets is what
+// unls11 writes, up to the first entry that fails.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "support/ls11_writer.h"
+
+struct ApiRead {
+  int open_status = -1;  // of ls11_open or ls11_open_memory
+  int status = -1;       // the open's, or the first failing read's, or 0
+  Bytes output;          // the entries read before the failure
+};
+
+ApiRead api_read_memory(const uint8_t* data, size_t size);
+inline ApiRead api_read_memory(const Bytes& file) { return api_read_memory(file.data(), file.size()); }
+ApiRead api_read_path(const std::string& path);
