@@ -12,6 +12,16 @@
 # from each root. Or pass CORPUS_DIRS="name=dir ..." to pack every file
 # of each dir instead (the speed benchmark's corpus, say).
 set -euo pipefail
+
+# What the script uses besides the tools: bc for the arithmetic, gzip.
+need=()
+command -v bc >/dev/null || need+=(bc)
+command -v gzip >/dev/null || need+=(gzip)
+if [ ${#need[@]} -gt 0 ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
+fi
+
 build=${1:-build/default}
 mib=${2:-4}
 ls11=$build/ls11

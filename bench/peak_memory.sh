@@ -3,12 +3,16 @@
 # same largest block (4 MiB of output), so the peak should stay near 4 MiB
 # above the tool's baseline whatever the count, growing only by the entry
 # table (12 bytes per entry). Measured with /usr/bin/time -v (package
-# "time"); uses the default preset's unls11, building it when missing.
+# "time", installed when missing); uses the default preset's unls11,
+# building it when missing.
 #   bench/peak_memory.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-[ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install time)" >&2; exit 1; }
+if [ ! -x /usr/bin/time ]; then
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends time
+fi
 tool=build/default/unls11
 [ -x "$tool" ] || { cmake --preset default >/dev/null && cmake --build --preset default -j2 --target unls11 >/dev/null; }
 

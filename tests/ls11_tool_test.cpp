@@ -4,16 +4,30 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
+#include "support/utf8_path.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 namespace fs = std::filesystem;
 
 const std::string kTool = LS11_PATH;
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 const std::string kUnls11 = UNLS11_PATH;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -143,11 +157,15 @@ TEST_F(Ls11Test, ExtractWritesOneFilePerEntry) {
   EXPECT_EQ(run({"extract", "--force", "-o", "out/sub", "MAP.LS11"}).exit_status, 0);
   EXPECT_EQ(read("out/sub/MAP.LS11.005"), roster(5));
 
-  // Without -o the entries go beside the file.
+  // Without -o the entries go beside the file, in a folder or the current one.
   fs::create_directories(folder_ + "/d");
   fs::copy_file(folder_ + "/MAP.LS11", folder_ + "/d/M.LS11");
   EXPECT_EQ(run({"extract", "d/M.LS11"}).exit_status, 0);
   EXPECT_EQ(read("d/M.LS11.011"), roster(11));
+  fs::copy_file(folder_ + "/MAP.LS11", folder_ + "/d/N.LS11");
+  EXPECT_EQ(run_tool(kTool, {"extract", "N.LS11"}, folder_ + "/d").exit_status, 0);
+  EXPECT_EQ(read("d/N.LS11.000"), roster(0));
+  EXPECT_FALSE(exists("d/.N.LS11.000"));
 }
 
 // A file that fails to decode extracts nothing and verifies as failed; the
@@ -265,7 +283,7 @@ TEST_F(Ls11Test, DamagedOriginalsAndMissingInputs) {
   fs::remove(folder_ + "/x.LS11");
   r = run({"replace", "good.LS11", "-o", "x.LS11", "0=missing"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "ls11: missing: cannot open the file\n");
+  EXPECT_EQ(r.err, "ls11: missing: cannot open the file: No such file or directory\n");
   EXPECT_EQ(listing(), before);
 }
 
@@ -326,18 +344,95 @@ TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
   // A missing input fails the run before the output is touched.
   r = run({"pack", "-f", "-o", "out.LS11", "a", "missing"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "ls11: missing: cannot open the file\n");
+  EXPECT_EQ(r.err, "ls11: missing: cannot open the file: No such file or directory\n");
   EXPECT_EQ(read("out.LS11"), text("precious"));
 
   // An output that cannot be created (its folder is missing) leaves nothing.
   r = run({"pack", "-o", "no/such/folder/x.LS11", "a"});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err, "ls11: no/such/folder/x.LS11: cannot create the file\n");
+  EXPECT_EQ(r.err, "ls11: no/such/folder/x.LS11: cannot create the file: No such file or directory\n");
   EXPECT_EQ(listing(), (std::vector<std::string>{"a", "out.LS11"}));
 
   EXPECT_EQ(run({"pack", "-f", "-o", "out.LS11", "a"}).exit_status, 0);
   EXPECT_EQ(decoded_by_unls11("out.LS11"), roster(10));
   EXPECT_EQ(listing(), (std::vector<std::string>{"a", "out.LS11"}));
+}
+
+// Failures that must leave the folder as it was, each with a message that
+// says what went wrong.
+TEST_F(Ls11Test, FailuresLeaveNothingBehindAndSayWhy) {
+  put("a", roster(40));
+  put("b", roster(50));
+  ASSERT_EQ(run({"pack", "-o", "MAP.LS11", "a", "b"}).exit_status, 0);
+  Bytes damaged = read("MAP.LS11");
+  std::fill(damaged.end() - 40, damaged.end(), 0xFF);
+  put("bad.LS11", damaged);
+  struct Case {
+    std::string what;
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"a damaged file makes no output folder", {"extract", "-o", "new/sub", "bad.LS11"},
+       "ls11: bad.LS11: entry 1: Failed to decode the file!\n"},
+      {"an entry that cannot be written leaves none", {"extract", "-f", "-o", "out", "MAP.LS11"},
+       "ls11: out/MAP.LS11.001: is not a file (only files and symbolic links are replaced)\n"},
+      {"a folder is not replaced", {"pack", "-f", "-o", "out", "a"},
+       "ls11: out: is not a file (only files and symbolic links are replaced)\n"},
+      {"control characters are escaped", {"verify", "x\033[31mRED\x7f"},
+       "ls11: x\\x1b[31mRED\\x7f: Cannot open the encoded file!\n"},
+      {"an entry passes 4 GiB - 1 bytes", {"pack", "-o", "p.LS11", "sparse"},
+       "ls11: sparse: too large for one entry (4 GiB - 1 bytes at most)\n"},
+      {"a decoded file over 4 GiB is measured, not refused",
+       {"repack", "MAP.LS11", "sparse", "-o", "p.LS11"},
+       "ls11: sparse: is 4294967296 bytes long, but the entries of MAP.LS11 hold " +
+           std::to_string(roster(40).size() + roster(50).size()) + " (repack keeps the entry sizes)\n"},
+  };
+  fs::create_directories(folder_ + "/out/MAP.LS11.001/inside");
+  {
+    std::ofstream sparse(utf8_path(folder_ + "/sparse"), std::ios::binary);
+    sparse.seekp((int64_t{1} << 32) - 1);
+    sparse.put('x');
+  }
+  const std::vector<std::string> before = listing();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ToolRun r = run(c.args);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(listing("out"), std::vector<std::string>{"MAP.LS11.001"});
+  }
+}
+
+// Temporary names neither count up nor grow with the target's name: stale
+// files from other runs and a name of 250 bytes do not stop a pack.
+TEST_F(Ls11Test, TemporaryNamesDoNotDependOnTheTarget) {
+  put("a", roster(10));
+  for (int i = 0; i < 100; ++i) put("out.LS11.tmp" + std::to_string(i), {});
+  EXPECT_EQ(run({"pack", "-o", "out.LS11", "a"}).exit_status, 0);
+  EXPECT_EQ(decoded_by_unls11("out.LS11"), roster(10));
+#ifndef _WIN32  // a whole path there is limited to 260 characters
+  const std::string long_name(250, 'n');
+  const ToolRun r = run({"pack", "-o", long_name, "a"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_TRUE(exists(long_name));
+#endif
+  EXPECT_EQ(listing().size(), 103u - (kWindows ? 1 : 0));
+}
+
+// Two runs racing for one new name: exactly one writes it, the other is
+// refused at its rename and leaves no temporary file.
+TEST_F(Ls11Test, TwoRunsRacingForOneNameCannotBothWin) {
+  put("a", roster(20000));
+  ToolProcess first = start_tool(kTool, {"pack", "-o", "same.LS11", "a"}, folder_);
+  ToolProcess second = start_tool(kTool, {"pack", "-o", "same.LS11", "a"}, folder_);
+  const ToolRun runs[] = {finish_tool(first), finish_tool(second)};
+  EXPECT_EQ(runs[0].exit_status + runs[1].exit_status, 1);
+  for (const ToolRun& r : runs) {
+    EXPECT_EQ(r.err, r.exit_status == 0 ? "" : "ls11: same.LS11: already exists (--force replaces it)\n");
+  }
+  EXPECT_EQ(listing(), (std::vector<std::string>{"a", "same.LS11"}));
 }
 
 TEST_F(Ls11Test, UsageErrorsExitTwo) {
@@ -360,6 +455,10 @@ TEST_F(Ls11Test, UsageErrorsExitTwo) {
       {{"repack", "-o", "x", "a"}, "ls11: repack: wrong number of files\nTry 'ls11 repack --help'.\n"},
       {{"verify", "--json=1", "a"}, "ls11: option --json takes no value\nTry 'ls11 verify --help'.\n"},
       {{"verify", "--bogus", "a"}, "ls11: unknown option '--bogus'\nTry 'ls11 verify --help'.\n"},
+      {{"verify", "-dash", "a"}, "ls11: unknown option '-dash'\nTry 'ls11 verify --help'.\n"},
+      {{"pack", "-xyz", "a"}, "ls11: unknown option '-xyz'\nTry 'ls11 pack --help'.\n"},
+      {{"pack", "-o", "", "a"}, "ls11: the value of -o is empty\nTry 'ls11 pack --help'.\n"},
+      {{"extract", "--output=", "a"}, "ls11: the value of --output is empty\nTry 'ls11 extract --help'.\n"},
       {{"pack", "-r", "-o", "x", "a"}, "ls11: pack takes no option -r\nTry 'ls11 pack --help'.\n"},
       {{"replace", "a", "0=a"}, "ls11: replace needs -o OUT\nTry 'ls11 replace --help'.\n"},
       {{"replace", "-o", "x", "a", "0:a"}, "ls11: replace: '0:a' is not INDEX=FILE\nTry 'ls11 replace --help'.\n"},
@@ -402,5 +501,132 @@ TEST_F(Ls11Test, HelpVersionAndDoubleDash) {
   r = run({"verify", "--", "x.LS11"});
   EXPECT_EQ(r.out, "x.LS11: OK.\n");
 }
+
+#ifndef _WIN32
+
+// An interrupt during a long pack removes the temporary file and ends the
+// run with 128 + the signal's number.
+TEST_F(Ls11Test, InterruptsLeaveNoTemporaryFile) {
+  put("big", noise(4 << 20));
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    ToolProcess process = start_tool(kTool, {"pack", "-o", "out.LS11", "big"}, folder_);
+    // Wait for the temporary file, so the interrupt comes mid-pack.
+    for (int i = 0; i < 1000 && listing().size() == 1; ++i) usleep(10000);
+    ASSERT_EQ(listing().size(), 2u);
+    kill(static_cast<pid_t>(process.id), signal_number);
+    const ToolRun r = finish_tool(process);
+    EXPECT_EQ(r.exit_status, 128 + signal_number);
+    EXPECT_EQ(listing(), std::vector<std::string>{"big"});
+  }
+}
+
+// --force replaces a file (keeping its permission bits) or a symbolic link
+// (never what it points at), and nothing else. New files get the umask's
+// permissions.
+TEST_F(Ls11Test, ForceReplacesOnlyFilesAndLinks) {
+  put("a", roster(10));
+  put("kept", text("kept"));
+  put("private.LS11", text("old"));
+  chmod((folder_ + "/private.LS11").c_str(), 0600);
+  ASSERT_EQ(mkfifo((folder_ + "/fifo").c_str(), 0644), 0);
+  fs::create_symlink("kept", folder_ + "/link");
+  umask(022);
+  struct Case {
+    std::string target;
+    std::string err;
+    fs::file_type type;  // what the target is afterwards
+    fs::perms perms;
+  };
+  const std::vector<Case> cases = {
+      {"private.LS11", "", fs::file_type::regular, fs::perms(0600)},
+      {"link", "", fs::file_type::regular, fs::perms(0644)},
+      {"new.LS11", "", fs::file_type::regular, fs::perms(0644)},
+      {"fifo", "ls11: fifo: is not a file (only files and symbolic links are replaced)\n", fs::file_type::fifo,
+       fs::perms(0644)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    const ToolRun r = run({"pack", "-f", "-o", c.target, "a"});
+    EXPECT_EQ(r.err, c.err);
+    const fs::file_status status = fs::symlink_status(folder_ + "/" + c.target);
+    EXPECT_EQ(status.type(), c.type);
+    EXPECT_EQ(status.permissions(), c.perms);
+  }
+  EXPECT_EQ(read("kept"), text("kept"));
+  EXPECT_EQ(decoded_by_unls11("link"), roster(10));
+}
+
+// Every write to standard output is checked, the last flush included.
+TEST_F(Ls11Test, StandardOutputFailuresAreReported) {
+  put("a", roster(10));
+  ASSERT_EQ(run({"pack", "-o", "x.LS11", "a"}).exit_status, 0);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list", "x.LS11"}, {"list", "--json", "x.LS11"}, {"verify", "x.LS11"}, {"--help"}}) {
+    SCOPED_TRACE(args[0] + args.back());
+    ToolProcess process = start_tool(kTool, args, folder_, "/dev/full");
+    const ToolRun r = finish_tool(process);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, "ls11: standard output: cannot write: No space left on device\n");
+  }
+}
+
+// Inputs are read to their end, whatever their recorded length: a file
+// under /proc (recorded as empty) and a FIFO.
+TEST_F(Ls11Test, InputsThatAreNotRegularFilesAreReadWhole) {
+  ASSERT_EQ(mkfifo((folder_ + "/fifo").c_str(), 0644), 0);
+  ToolProcess process = start_tool(kTool, {"pack", "-o", "p.LS11", "/proc/cpuinfo", "fifo"}, folder_);
+  std::string piped;
+  for (int i = 0; i < 3000; ++i) piped += "line " + std::to_string(i) + " through a pipe\n";
+  // The writer's end opens once the tool has opened the reading end.
+  int fd = -1;
+  for (int i = 0; i < 1000 && fd < 0; ++i, usleep(10000)) fd = open((folder_ + "/fifo").c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  fcntl(fd, F_SETFL, 0);
+  EXPECT_EQ(write(fd, piped.data(), piped.size()), static_cast<ssize_t>(piped.size()));
+  close(fd);
+  const ToolRun r = finish_tool(process);
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  ASSERT_EQ(run({"extract", "p.LS11"}).exit_status, 0);
+  const Bytes cpuinfo = read("p.LS11.000");
+  EXPECT_EQ(std::string(cpuinfo.begin(), cpuinfo.begin() + std::min<size_t>(cpuinfo.size(), 9)), "processor");
+  EXPECT_EQ(read("p.LS11.001"), text(piped));
+}
+
+// A name that is not UTF-8 still gives valid JSON: U+FFFD for each stray
+// byte, and the bytes themselves beside it.
+TEST_F(Ls11Test, JsonNamesAreAlwaysUtf8) {
+  put("a", roster(3));
+  ASSERT_EQ(run({"pack", "-o", "bad\xff\xfe.LS11", "a"}).exit_status, 0);
+  const ToolRun r = run({"list", "--json", "bad\xff\xfe.LS11"});
+  EXPECT_NE(r.out.find("{\"file\": \"bad\\ufffd\\ufffd.LS11\", \"file_bytes_hex\": \"626164fffe2e4c533131\", "),
+            std::string::npos) << r.out;
+  EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; }));
+}
+
+// list prints entries as it reads them: a table of 400 000 empty entries
+// (4.8 MB) is listed in little more memory than the table, not in memory
+// for the whole JSON text (about 45 MB).
+TEST_F(Ls11Test, ListStreamsItsOutput) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine: RSS counts every allocation";
+#endif
+  const uint32_t count = 400000;
+  Bytes file = text("LS11");
+  file.resize(16 + 256 + size_t{count} * 12 + 4);
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t offset = 276 + 12 * count;
+    for (int k = 0; k < 4; ++k) file[272 + i * 12 + 8 + static_cast<size_t>(k)] = static_cast<uint8_t>(offset >> (24 - 8 * k));
+  }
+  put("many.LS11", file);
+  ToolProcess baseline = start_tool(kTool, {"list", "--json", "a"}, folder_, "/dev/null");
+  const long base_kib = finish_tool(baseline).peak_kib;
+  ToolProcess process = start_tool(kTool, {"list", "--json", "many.LS11"}, folder_, "/dev/null");
+  const ToolRun r = finish_tool(process);
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_LT(r.peak_kib - base_kib, static_cast<long>(file.size() / 1024 + 16 * 1024));
+}
+
+#endif  // _WIN32
 
 }  // namespace

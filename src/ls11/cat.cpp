@@ -14,21 +14,6 @@
 #include "ls11/inputs.h"
 #include "ls11/report.h"
 
-namespace {
-
-// False when standard output refused the bytes. A reader that went away (a
-// broken pipe: `ls11 cat F | head`) ends the command quietly; any other
-// failure is reported.
-bool write_out(const uint8_t* data, uint32_t size) {
-  if ((size == 0 || std::fwrite(data, 1, size, stdout) == size) && std::fflush(stdout) == 0) {
-    return true;
-  }
-  if (errno != EPIPE) report_error("standard output", "cannot write");
-  return false;
-}
-
-}  // namespace
-
 int run_cat(const Options& options) {
   const std::string& path = options.operands[0];
   std::vector<uint32_t> wanted;
@@ -66,7 +51,9 @@ int run_cat(const Options& options) {
       report_error(path, failure_reason(status, index));
       return kExitFailed;
     }
-    if (!write_out(data, container.entries[index].unpacked_size)) return kExitFailed;
+    // A refused write is reported once the command ends (a reader that
+    // went away, as in `ls11 cat F | head`, quietly).
+    if (!print_result_bytes(data, container.entries[index].unpacked_size)) return kExitFailed;
   }
   return kExitOk;
 }

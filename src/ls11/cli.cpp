@@ -4,7 +4,10 @@
 
 #include "ls11/commands.h"
 #include "ls11/report.h"
+#include "ls11/text_escape.h"
 #include "ls11/walk.h"
+#include "platform/console.h"
+#include "platform/interrupt_cleanup.h"
 
 namespace {
 
@@ -71,7 +74,8 @@ const Command kCommands[] = {
      "Usage: ls11 extract [-r] [-o DIR] [--force] FILE...\n"
      "Write each entry of each file to a file of its own, named after the file\n"
      "and the entry's index: MAP.LS11 gives MAP.LS11.000, MAP.LS11.001, ...\n"
-     "A file is decoded whole first, so a damaged file extracts nothing.\n"
+     "A file extracts all or nothing: a damaged file, a full disk or an\n"
+     "interrupt leaves none of its entries behind.\n"
      "\n"
      "  -r, --recursive  the LS11 files below each folder FILE; with -o the\n"
      "                   folders below it are made again under DIR\n"
@@ -138,16 +142,66 @@ const Command* find_command(const std::string& name) {
   return nullptr;
 }
 
-// The options every command takes; false for any other.
-bool take_common_option(const std::string& name, Options& options, int& progress) {
-  if (name == "-q" || name == "--quiet") {
+// Every option: its names, whether it takes a value, and the bit a command
+// must allow for it (0: every command takes it).
+struct OptionSpec {
+  const char* short_name;  // "-o", or null
+  const char* long_name;   // "--output"
+  bool takes_value;
+  unsigned group;
+};
+
+const OptionSpec kOptions[] = {
+    {"-h", "--help", false, 0},
+    {"-q", "--quiet", false, 0},
+    {nullptr, "--progress", false, 0},
+    {nullptr, "--no-progress", false, 0},
+    {"-r", "--recursive", false, OPT_RECURSIVE},
+    {nullptr, "--json", false, OPT_JSON},
+    {"-o", "--output", true, OPT_OUTPUT},
+    {"-f", "--force", false, OPT_FORCE},
+    {nullptr, "--store", false, OPT_PACKING},
+    {nullptr, "--level", true, OPT_PACKING},
+    {nullptr, "--format", true, OPT_FORMAT},
+    {"-T", "--threads", true, OPT_PACKING},
+};
+
+const OptionSpec* find_option(const std::string& name) {
+  for (const OptionSpec& o : kOptions) {
+    if (name == o.long_name || (o.short_name && name == o.short_name)) return &o;
+  }
+  return nullptr;
+}
+
+// Puts an option into `options` (`progress`: 1 for --progress, 0 for
+// --no-progress); "" or why its value is wrong.
+std::string apply_option(const OptionSpec& option, const std::string& value, Options& options,
+                         int& progress) {
+  const std::string name = option.long_name;
+  if (name == "--quiet") {
     options.quiet = true;
   } else if (name == "--progress" || name == "--no-progress") {
     progress = name == "--progress";
+  } else if (name == "--recursive") {
+    options.recursive = true;
+  } else if (name == "--json") {
+    options.json = true;
+  } else if (name == "--output") {
+    options.output = value;
+  } else if (name == "--force") {
+    options.force = true;
+  } else if (name == "--store") {
+    options.store = true;
+  } else if (name == "--level" && (value == "fast" || value == "best")) {
+    options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
+  } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
+    options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
+  } else if (name == "--threads" && parse_threads(value, options.threads)) {
+    // parse_threads has stored the count.
   } else {
-    return false;
+    return "invalid value '" + value + "' for " + name;
   }
-  return true;
+  return "";
 }
 
 // Parses the arguments after the command. Returns -1 when the command is
@@ -166,66 +220,38 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
       options_ended = true;
       continue;
     }
-    std::string name, value;
-    bool has_value = false;
-    if (arg.compare(0, 2, "--") == 0) {  // --name or --name=value
-      const size_t eq = arg.find('=');
-      has_value = eq != std::string::npos;
-      name = arg.substr(0, eq);
-      value = has_value ? arg.substr(eq + 1) : std::string();
-    } else {
-      name = arg.substr(0, 2);  // -o VALUE, -oVALUE, -f
-      has_value = arg.size() > 2;
-      value = has_value ? arg.substr(2) : std::string();
-    }
-    const bool takes_value = name == "-o" || name == "--output" || name == "--format" ||
-                             name == "--level" || name == "-T" || name == "--threads";
-    if (takes_value && !has_value) {
-      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
-      value = args[++i];
-    } else if (!takes_value && has_value) {
-      return usage_error("option " + name + " takes no value", command.name);
-    }
-
-    if (name == "--help" || name == "-h") {
-      std::fputs(command.help, stdout);
-      std::fputs(kCommonHelp, stdout);
-      return kExitOk;
-    }
-    unsigned needs = 0;
-    if (take_common_option(name, options, progress)) {
-      continue;
-    } else if (name == "-r" || name == "--recursive") {
-      needs = OPT_RECURSIVE;
-      options.recursive = true;
-    } else if (name == "--json") {
-      needs = OPT_JSON;
-      options.json = true;
-    } else if (name == "-o" || name == "--output") {
-      needs = OPT_OUTPUT;
-      options.output = value;
-    } else if (name == "-f" || name == "--force") {
-      needs = OPT_FORCE;
-      options.force = true;
-    } else if (name == "--store") {
-      needs = OPT_PACKING;
-      options.store = true;
-    } else if (name == "--level" && (value == "fast" || value == "best")) {
-      needs = OPT_PACKING;
-      options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
-    } else if ((name == "-T" || name == "--threads") && parse_threads(value, options.threads)) {
-      needs = OPT_PACKING;
-    } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
-      needs = OPT_FORMAT;
-      options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
-    } else if (name == "--level" || name == "--format" || name == "-T" || name == "--threads") {
-      return usage_error("invalid value '" + value + "' for " + name, command.name);
-    } else {
+    // --name or --name=value; -o VALUE or -oVALUE; -f.
+    const bool is_long = arg.compare(0, 2, "--") == 0;
+    const size_t name_end = is_long ? arg.find('=') : 2;
+    const std::string name = arg.substr(0, name_end);
+    const bool has_value = name_end < arg.size();
+    const OptionSpec* option = find_option(name);
+    if (!option || (!is_long && has_value && !option->takes_value)) {
       return usage_error("unknown option '" + arg + "'", command.name);
     }
-    if ((command.allowed & needs) == 0) {
+    if (has_value && !option->takes_value) {
+      return usage_error("option " + name + " takes no value", command.name);
+    }
+    std::string value;
+    if (has_value) {
+      value = arg.substr(is_long ? name_end + 1 : name_end);
+    } else if (option->takes_value) {
+      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
+      value = args[++i];
+    }
+    if (option->takes_value && value.empty()) {
+      return usage_error("the value of " + name + " is empty", command.name);
+    }
+    if (std::string(option->long_name) == "--help") {
+      print_result(command.help);
+      print_result(kCommonHelp);
+      return kExitOk;
+    }
+    if (option->group != 0 && (command.allowed & option->group) == 0) {
       return usage_error(std::string(command.name) + " takes no option " + name, command.name);
     }
+    const std::string invalid = apply_option(*option, value, options, progress);
+    if (!invalid.empty()) return usage_error(invalid, command.name);
   }
   if (command.output_required && options.output.empty()) {
     return usage_error(std::string(command.name) + " needs -o OUT", command.name);
@@ -238,23 +264,17 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
   return -1;
 }
 
-}  // namespace
-
-int usage_error(const std::string& message, const char* command) {
-  std::fprintf(stderr, "ls11: %s\n", message.c_str());
-  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
-  return kExitUsage;
-}
-
-int run_ls11(const std::vector<std::string>& arguments) {
+// Runs the command line and returns the exit status, before standard
+// output is flushed.
+int run_command_line(const std::vector<std::string>& arguments) {
   if (arguments.empty()) return usage_error("no command given", nullptr);
   const std::string& first = arguments[0];
   if (first == "--help" || first == "-h") {
-    std::fputs(kToolHelp, stdout);
+    print_result(kToolHelp);
     return kExitOk;
   }
   if (first == "--version" || first == "-V") {
-    std::fputs(kVersionText, stdout);
+    print_result(kVersionText);
     return kExitOk;
   }
   const Command* command = find_command(first);
@@ -265,4 +285,19 @@ int run_ls11(const std::vector<std::string>& arguments) {
   const bool found = !options.recursive || expand_folders(options);
   const int status = command->run(options);
   return found ? status : kExitFailed;
+}
+
+}  // namespace
+
+int usage_error(const std::string& message, const char* command) {
+  print_error_text(("ls11: " + printable(message) + "\n").c_str());
+  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
+  return kExitUsage;
+}
+
+int run_ls11(const std::vector<std::string>& arguments) {
+  install_interrupt_cleanup();
+  const int status = run_command_line(arguments);
+  if (!finish_standard_output() && status == kExitOk) return kExitFailed;
+  return status;
 }

@@ -12,10 +12,21 @@
 // Opens an LS11 file and reads its table.
 bool open_container(const std::string& path, FilePtr& file, Container& container);
 
-// A whole input file in memory; an entry holds at most 4 GiB - 1 bytes.
+// A whole input file in memory.
 struct LoadedFile {
   std::unique_ptr<uint8_t[]> bytes;
-  uint32_t size = 0;
+  uint64_t size = 0;
+  bool size_known = true;  // false: the input passed the limit, at `size`
 };
 
-bool load_file(const std::string& path, LoadedFile& loaded);
+enum class LoadResult { ok, failed, too_long };
+
+// Reads an input to its end, whatever it is (a file, a pipe, a device, a
+// file under /proc whose recorded length is 0), holding at most `limit`
+// bytes. too_long, not reported, as soon as it passes `limit`: `size` is
+// then the recorded length of a regular file, or limit + 1 and not known
+// when no more is known. failed has been reported.
+LoadResult load_file(const std::string& path, uint64_t limit, LoadedFile& loaded);
+
+// load_file for one entry (4 GiB - 1 bytes at most), reporting one too long.
+bool load_entry(const std::string& path, LoadedFile& loaded);

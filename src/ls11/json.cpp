@@ -1,21 +1,31 @@
 #include "ls11/json.h"
 
+#include <cstdint>
 #include <cstdio>
+
+#include "ls11/text_escape.h"
 
 std::string json_string(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  for (size_t at = 0; at < text.size();) {
+    uint32_t code_point = 0;
+    const size_t length = utf8_sequence(text, at, code_point);
+    if (length == 0) {
+      out += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (code_point == '"' || code_point == '\\') {
       out += '\\';
-      out += c;
-    } else if (u < 0x20) {
+      out += static_cast<char>(code_point);
+    } else if (code_point < 0x20) {
       char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", u);
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code_point));
       out += escape;
     } else {
-      out += c;
+      out.append(text, at, length);
     }
+    at += length;
   }
   return out + "\"";
 }

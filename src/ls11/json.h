@@ -3,5 +3,7 @@
 
 #include <string>
 
-// `text` (UTF-8) as a JSON string literal, quotes included.
+// `text` as a JSON string literal, quotes included, always valid UTF-8:
+// control characters escaped, and each byte that is not part of valid
+// UTF-8 given as U+FFFD.
 std::string json_string(const std::string& text);

@@ -1,13 +1,15 @@
-// ls11 list: what a file holds, entry by entry, read from its table alone.
+// ls11 list: what a file holds, entry by entry, read from its table alone
+// and printed as it goes, so memory stays near the table's own size.
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "platform/console.h"
 #include "ls11/commands.h"
 #include "ls11/inputs.h"
 #include "ls11/json.h"
+#include "ls11/report.h"
+#include "ls11/text_escape.h"
 
 namespace {
 
@@ -39,48 +41,52 @@ uint64_t total_packed(const Container& c) {
   return total;
 }
 
-std::string table_text(const std::string& path, const Container& c) {
-  std::string out = path + format(": LS%d, %" PRIu32 " %s\n", c.version, c.count,
-                                  c.count == 1 ? "entry" : "entries");
-  out += format("%7s %10s %10s %10s  %-10s %7s\n", "entry", "offset", "packed", "unpacked", "kind",
-                "ratio");
+// The table as text: a heading, one line per entry as it is read, totals.
+void print_table(const std::string& path, const Container& c) {
+  print_result(printable(path) + format(": LS%d, %" PRIu32 " %s\n", c.version, c.count,
+                                        c.count == 1 ? "entry" : "entries"));
+  print_result(format("%7s %10s %10s %10s  %-10s %7s\n", "entry", "offset", "packed", "unpacked",
+                      "kind", "ratio"));
   for (uint32_t i = 0; i < c.count; ++i) {
     const Entry& e = c.entries[i];
-    out += format("%7" PRIu32 " %10" PRIu32 " %10" PRIu32 " %10" PRIu32 "  %-10s %7s\n", i,
-                  e.data_offset, e.packed_size, e.unpacked_size,
-                  entry_is_stored(e) ? "stored" : "compressed",
-                  ratio_text(e.packed_size, e.unpacked_size).c_str());
+    print_result(format("%7" PRIu32 " %10" PRIu32 " %10" PRIu32 " %10" PRIu32 "  %-10s %7s\n", i,
+                        e.data_offset, e.packed_size, e.unpacked_size,
+                        entry_is_stored(e) ? "stored" : "compressed",
+                        ratio_text(e.packed_size, e.unpacked_size).c_str()));
   }
   const uint64_t packed = total_packed(c);
-  out += format("%7s %10s %10" PRIu64 " %10" PRIu64 "  %-10s %7s\n", "total", "", packed,
-                c.total_unpacked, "", ratio_text(packed, c.total_unpacked).c_str());
-  return out;
+  print_result(format("%7s %10s %10" PRIu64 " %10" PRIu64 "  %-10s %7s\n", "total", "", packed,
+                      c.total_unpacked, "", ratio_text(packed, c.total_unpacked).c_str()));
 }
 
-std::string json_text(const std::string& path, const Container& c) {
-  std::string out = "  {\"file\": " + json_string(path) + format(", \"version\": %d", c.version) +
-                    format(", \"count\": %" PRIu32 ", \"entries\": [", c.count);
+// The same as one JSON object. A name that is not valid UTF-8 is given
+// with U+FFFD for each stray byte, and its bytes in hexadecimal beside it.
+void print_json(const std::string& path, const Container& c) {
+  std::string head = "  {\"file\": " + json_string(path);
+  if (!is_utf8(path)) head += ", \"file_bytes_hex\": \"" + hex_bytes(path) + "\"";
+  print_result(head + format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [", c.version,
+                             c.count));
   for (uint32_t i = 0; i < c.count; ++i) {
     const Entry& e = c.entries[i];
-    out += format("%s\n    {\"index\": %" PRIu32 ", \"offset\": %" PRIu32 ", \"packed_size\": %" PRIu32
-                  ", \"unpacked_size\": %" PRIu32 ", \"stored\": %s, \"ratio\": %s}",
-                  i == 0 ? "" : ",", i, e.data_offset, e.packed_size, e.unpacked_size,
-                  entry_is_stored(e) ? "true" : "false",
-                  json_ratio(e.packed_size, e.unpacked_size).c_str());
+    print_result(format("%s\n    {\"index\": %" PRIu32 ", \"offset\": %" PRIu32
+                        ", \"packed_size\": %" PRIu32 ", \"unpacked_size\": %" PRIu32
+                        ", \"stored\": %s, \"ratio\": %s}",
+                        i == 0 ? "" : ",", i, e.data_offset, e.packed_size, e.unpacked_size,
+                        entry_is_stored(e) ? "true" : "false",
+                        json_ratio(e.packed_size, e.unpacked_size).c_str()));
   }
   const uint64_t packed = total_packed(c);
-  out += format("],\n   \"total_packed\": %" PRIu64 ", \"total_unpacked\": %" PRIu64
-                ", \"ratio\": %s}",
-                packed, c.total_unpacked, json_ratio(packed, c.total_unpacked).c_str());
-  return out;
+  print_result(format("],\n   \"total_packed\": %" PRIu64 ", \"total_unpacked\": %" PRIu64
+                      ", \"ratio\": %s}",
+                      packed, c.total_unpacked, json_ratio(packed, c.total_unpacked).c_str()));
 }
 
 }  // namespace
 
 int run_list(const Options& options) {
   int status = kExitOk;
-  std::string json = "[";
   bool first = true;
+  if (options.json) print_result("[");
   for (const std::string& path : options.operands) {
     FilePtr file = make_file_ptr(nullptr);
     Container container;
@@ -89,19 +95,19 @@ int run_list(const Options& options) {
       continue;
     }
     if (options.json) {
-      json += first ? "\n" : ",\n";
-      json += json_text(path, container);
+      print_result(first ? "\n" : ",\n");
+      print_json(path, container);
     } else {
-      if (!first) print_text("\n");
-      print_text(table_text(path, container).c_str());
+      if (!first) print_result("\n");
+      print_table(path, container);
     }
     first = false;
   }
-  if (options.json) print_text((json + (first ? "]\n" : "\n]\n")).c_str());
+  if (options.json) print_result(first ? "]\n" : "\n]\n");
   if (options.recursive && !options.json && !options.quiet) {
     std::string note = first ? "" : "\n";
     note += std::to_string(options.skipped) + (options.skipped == 1 ? " other file" : " other files");
-    print_text((note + " skipped (not LS11)\n").c_str());
+    print_result(note + " skipped (not LS11)\n");
   }
   return status;
 }

@@ -1,5 +1,6 @@
 // ls11 replace: new bytes for some entries of a file, every other entry
 // copied as it is (see container/replace_entries.h).
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -41,28 +42,30 @@ int parse_requests(const Options& options, std::vector<Request>& requests) {
   return -1;
 }
 
-std::string write_failure(Status status) {
+std::string write_failure(Status status, int error) {
   if (status == STATUS_NO_MEMORY) return status_message(status);
   if (status == STATUS_TOO_LARGE) return "the entries do not fit in an LS11 file (4 GiB at most)";
-  return "cannot write the file";
+  return with_reason("cannot write the file", error);
 }
 
 // The original is closed before the output is renamed into place, since
 // Windows renames nothing over a file that is open (OUT may be ORIGINAL).
-int write_output(const std::string& target, FilePtr& original, BlockSource source,
+int write_output(const std::string& target, bool force, FilePtr& original, BlockSource source,
                  const Container& container, const ReplacementPlan& plan) {
   uint64_t length = 0;
   Status status = file_length(plan.blocks.get(), container.count, length);
   if (status != STATUS_OK) {
-    report_error(target, write_failure(status));
+    report_error(target, write_failure(status, 0));
     return kExitFailed;
   }
   SafeOutput output;
-  if (!begin_output(target, output)) {
-    report_error(target, "cannot create the file");
+  if (!begin_output(target, output, force)) {
+    report_error(target, output.failure);
     return kExitFailed;
   }
+  errno = 0;
   status = write_replacement(file_sink(output.file), source, container, plan);
+  const int write_error = errno;
   original.reset();
   if (status == STATUS_DECODE_FAILED) {
     abandon_output(output);
@@ -70,8 +73,7 @@ int write_output(const std::string& target, FilePtr& original, BlockSource sourc
     return kExitFailed;
   }
   if (status != STATUS_OK || !commit_output(output)) {
-    abandon_output(output);
-    report_error(target, write_failure(status));
+    report_error(target, status != STATUS_OK ? write_failure(status, write_error) : output.failure);
     return kExitFailed;
   }
   return kExitOk;
@@ -83,10 +85,7 @@ int run_replace(const Options& options) {
   std::vector<Request> requests;
   const int early = parse_requests(options, requests);
   if (early >= 0) return early;
-  if (!options.force && path_exists(options.output)) {
-    report_error(options.output, "already exists (--force replaces it)");
-    return kExitFailed;
-  }
+  if (!output_allowed(options.output, options.force)) return kExitFailed;
   const std::string& original_path = options.operands[0];
   FilePtr original = make_file_ptr(nullptr);
   Container container;
@@ -100,8 +99,9 @@ int run_replace(const Options& options) {
   std::vector<LoadedFile> files(requests.size());
   std::vector<Replacement> replacements;
   for (size_t i = 0; i < requests.size(); ++i) {
-    if (!load_file(requests[i].path, files[i])) return kExitFailed;
-    replacements.push_back(Replacement{requests[i].index, BlockView{files[i].bytes.get(), files[i].size}});
+    if (!load_entry(requests[i].path, files[i])) return kExitFailed;
+    replacements.push_back(Replacement{requests[i].index,
+                                       BlockView{files[i].bytes.get(), static_cast<uint32_t>(files[i].size)}});
   }
 
   EntryBuffers buffers;
@@ -124,5 +124,5 @@ int run_replace(const Options& options) {
     report_error(original_path, status_message(status));
     return kExitFailed;
   }
-  return write_output(options.output, original, source, container, plan);
+  return write_output(options.output, options.force, original, source, container, plan);
 }

@@ -1,19 +1,12 @@
 #include "ls11/report.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 
+#include "ls11/text_escape.h"
 #include "platform/console.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define ls11_isatty(fd) _isatty(fd)
-#define ls11_fileno(f) _fileno(f)
-#else
-#include <unistd.h>
-#define ls11_isatty(fd) isatty(fd)
-#define ls11_fileno(f) fileno(f)
-#endif
+#include "platform/output_files.h"
 
 namespace {
 
@@ -22,16 +15,45 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(250);
 bool g_progress_shown = false;
 bool g_progress_wanted = false;
 std::chrono::steady_clock::time_point g_last_progress;
+int g_output_error = 0;  // errno of the first failed write to standard output
 
 }  // namespace
 
-bool stderr_is_terminal() { return ls11_isatty(ls11_fileno(stderr)) != 0; }
+bool stderr_is_terminal() { return is_terminal(stderr); }
 
 void choose_progress(bool shown) { g_progress_wanted = shown; }
 
 void report_error(const std::string& file, const std::string& reason) {
   end_progress();
-  print_error_text(("ls11: " + file + ": " + reason + "\n").c_str());
+  print_error_text((printable("ls11: " + file + ": " + reason) + "\n").c_str());
+}
+
+std::string with_reason(const std::string& what, int error) {
+  return error == 0 ? what : what + ": " + error_text(error);
+}
+
+void print_result(const std::string& text) {
+  if (g_output_error != 0) return;
+  errno = 0;
+  if (!print_text(text.c_str())) g_output_error = errno != 0 ? errno : EIO;
+}
+
+bool print_result_bytes(const void* data, size_t size) {
+  if (g_output_error != 0) return false;
+  errno = 0;
+  if ((size == 0 || std::fwrite(data, 1, size, stdout) == size) && std::fflush(stdout) == 0) return true;
+  g_output_error = errno != 0 ? errno : EIO;
+  return false;
+}
+
+bool finish_standard_output() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 && g_output_error == 0) g_output_error = errno != 0 ? errno : EIO;
+  if (g_output_error == 0 && std::ferror(stdout)) g_output_error = EIO;
+  if (g_output_error == 0) return true;
+  if (g_output_error == EPIPE) return false;
+  report_error("standard output", with_reason("cannot write", g_output_error));
+  return false;
 }
 
 void show_progress(const std::string& label, uint64_t done, uint64_t total) {
@@ -42,14 +64,14 @@ void show_progress(const std::string& label, uint64_t done, uint64_t total) {
   const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
   char percent_text[8];
   std::snprintf(percent_text, sizeof percent_text, "%3u%%", percent);
-  print_error_text(("\rls11: " + label + ": " + percent_text + "\033[K").c_str());
+  print_error_text(("\rls11: " + printable(label) + ": " + percent_text + "\033[K").c_str());
   std::fflush(stderr);
   g_progress_shown = true;
 }
 
 void show_activity(const std::string& text) {
   if (!g_progress_wanted) return;
-  print_error_text(("\rls11: " + text + "\033[K").c_str());
+  print_error_text(("\rls11: " + printable(text) + "\033[K").c_str());
   std::fflush(stderr);
   g_progress_shown = true;
 }

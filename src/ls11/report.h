@@ -1,12 +1,32 @@
-// What ls11 tells the user besides its results: errors on standard error as
-// "ls11: FILE: reason", and a progress line for long work, shown when the
-// command line asks for it (by default when standard error is a terminal).
+// What ls11 tells the user: its results on standard output, whose every
+// write is checked, errors on standard error as "ls11: FILE: reason" (with
+// control characters in names escaped), and a progress line for long work,
+// shown when the command line asks for it (by default when standard error
+// is a terminal).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 void report_error(const std::string& file, const std::string& reason);
+
+// `what` and the system's words for the errno value `error`: "cannot write
+// the file: No space left on device".
+std::string with_reason(const std::string& what, int error);
+
+// Writes results to standard output. A failure is remembered for
+// finish_standard_output; the text is dropped.
+void print_result(const std::string& text);
+
+// Writes bytes to standard output and flushes them; false, with the failure
+// remembered, when they did not all reach it.
+bool print_result_bytes(const void* data, size_t size);
+
+// Flushes standard output. False, after saying why on standard error, when
+// anything printed did not reach it (a full disk); a reader that went away
+// (a broken pipe, with SIGPIPE ignored) ends the run quietly.
+bool finish_standard_output();
 
 bool stderr_is_terminal();
 // Whether the progress line is shown; off until chosen.

@@ -1,88 +1,99 @@
 #include "ls11/safe_output.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
 
+#include "ls11/report.h"
 #include "platform/file_io.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "platform/interrupt_cleanup.h"
+#include "platform/output_files.h"
 
 namespace {
 
-// Paths are UTF-8 throughout; the filesystem library is told so.
-std::filesystem::path fs_path(const std::string& path) {
-  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+const char kExists[] = "already exists (--force replaces it)";
+const char kNotAFile[] = "is not a file (only files and symbolic links are replaced)";
+
+// Why `target` may not be written now, or "".
+std::string refusal(const std::string& target, bool replace, bool& exists) {
+  int error = 0;
+  const PathKind kind = path_kind(target, error);
+  exists = kind != PathKind::missing;
+  if (error != 0) return with_reason("cannot look at the file", error);
+  if (kind == PathKind::other) return kNotAFile;
+  if (exists && !replace) return kExists;
+  return "";
 }
 
-// An exclusive create: a name that is taken (by another run, say) is never
-// opened and truncated, the next one is tried instead.
-std::FILE* create_new(const std::string& path) {
-#ifdef _WIN32
-  const int fd = _wopen(utf8_to_wide(path.c_str()).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
-                        _S_IREAD | _S_IWRITE);
-  std::FILE* file = fd < 0 ? nullptr : _fdopen(fd, "wb");
-  if (fd >= 0 && !file) _close(fd);
-#else
-  const int fd = open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-  std::FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
-  if (fd >= 0 && !file) close(fd);
-#endif
-  return file;
-}
-
-// Puts the finished file in place, replacing an existing target.
-bool rename_over(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExW(utf8_to_wide(from.c_str()).c_str(), utf8_to_wide(to.c_str()).c_str(),
-                     MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return std::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-constexpr int kNameAttempts = 100;
-
-}  // namespace
-
-bool path_exists(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::symlink_status(fs_path(path), error).type() !=
-         std::filesystem::file_type::not_found && !error;
-}
-
-bool begin_output(const std::string& target, SafeOutput& output) {
-  output.target = target;
-  output.file = nullptr;
-  for (int attempt = 0; attempt < kNameAttempts && !output.file; ++attempt) {
-    output.temporary = target + ".tmp" + std::to_string(attempt);
-    output.file = create_new(output.temporary);
-    if (!output.file && !path_exists(output.temporary)) break;  // not a name clash
-  }
-  return output.file != nullptr;
-}
-
-bool commit_output(SafeOutput& output) {
-  const bool closed = std::fclose(output.file) == 0;
-  output.file = nullptr;
-  if (closed && rename_over(output.temporary, output.target)) return true;
-  std::error_code error;
-  std::filesystem::remove(fs_path(output.temporary), error);
+bool fail(SafeOutput& output, const std::string& failure) {
+  output.failure = failure;
+  abandon_output(output);
   return false;
 }
 
-void abandon_output(SafeOutput& output) {
-  if (!output.file) return;
-  std::fclose(output.file);
+}  // namespace
+
+SafeOutput::~SafeOutput() { abandon_output(*this); }
+
+bool output_allowed(const std::string& target, bool replace) {
+  bool exists = false;
+  const std::string reason = refusal(target, replace, exists);
+  if (!reason.empty()) report_error(target, reason);
+  return reason.empty();
+}
+
+bool begin_output(const std::string& target, SafeOutput& output, bool replace) {
+  abandon_output(output);
+  output.target = target;
+  output.replace = replace;
+  output.replaced = false;
+  output.failure.clear();
+  const int error = create_temporary(folder_part(target), output.temporary, output.file,
+                                     output.cleanup_slot);
+  if (error == 0) return true;
+  output.temporary.clear();
+  output.failure = with_reason("cannot create the file", error);
+  return false;
+}
+
+bool write_output(SafeOutput& output, const void* data, size_t size) {
+  errno = 0;
+  if (write_exact(output.file, data, size)) return true;
+  return fail(output, with_reason("cannot write the file", errno != 0 ? errno : EIO));
+}
+
+bool close_output(SafeOutput& output) {
+  if (!output.file) return !output.temporary.empty();
+  int error = 0;
+  if (output.replace && path_kind(output.target, error) == PathKind::regular) {
+    error = copy_permissions(output.target, output.file);
+    if (error != 0) return fail(output, with_reason("cannot keep the file's permissions", error));
+  }
+  errno = 0;
+  const bool closed = std::fclose(output.file) == 0;
   output.file = nullptr;
-  std::error_code error;
-  std::filesystem::remove(fs_path(output.temporary), error);
+  if (!closed) return fail(output, with_reason("cannot write the file", errno != 0 ? errno : EIO));
+  return true;
+}
+
+bool commit_output(SafeOutput& output) {
+  if (!close_output(output)) return false;
+  bool exists = false;
+  const std::string reason = refusal(output.target, output.replace, exists);
+  if (!reason.empty()) return fail(output, reason);
+  const int error = output.replace ? rename_replacing(output.temporary, output.target)
+                                   : rename_no_replace(output.temporary, output.target);
+  if (error == EEXIST) return fail(output, kExists);
+  if (error != 0) return fail(output, with_reason("cannot write the file", error));
+  untrack_file(output.cleanup_slot);
+  output.temporary.clear();
+  output.replaced = exists;
+  return true;
+}
+
+void abandon_output(SafeOutput& output) {
+  if (output.file) std::fclose(output.file);
+  output.file = nullptr;
+  if (output.temporary.empty()) return;
+  remove_file(output.temporary);
+  untrack_file(output.cleanup_slot);
+  output.temporary.clear();
 }

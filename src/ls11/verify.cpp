@@ -2,12 +2,12 @@
 #include <string>
 
 #include "container/status.h"
-#include "platform/console.h"
 #include "platform/file_io.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
 #include "ls11/json.h"
 #include "ls11/report.h"
+#include "ls11/text_escape.h"
 
 namespace {
 
@@ -45,10 +45,10 @@ int run_verify(const Options& options) {
       report_error(path, verdict.message);
       status = kExitFailed;
     } else if (!options.json && !options.quiet) {
-      print_text((path + ": " + verdict.message + "\n").c_str());
+      print_result(printable(path) + ": " + verdict.message + "\n");
     }
     if (options.json) json += (json.size() == 1 ? "\n" : ",\n") + json_object(path, verdict);
   }
-  if (options.json) print_text((json + (json.size() == 1 ? "]\n" : "\n]\n")).c_str());
+  if (options.json) print_result(json + (json.size() == 1 ? "]\n" : "\n]\n"));
   return status;
 }

@@ -1,9 +1,12 @@
 #include "platform/file_io.h"
 
 #ifdef _WIN32
+#include <sys/stat.h>
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -60,6 +63,15 @@ bool stream_length(std::FILE* file, uint64_t& length) {
   return _fseeki64(file, 0, SEEK_END) == 0 && stream_position(file, length);
 }
 
+bool recorded_length(std::FILE* file, uint64_t& length) {
+  struct _stat64 status;
+  if (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return false;
+  length = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+void wait_for_data(std::FILE*) {}
+
 #else
 
 // O_NONBLOCK keeps a FIFO without a writer from blocking the open; reads of
@@ -70,6 +82,7 @@ std::FILE* open_input_file(const char* path) {
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     close(fd);
+    errno = EISDIR;
     return nullptr;
   }
   std::FILE* file = fdopen(fd, "rb");
@@ -93,6 +106,27 @@ bool stream_position(std::FILE* file, uint64_t& position) {
 
 bool stream_length(std::FILE* file, uint64_t& length) {
   return fseeko(file, 0, SEEK_END) == 0 && stream_position(file, length);
+}
+
+bool recorded_length(std::FILE* file, uint64_t& length) {
+  struct stat status;
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  length = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+void wait_for_data(std::FILE* file) {
+  const int fd = fileno(file);
+  struct stat st;
+  // A FIFO opened before its writer would read as empty at once; poll
+  // waits for the writer's first bytes (or its close).
+  if (fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) {
+    struct pollfd wanted = {fd, POLLIN, 0};
+    while (poll(&wanted, 1, -1) < 0 && errno == EINTR) {
+    }
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
 }
 
 #endif

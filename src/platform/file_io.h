@@ -31,6 +31,17 @@ bool stream_position(std::FILE* file, uint64_t& position);
 // Length of an open file, from a seek to its end; false when it has none.
 bool stream_length(std::FILE* file, uint64_t& length);
 
+// The length of an open regular file from the system's record of it; false
+// for anything else (a pipe, a device). Some regular files (those under
+// /proc) are recorded as empty whatever they hold, so this is a hint:
+// reading to the end is what counts.
+bool recorded_length(std::FILE* file, uint64_t& length);
+
+// Makes reads wait for data again on an input opened by open_input_file,
+// so that a pipe is read to its end; a FIFO is first waited on until its
+// writer sends something. Nothing to do on Windows.
+void wait_for_data(std::FILE* file);
+
 #ifdef _WIN32
 std::wstring utf8_to_wide(const char* text);
 std::string wide_to_utf8(const wchar_t* text);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -52,11 +53,10 @@ HANDLE open_inheritable(const std::wstring& path, DWORD access, DWORD dispositio
                      FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Runs the program with standard output and error going to the two files;
-// returns its exit code, or -1 when it could not start or ended by an
-// exception (NTSTATUS error codes have the top two bits set).
-int run_process(const std::string& program, const std::vector<std::string>& arguments,
-                const std::string& folder, const std::string& out_path, const std::string& err_path) {
+// Starts the program with standard output and error going to the two
+// files; returns its process handle, or -1 when it could not start.
+intptr_t start_process(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::string& folder, const std::string& out_path, const std::string& err_path) {
   const std::wstring program_w = utf8_path(program).wstring();
   std::wstring command_line = quote_argument(program_w);
   for (const std::string& a : arguments) command_line += L" " + quote_argument(utf8_path(a).wstring());
@@ -75,28 +75,32 @@ int run_process(const std::string& program, const std::vector<std::string>& argu
                        err != INVALID_HANDLE_VALUE &&
                        CreateProcessW(program_w.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
                                       nullptr, utf8_path(folder).wstring().c_str(), &startup, &process);
-  int status = -1;
-  if (started) {
-    DWORD code = 0;
-    if (WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
-        GetExitCodeProcess(process.hProcess, &code) && code < 0xC0000000u) {
-      status = static_cast<int>(code);
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
   for (HANDLE h : {in, out, err}) {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
+  if (!started) return -1;
+  CloseHandle(process.hThread);
+  return reinterpret_cast<intptr_t>(process.hProcess);
+}
+
+// Its exit code, or -1 when it ended by an exception (NTSTATUS error codes
+// have the top two bits set).
+int wait_process(intptr_t id, long&) {
+  const HANDLE process = reinterpret_cast<HANDLE>(id);
+  DWORD code = 0;
+  int status = -1;
+  if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code) &&
+      code < 0xC0000000u) {
+    status = static_cast<int>(code);
+  }
+  CloseHandle(process);
   return status;
 }
 
 #else
 
-// Runs the program with standard output and error going to the two files;
-// returns its exit status, or -1 when it did not exit normally.
-int run_process(const std::string& program, const std::vector<std::string>& arguments,
-                const std::string& folder, const std::string& out_path, const std::string& err_path) {
+intptr_t start_process(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::string& folder, const std::string& out_path, const std::string& err_path) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -112,26 +116,45 @@ int run_process(const std::string& program, const std::vector<std::string>& argu
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+// Its exit status, or -1 when it did not exit normally.
+int wait_process(intptr_t id, long& peak_kib) {
   int status = 0;
-  if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) return WEXITSTATUS(status);
-  return -1;
+  struct rusage usage = {};
+  if (id <= 0 || wait4(static_cast<pid_t>(id), &status, 0, &usage) != id) return -1;
+  peak_kib = usage.ru_maxrss;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 #endif
 
 }  // namespace
 
+ToolProcess start_tool(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::string& folder, const std::string& stdout_path) {
+  ToolProcess process;
+  process.capture = make_temp_folder();
+  process.out_path = stdout_path.empty() ? process.capture + "/out" : stdout_path;
+  process.id = start_process(program, arguments, folder, process.out_path, process.capture + "/err");
+  return process;
+}
+
+ToolRun finish_tool(ToolProcess& process) {
+  ToolRun run;
+  run.exit_status = wait_process(process.id, run.peak_kib);
+  process.id = -1;
+  if (process.out_path == process.capture + "/out") run.out = slurp(process.out_path);
+  run.err = slurp(process.capture + "/err");
+  remove_tree(process.capture);
+  return run;
+}
+
 ToolRun run_tool(const std::string& program, const std::vector<std::string>& arguments,
                  const std::string& folder) {
-  const std::string capture = make_temp_folder();
-  const std::string out_path = capture + "/out";
-  const std::string err_path = capture + "/err";
-  ToolRun run;
-  run.exit_status = run_process(program, arguments, folder, out_path, err_path);
-  run.out = slurp(out_path);
-  run.err = slurp(err_path);
-  remove_tree(capture);
-  return run;
+  ToolProcess process = start_tool(program, arguments, folder);
+  return finish_tool(process);
 }
 
 bool make_folder_under(const std::filesystem::path& parent, std::string& folder) {
