@@ -7,7 +7,7 @@
 // packing every block with the current dictionary and ordering the next
 // one by the literals it wrote. Both levels start from a fast round over a
 // sample of every block; the fast level then packs once. The best level
-// settles the dictionary with fast rounds over all blocks, which order the
+// settles the dictionary with a fast round over all blocks, which orders the
 // bytes nearly as the best parse would at a fraction of its time, and then
 // packs once with the best parse. Rounds that only try a dictionary
 // measure the blocks without writing them.
