@@ -66,8 +66,9 @@ typedef struct ls11_entry {
 } ls11_entry;
 
 /* format: 10, 11 or 12. level: LS11_LEVEL_*. threads: how many threads
-   encode entries at once, 0 for one per core. The output is the same for
-   every number of threads. */
+   encode entries at once, 0 for one per core (never more than the entries,
+   nor more than twice the cores or 4, whichever is more). The output is the
+   same for every number of threads. */
 typedef struct ls11_pack_options {
   int format;
   int level;

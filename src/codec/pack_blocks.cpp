@@ -143,8 +143,13 @@ bool estimate_dictionary(const Work& work, int rounds, uint32_t* packed_sizes,
   return true;
 }
 
+// Threads beyond a few per core add nothing but their tables, which are
+// sized by the largest block: a request for thousands is held to that.
 unsigned thread_count(unsigned requested, uint32_t blocks) {
-  unsigned threads = requested != 0 ? requested : std::thread::hardware_concurrency();
+  const unsigned cores = std::thread::hardware_concurrency();
+  const unsigned most = cores > 2 ? 2 * cores : 4;
+  unsigned threads = requested != 0 ? requested : cores;
+  if (threads > most) threads = most;
   if (threads > blocks) threads = blocks;
   return threads < 1 ? 1 : threads;
 }

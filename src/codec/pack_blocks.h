@@ -24,8 +24,9 @@
 #include "codec/encode_block.h"
 
 // Packs `count` blocks at `level` on up to `threads` threads (0: one per
-// core the system reports; never more than there are blocks; fewer when the
-// system will not start more). `packed` has room for the blocks' total
+// core the system reports; never more than there are blocks, nor more than
+// twice the cores or 4, whichever is more; fewer when the system will not
+// start more). `packed` has room for the blocks' total
 // size; block i is left at the offset of its data in the blocks laid end to
 // end (the sum of the sizes before it), taking packed_sizes[i] bytes,
 // stored when that equals its size (see encode_block). `dictionary`
