@@ -66,18 +66,10 @@ ls11_status ls11_read_entry(ls11_archive* archive, uint32_t index, void* out, si
   }
   const Container& container = archive->container;
   if (capacity < container.entries[index].unpacked_size) return LS11_ERR_ARGUMENT;
-  uint8_t* bytes = static_cast<uint8_t*>(out);
-  if (archive->memory) {
-    if (!block_in_file(container, index)) return LS11_ERR_CORRUPT;
-    return static_cast<ls11_status>(decode_entry(
-        container, index, archive->memory + container.entries[index].data_offset, bytes));
-  }
-  if (!archive->buffers.packed) {
-    const Status allocated = allocate_entry_buffers(container, archive->buffers, false);
-    if (allocated != STATUS_OK) return static_cast<ls11_status>(allocated);
-  }
-  Status status = read_block(archive->file.get(), container, index, archive->buffers);
-  if (status == STATUS_OK) status = decode_entry(container, index, archive->buffers.packed.get(), bytes);
+  const BlockSource source{archive->file.get(), archive->memory, &archive->buffers};
+  const uint8_t* packed = nullptr;
+  Status status = source_block(source, container, index, packed);
+  if (status == STATUS_OK) status = decode_entry(container, index, packed, static_cast<uint8_t*>(out));
   return static_cast<ls11_status>(status);
 }
 

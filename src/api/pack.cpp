@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "api/caller_block.h"
 #include "api/memory_output.h"
 #include "container/write_file.h"
 #include "ls11.h"
@@ -14,17 +15,13 @@ bool options_valid(const ls11_pack_options& options) {
          options.level <= LS11_LEVEL_BEST && options.threads >= 0;
 }
 
-// The inputs as blocks; an entry of 4 GiB or more does not fit the table.
 Status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t count,
                      std::unique_ptr<BlockView[]>& inputs) {
-  for (uint32_t i = 0; i < count; ++i) {
-    if (!entries[i] && sizes[i] != 0) return STATUS_INVALID_ARGUMENT;
-    if (sizes[i] > UINT32_MAX) return STATUS_TOO_LARGE;
-  }
   inputs.reset(new (std::nothrow) BlockView[count]);
   if (!inputs) return STATUS_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
-    inputs[i] = BlockView{static_cast<const uint8_t*>(entries[i]), static_cast<uint32_t>(sizes[i])};
+    const Status status = caller_block(entries[i], sizes[i], inputs[i]);
+    if (status != STATUS_OK) return status;
   }
   return STATUS_OK;
 }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "api/archive.h"
+#include "api/caller_block.h"
 #include "api/memory_output.h"
 #include "container/replace_entries.h"
 
@@ -10,16 +11,12 @@ namespace {
 
 Status gather_replacements(const ls11_replacement* given, uint32_t count,
                            std::unique_ptr<Replacement[]>& replacements) {
-  for (uint32_t i = 0; i < count; ++i) {
-    if (!given[i].data && given[i].size != 0) return STATUS_INVALID_ARGUMENT;
-    if (given[i].size > UINT32_MAX) return STATUS_TOO_LARGE;
-  }
   replacements.reset(new (std::nothrow) Replacement[count]);
   if (!replacements) return STATUS_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
-    const BlockView data{static_cast<const uint8_t*>(given[i].data),
-                         static_cast<uint32_t>(given[i].size)};
-    replacements[i] = Replacement{given[i].index, data};
+    replacements[i].index = given[i].index;
+    const Status status = caller_block(given[i].data, given[i].size, replacements[i].data);
+    if (status != STATUS_OK) return status;
   }
   return STATUS_OK;
 }

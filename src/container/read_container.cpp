@@ -179,6 +179,21 @@ Status read_block(std::FILE* file, const Container& container, uint32_t index,
   return STATUS_OK;
 }
 
+Status source_block(BlockSource source, const Container& container, uint32_t index,
+                    const uint8_t*& packed) {
+  if (!block_in_file(container, index)) return STATUS_DECODE_FAILED;
+  if (!source.file) {
+    packed = source.memory + container.entries[index].data_offset;
+    return STATUS_OK;
+  }
+  if (!source.buffers->packed) {
+    const Status allocated = allocate_entry_buffers(container, *source.buffers, false);
+    if (allocated != STATUS_OK) return allocated;
+  }
+  packed = source.buffers->packed.get();
+  return read_block(source.file, container, index, *source.buffers);
+}
+
 Status read_entry(std::FILE* file, const Container& container, uint32_t index,
                   EntryBuffers& buffers, const uint8_t*& data) {
   const Status status = read_block(file, container, index, buffers);

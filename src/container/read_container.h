@@ -88,6 +88,22 @@ Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
 Status read_block(std::FILE* file, const Container& container, uint32_t index,
                   EntryBuffers& buffers);
 
+// Where a file's blocks come from: an open stream, read through `buffers`
+// (its packed buffer is allocated when missing), or the whole file in
+// memory when `file` is null.
+struct BlockSource {
+  std::FILE* file;
+  const uint8_t* memory;
+  EntryBuffers* buffers;
+};
+
+// Points `packed` at entry `index`'s packed bytes: in place for a file in
+// memory, read into the packed buffer otherwise. STATUS_DECODE_FAILED when
+// the block does not lie wholly inside the file or cannot be read,
+// STATUS_NO_MEMORY.
+Status source_block(BlockSource source, const Container& container, uint32_t index,
+                    const uint8_t*& packed);
+
 // read_block, then decode_entry. On success `data` points at the entry's
 // unpacked_size bytes (inside `buffers`).
 Status read_entry(std::FILE* file, const Container& container, uint32_t index,

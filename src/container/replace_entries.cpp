@@ -5,23 +5,6 @@
 
 namespace {
 
-// Entry `index`'s packed bytes: in place for a file in memory, read into
-// the packed buffer otherwise.
-Status packed_bytes(BlockSource source, const Container& container, uint32_t index,
-                    const uint8_t*& packed) {
-  if (!block_in_file(container, index)) return STATUS_DECODE_FAILED;
-  if (!source.file) {
-    packed = source.memory + container.entries[index].data_offset;
-    return STATUS_OK;
-  }
-  if (!source.buffers->packed) {
-    const Status allocated = allocate_entry_buffers(container, *source.buffers, false);
-    if (allocated != STATUS_OK) return allocated;
-  }
-  packed = source.buffers->packed.get();
-  return read_block(source.file, container, index, *source.buffers);
-}
-
 Status mark_replaced(const Container& container, const Replacement* replacements, uint32_t count,
                      ReplacementPlan& plan) {
   plan.replaced.reset(new (std::nothrow) bool[container.count]());
@@ -44,7 +27,7 @@ Status verify_kept(BlockSource source, const Container& container, const Replace
   for (uint32_t i = 0; i < container.count; ++i) {
     if (plan.replaced[i]) continue;
     const uint8_t* packed = nullptr;
-    Status status = packed_bytes(source, container, i, packed);
+    Status status = source_block(source, container, i, packed);
     if (status == STATUS_OK && !entry_is_stored(container.entries[i])) {
       status = decode_entry(container, i, packed, scratch.get());
     }
@@ -99,7 +82,7 @@ Status write_replacement(ByteSink sink, BlockSource source, const Container& con
   for (uint32_t i = 0; i < container.count; ++i) {
     const uint8_t* bytes = plan.blocks[i].bytes;
     if (!plan.replaced[i]) {
-      const Status read = packed_bytes(source, container, i, bytes);
+      const Status read = source_block(source, container, i, bytes);
       if (read != STATUS_OK) return read;
     }
     if (!sink.write(sink.context, bytes, plan.blocks[i].packed_size)) return STATUS_CREATE_OUTPUT;

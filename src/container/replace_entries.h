@@ -20,15 +20,6 @@ struct Replacement {
   BlockView data;
 };
 
-// Where the original's blocks come from: an open stream, read through
-// `buffers` (its packed buffer is allocated when missing), or the whole file
-// in memory when `file` is null.
-struct BlockSource {
-  std::FILE* file;
-  const uint8_t* memory;
-  EntryBuffers* buffers;
-};
-
 // The new file's blocks in table order: replaced ones encoded into
 // `storage`, kept ones with their original sizes and no bytes yet (they are
 // copied from the source as the file is written).
