@@ -6,7 +6,17 @@
 #include <exception>
 #include <memory>
 #include <new>
+#ifdef LS11_SINGLE_THREAD
+// A build without threads (WebAssembly): the calling thread is the only
+// worker, so no thread is ever started.
+struct Thread {
+  void join() {}
+  static unsigned hardware_concurrency() { return 1; }
+};
+#else
 #include <thread>
+using Thread = std::thread;
+#endif
 
 #include "codec/parse.h"
 
@@ -86,8 +96,9 @@ void pack_some(Round& round, Worker& worker) {
 // Starts a thread for each worker past the first, which the calling thread
 // is; a thread the system will not start leaves its share to the others.
 // Returns how many were started.
-unsigned start_threads(Round& round, std::thread* threads) {
+unsigned start_threads([[maybe_unused]] Round& round, [[maybe_unused]] Thread* threads) {
   unsigned started = 0;
+#ifndef LS11_SINGLE_THREAD
   for (unsigned t = 1; t < round.work->threads; ++t) {
     try {
       threads[started] = std::thread(pack_some, std::ref(round), std::ref(round.work->workers[t]));
@@ -96,6 +107,7 @@ unsigned start_threads(Round& round, std::thread* threads) {
     }
     ++started;
   }
+#endif
   return started;
 }
 
@@ -107,7 +119,7 @@ bool pack_round(const Work& work, EncodeLevel level, const uint8_t dictionary[25
                 uint8_t* packed, uint32_t* packed_sizes, uint64_t literal_counts[256],
                 uint64_t& total) {
   Round round{&work, level, dictionary, packed, packed_sizes, {0}};
-  std::unique_ptr<std::thread[]> threads(new (std::nothrow) std::thread[work.threads]);
+  std::unique_ptr<Thread[]> threads(new (std::nothrow) Thread[work.threads]);
   const unsigned started = threads ? start_threads(round, threads.get()) : 0;
   pack_some(round, work.workers[0]);
   for (unsigned t = 0; t < started; ++t) threads[t].join();
@@ -146,7 +158,7 @@ bool estimate_dictionary(const Work& work, int rounds, uint32_t* packed_sizes,
 // Threads beyond a few per core add nothing but their tables, which are
 // sized by the largest block: a request for thousands is held to that.
 unsigned thread_count(unsigned requested, uint32_t blocks) {
-  const unsigned cores = std::thread::hardware_concurrency();
+  const unsigned cores = Thread::hardware_concurrency();
   const unsigned most = cores > 2 ? 2 * cores : 4;
   unsigned threads = requested != 0 ? requested : cores;
   if (threads > most) threads = most;
