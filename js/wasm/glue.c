@@ -11,6 +11,7 @@ GLUE_API ls11_status ls11_wasm_pack(const void *const *entries, const size_t *si
                                     uint32_t count, int format, int level, void **out,
                                     size_t *out_size) {
   ls11_pack_options options = {0};
+  options.sizeof_options = sizeof options;
   options.format = format;
   options.level = level;
   options.threads = 1;
