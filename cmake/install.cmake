@@ -56,3 +56,14 @@ endif()
 install(CODE "set(LS11_PYTHON_DIR [[${LS11_PYTHON_DIR}]])
 set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])")
 install(SCRIPT cmake/record_library_path.cmake)
+
+# The web page, ls11kit.html, as the wasm preset built it (the release
+# presets name it, so that the wasm workflow runs first).
+set(LS11_WEB_PAGE "" CACHE FILEPATH "ls11kit.html to install under share/ls11kit (empty: none)")
+if(LS11_WEB_PAGE)
+  if(NOT EXISTS ${LS11_WEB_PAGE})
+    message(FATAL_ERROR "${LS11_WEB_PAGE} is missing: run `cmake --workflow --preset wasm` first, "
+                        "or configure with -DLS11_WEB_PAGE= to package without the page.")
+  endif()
+  install(FILES ${LS11_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/ls11kit)
+endif()

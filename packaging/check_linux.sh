@@ -19,6 +19,7 @@ expected=(
   'usr/share/man/man1/ls11\.1' 'usr/share/man/man1/unls11\.1'
   'usr/share/doc/ls11kit/README\.md' 'usr/share/doc/ls11kit/LICENSE'
   'usr/lib/python3/dist-packages/ls11/__init__\.py'
+  'usr/share/ls11kit/ls11kit\.html'
 )
 deb_files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./||')
 tgz_files=$(tar tzf "$tgz" | sed 's|^[^/]*/||')

@@ -17,7 +17,7 @@ trap 'rm -rf "$dir"' EXIT
 top="$dir/$(basename "$zip" .zip)"
 status=0
 for file in bin/unls11.exe bin/ls11.exe bin/ls11.dll lib/libls11.dll.a include/ls11.h README.md LICENSE \
-            doc/ls11.txt doc/unls11.txt lib/python3/dist-packages/ls11/__init__.py; do
+            doc/ls11.txt doc/unls11.txt lib/python3/dist-packages/ls11/__init__.py share/ls11kit/ls11kit.html; do
   [ -f "$top/$file" ] || { echo "the zip lacks $file"; status=1; }
 done
 # Plain text: no roff requests, no overstriking.
