@@ -220,6 +220,26 @@ def rss_table(results):
     return out
 
 
+def js_decode_table(results):
+    """ls11.js in Node against the native library on the same files: the
+    median over the rounds of each one's median pass."""
+    runs = {}
+    with open(os.path.join(results, "js_decode.tsv")) as f:
+        for row in f.read().splitlines():
+            who, path, decoded, seconds = row.split("\t")
+            runs.setdefault(os.path.basename(path), {"bytes": int(decoded)}).setdefault(who, []).append(float(seconds))
+    out = ["### Whole files decoded in memory: ls11.js in Node against the native library "
+           "(median of %d rounds)" % len(next(iter(runs.values()))["native"]), "",
+           "| file | decoded MB | native MB/s | ls11.js MB/s | ls11.js / native |", "|---|---:|---:|---:|---:|"]
+    ratios = []
+    for name, run in sorted(runs.items()):
+        native, js = run["bytes"] / median(run["native"]) / 1e6, run["bytes"] / median(run["ls11.js"]) / 1e6
+        ratios.append(js / native)
+        out.append("| %s | %.1f | %.0f | %.0f | %.2fx |" % (name, run["bytes"] / 1e6, native, js, js / native))
+    out += ["", "ls11.js decodes at %.2fx the native library's speed (median over the files)." % median(ratios)]
+    return out
+
+
 def main():
     corpus, results = sys.argv[1], sys.argv[2]
     speeds = medians(os.path.join(results, "decode.json"))
@@ -227,7 +247,7 @@ def main():
         cpu_name(), os.cpu_count() or 0), ""]
     for part in (decode_table(corpus, speeds, "entries"), decode_table(corpus, speeds, "files"),
                  long_match_table(speeds), size_table(corpus), encode_table(corpus, results),
-                 pack_table(results), tool_table(results), rss_table(results)):
+                 pack_table(results), tool_table(results), rss_table(results), js_decode_table(results)):
         lines += part + [""]
     print("\n".join(lines))
 
