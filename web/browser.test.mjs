@@ -155,8 +155,11 @@ test("replace: the file the page offers is ls11 replace's", async () => {
   const replacement = join(inputs, "new-entry.bin");
   writeFileSync(replacement, Buffer.from("a new entry for the grid, ".repeat(40)));
   const card = fileCard("grid.LS11");
-  const input = await page.$(`${card} [data-testid=entry][data-index="0"] [data-testid=replace]`);
-  await input.uploadFile(replacement);
+  const [chooser] = await Promise.all([
+    page.waitForFileChooser(),
+    page.click(`${card} [data-testid=entry][data-index="0"] [data-testid=replace-entry]`),
+  ]);
+  await chooser.accept([replacement]);
   await page.waitForSelector(`${card} [data-testid=download-file]`);
   const replaced = await downloaded(() => page.click(`${card} [data-testid=download-file]`));
   assert.equal(replaced.name, "grid.LS11");

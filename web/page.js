@@ -115,8 +115,28 @@ function fileCard(file) {
       element("button", { type: "button", class: "button quiet", "aria-label": `Close ${file.path}`,
                           onclick: () => closeFile(file) }, "Close"))),
   element("div", { class: "note", "data-testid": "note" }),
-  element("div", { class: "table-wrap" }));
+  element("details", { class: "entries", open: file.expanded },
+    element("summary", {}, "Entries"), element("div", { class: "table-wrap" })),
+  element("input", { type: "file", class: "visually-hidden", "data-testid": "replace", tabindex: "-1",
+                     "aria-hidden": "true" }));
+  file.card = card;
+  answerRows(file);
   return card;
+}
+
+// The rows are made as one piece of HTML, and their buttons answered by
+// one listener on the card: a game folder's thousands of entries show at
+// once. A row's Replace button opens the card's one file input.
+function entryRow(e) {
+  return `<tr data-testid="entry" data-index="${e.index}"><td data-field="index">${e.index}</td>` +
+    `<td data-field="offset">${e.dataOffset}</td><td data-field="packed">${e.packedSize}</td>` +
+    `<td data-field="unpacked">${e.unpackedSize}</td>` +
+    `<td data-field="kind" class="kind">${e.stored ? "stored" : "compressed"}</td>` +
+    `<td data-field="ratio">${ratio(e.packedSize, e.unpackedSize)}</td><td class="act">` +
+    `<button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${e.index}">Preview</button> ` +
+    `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${e.index}">Download</button> ` +
+    `<button type="button" class="button small" data-testid="replace-entry" aria-label="Replace entry ${e.index}" ` +
+    `title="Or drop a file on this row">Replace…</button></td></tr>`;
 }
 
 function renderTable(file, { format, entries }) {
@@ -124,39 +144,64 @@ function renderTable(file, { format, entries }) {
   file.card.querySelector("[data-field=format]").textContent = `LS${format}`;
   const totalPacked = entries.reduce((sum, e) => sum + e.packedSize, 0);
   const totalUnpacked = entries.reduce((sum, e) => sum + e.unpackedSize, 0);
-  const rows = entries.map((e) => element("tr", { "data-testid": "entry", "data-index": e.index },
-    element("td", { "data-field": "index" }, String(e.index)),
-    element("td", { "data-field": "offset" }, String(e.dataOffset)),
-    element("td", { "data-field": "packed" }, String(e.packedSize)),
-    element("td", { "data-field": "unpacked" }, String(e.unpackedSize)),
-    element("td", { "data-field": "kind", class: "kind" }, e.stored ? "stored" : "compressed"),
-    element("td", { "data-field": "ratio" }, ratio(e.packedSize, e.unpackedSize)),
-    element("td", { class: "act" },
-      element("button", { type: "button", class: "button small", "data-testid": "preview-entry",
-                          "aria-label": `Preview entry ${e.index}`, onclick: () => preview(file, e.index) }, "Preview"),
-      " ",
-      element("button", { type: "button", class: "button small", "data-testid": "download-entry",
-                          "aria-label": `Download entry ${e.index}`,
-                          onclick: () => downloadEntry(file, e.index) }, "Download"),
-      " ",
-      element("label", { class: "button small", title: "Or drop a file on this row" }, "Replace…",
-        element("input", { type: "file", class: "visually-hidden", "data-testid": "replace",
-                           "aria-label": `Replace entry ${e.index}`,
-                           onchange: (event) => replaceEntry(file, e.index, event.target.files[0]) })))));
-  for (const row of rows) dropTarget(row, (dropped) => replaceEntry(file, Number(row.dataset.index), dropped[0]));
-  const table = element("table", {},
-    element("thead", {}, element("tr", {}, ...["entry", "offset", "packed", "unpacked", "kind", "ratio", ""]
-      .map((heading) => element("th", { class: heading === "kind" ? "kind" : "", scope: "col" }, heading)))),
-    element("tbody", {}, ...rows),
-    element("tfoot", {}, element("tr", {},
-      element("td", {}, "total"), element("td"), element("td", { "data-field": "packed" }, String(totalPacked)),
-      element("td", { "data-field": "unpacked" }, String(totalUnpacked)), element("td"),
-      element("td", {}, ratio(totalPacked, totalUnpacked)), element("td"))));
-  file.card.querySelector(".table-wrap").replaceChildren(table);
+  file.card.querySelector("summary").textContent =
+    `${entries.length} ${entries.length === 1 ? "entry" : "entries"}, ${sizeText(totalPacked)} packed`;
+  file.card.querySelector(".table-wrap").innerHTML = "<table><thead><tr>" +
+    ["entry", "offset", "packed", "unpacked", "kind", "ratio", ""]
+      .map((heading) => `<th scope="col"${heading === "kind" ? ' class="kind"' : ""}>${heading}</th>`).join("") +
+    `</tr></thead><tbody>${entries.map(entryRow).join("")}</tbody>` +
+    `<tfoot><tr><td>total</td><td></td><td data-field="packed">${totalPacked}</td>` +
+    `<td data-field="unpacked">${totalUnpacked}</td><td></td><td>${ratio(totalPacked, totalUnpacked)}</td><td></td></tr></tfoot></table>`;
   if (!file.bytes) {
     file.card.querySelector("[data-testid=note]").textContent =
       `${entries.length} ${entries.length === 1 ? "entry" : "entries"}, ${sizeText(totalUnpacked)} decoded`;
   }
+}
+
+// What the card's entry rows ask for: their buttons, their replace inputs,
+// and files dropped on them.
+function answerRows(file) {
+  const indexOf = (node) => Number(node.closest("tr[data-index]")?.dataset.index);
+  const card = file.card;
+  const input = card.querySelector("[data-testid=replace]");
+  card.addEventListener("click", (event) => {
+    const button = event.target.closest("button[data-testid]");
+    if (button?.dataset.testid === "preview-entry") preview(file, indexOf(button));
+    if (button?.dataset.testid === "download-entry") downloadEntry(file, indexOf(button));
+    if (button?.dataset.testid === "replace-entry") {
+      input.dataset.index = indexOf(button);
+      input.click();
+    }
+  });
+  input.addEventListener("change", () => {
+    replaceEntry(file, Number(input.dataset.index), input.files[0]);
+    input.value = "";
+  });
+  let target = null;
+  const mark = (row) => {
+    target?.classList.remove("drop-target");
+    target = row;
+    target?.classList.add("drop-target");
+  };
+  card.addEventListener("dragover", (event) => {
+    const row = event.target.closest("tbody tr[data-index]");
+    if (!row) return;
+    event.preventDefault();
+    event.stopPropagation();
+    mark(row);
+  });
+  card.addEventListener("dragleave", (event) => {
+    if (!card.contains(event.relatedTarget)) mark(null);
+  });
+  card.addEventListener("drop", (event) => {
+    const row = event.target.closest("tbody tr[data-index]");
+    if (!row) return;
+    event.preventDefault();
+    event.stopPropagation();
+    mark(null);
+    $("drop-overlay").hidden = true;
+    if (event.dataTransfer.files.length > 0) replaceEntry(file, indexOf(row), event.dataTransfer.files[0]);
+  });
 }
 
 function addSkipped(names) {
@@ -171,38 +216,52 @@ function addSkipped(names) {
 }
 
 // Opens files (File objects, each with the path it was found under). Only
-// the first 4 bytes are read to recognise a file, so a game folder's other
-// files cost nothing.
+// the first 4 bytes are read here to recognise a file, so a game folder's
+// other files cost nothing; the worker reads the rest and sends each
+// file's table as soon as it has it.
+const EXPANDED_FILES = 8;
+
 async function openFiles(found) {
   if (found.length === 0) return;
   const done = startWork(`Reading ${found.length} ${found.length === 1 ? "file" : "files"}…`);
   try {
     const headers = await Promise.all(found.map(({ file }) => file.slice(0, 4).text()));
-    const wanted = found.filter((_, i) => /^LS1[012]$/.test(headers[i]));
-    addSkipped(found.filter((_, i) => !/^LS1[012]$/.test(headers[i])).map(({ path }) => path));
-    const buffers = await Promise.all(wanted.map(({ file }) => file.arrayBuffer()));
-    const opened = wanted.map(({ file, path }, i) => ({ id: nextFile++, name: file.name, path, buffer: buffers[i] }));
+    const isLs11 = (i) => /^LS1[012]$/.test(headers[i]);
+    addSkipped(found.filter((_, i) => !isLs11(i)).map(({ path }) => path));
+    const opened = found.filter((_, i) => isLs11(i))
+      .map(({ file, path }) => ({ id: nextFile++, name: file.name, path, file }));
+    // A folder's worth of files opens with each table folded, so that the
+    // page only draws the ones asked for.
     for (const file of opened) {
-      file.card = fileCard(file);
+      file.expanded = opened.length <= EXPANDED_FILES;
+      fileCard(file);
       files.set(file.id, file);
     }
-    $("empty").hidden = true;
-    $("close-all").disabled = false;
+    $("empty").hidden = opened.length > 0 || files.size > 0;
+    $("close-all").disabled = files.size === 0;
     $("files").append(...opened.map((file) => file.card));
-    setProgress(`Opening ${opened.length} ${opened.length === 1 ? "file" : "files"}…`);
-    await call("open", { files: opened.map(({ id, buffer }) => ({ id, buffer })) }, buffers, (state) => {
+    // Tables that arrive between two frames are drawn together.
+    let shown = 0;
+    let waiting = [];
+    const draw = () => {
+      for (const result of waiting) {
+        const file = files.get(result.id);
+        if (result.failed) setStatus(file, result.status);
+        else renderTable(file, result);
+      }
+      shown += waiting.length;
+      waiting = [];
+      setProgress(`Opened ${shown} of ${opened.length}`, shown, opened.length);
+    };
+    await call("open", { files: opened.map(({ id, file }) => ({ id, file })) }, [], (state) => {
       if (state.opened) {
-        for (const result of state.opened) {
-          const file = files.get(result.id);
-          if (result.failed) setStatus(file, result.status);
-          else renderTable(file, result);
-        }
+        if (waiting.push(state.opened) === 1) requestAnimationFrame(draw);
       } else if (state.checked) {
         setStatus(files.get(state.checked.id), state.checked.status);
         setProgress(`Checked ${state.done} of ${state.total}`, state.done, state.total);
       }
     });
-    for (const file of opened) delete file.buffer;
+    for (const file of opened) delete file.file;
   } catch (error) {
     showError(error.message);
   } finally {

@@ -29,25 +29,32 @@ function entryName(name, index) {
   return `${name.replace(/\.[^.]*$/, "")}.${String(index).padStart(3, "0")}`;
 }
 
-// Opens each file and answers with its table at once; then decodes every
-// opened file as unls11 would and reports its status, file by file.
-function openFiles({ files }, progress) {
-  const opened = files.map(({ id, buffer }) => {
-    const bytes = new Uint8Array(buffer);
-    if (!isLs11(bytes)) return { id, skipped: true };
-    try {
-      archives.get(id)?.close();
-      const archive = open(bytes);
-      archives.set(id, archive);
-      return { id, ...table(archive) };
-    } catch (error) {
-      return { id, status: messageOf(error), failed: true };
+// Reads and opens each file (File objects), sending its table as soon as
+// it is open; then decodes every opened file as unls11 would and reports
+// its status, file by file.
+async function openFiles({ files }, progress) {
+  const opened = [];
+  const reads = files.map(({ file }) => file.arrayBuffer());  // all at once
+  for (const [i, { id }] of files.entries()) {
+    const bytes = new Uint8Array(await reads[i]);
+    let result;
+    if (!isLs11(bytes)) {
+      result = { id, skipped: true };
+    } else {
+      try {
+        archives.get(id)?.close();
+        const archive = open(bytes);
+        archives.set(id, archive);
+        result = { id, ...table(archive) };
+        opened.push(id);
+      } catch (error) {
+        result = { id, status: messageOf(error), failed: true };
+      }
     }
-  });
-  progress({ opened });
-  const toCheck = opened.filter((file) => !file.skipped && !file.failed);
-  toCheck.forEach(({ id }, done) => {
-    progress({ checked: { id, status: checkArchive(archives.get(id)) }, done: done + 1, total: toCheck.length });
+    progress({ opened: result });
+  }
+  opened.forEach((id, done) => {
+    progress({ checked: { id, status: checkArchive(archives.get(id)) }, done: done + 1, total: opened.length });
   });
   return null;
 }
@@ -96,10 +103,10 @@ const operations = {
   },
 };
 
-self.onmessage = ({ data: { id, op, ...request } }) => {
+self.onmessage = async ({ data: { id, op, ...request } }) => {
   const progress = (state) => self.postMessage({ id, progress: state });
   try {
-    const result = operations[op](request, progress);
+    const result = await operations[op](request, progress);
     self.postMessage({ id, result }, result instanceof Uint8Array ? [result.buffer]
       : result?.bytes ? [result.bytes.buffer] : []);
   } catch (error) {
