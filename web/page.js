@@ -144,18 +144,14 @@ function renderTable(file, { format, entries }) {
   file.card.querySelector("[data-field=format]").textContent = `LS${format}`;
   const totalPacked = entries.reduce((sum, e) => sum + e.packedSize, 0);
   const totalUnpacked = entries.reduce((sum, e) => sum + e.unpackedSize, 0);
-  file.card.querySelector("summary").textContent =
-    `${entries.length} ${entries.length === 1 ? "entry" : "entries"}, ${sizeText(totalPacked)} packed`;
+  file.card.querySelector("summary").textContent = `${entries.length} ${entries.length === 1 ? "entry" : "entries"}, ` +
+    `${sizeText(totalPacked)} packed, ${sizeText(totalUnpacked)} decoded`;
   file.card.querySelector(".table-wrap").innerHTML = "<table><thead><tr>" +
     ["entry", "offset", "packed", "unpacked", "kind", "ratio", ""]
       .map((heading) => `<th scope="col"${heading === "kind" ? ' class="kind"' : ""}>${heading}</th>`).join("") +
     `</tr></thead><tbody>${entries.map(entryRow).join("")}</tbody>` +
     `<tfoot><tr><td>total</td><td></td><td data-field="packed">${totalPacked}</td>` +
     `<td data-field="unpacked">${totalUnpacked}</td><td></td><td>${ratio(totalPacked, totalUnpacked)}</td><td></td></tr></tfoot></table>`;
-  if (!file.bytes) {
-    file.card.querySelector("[data-testid=note]").textContent =
-      `${entries.length} ${entries.length === 1 ? "entry" : "entries"}, ${sizeText(totalUnpacked)} decoded`;
-  }
 }
 
 // What the card's entry rows ask for: their buttons, their replace inputs,
