@@ -181,7 +181,7 @@ Status read_block(std::FILE* file, const Container& container, uint32_t index,
   return STATUS_OK;
 }
 
-Status source_block(BlockSource source, const Container& container, uint32_t index,
+Status locate_block(BlockSource source, const Container& container, uint32_t index,
                     const uint8_t*& packed) {
   if (!block_in_file(container, index)) return STATUS_DECODE_FAILED;
   if (!source.file) {
@@ -205,7 +205,7 @@ Status prepare_entry_buffers(BlockSource source, const Container& container) {
 Status read_entry(BlockSource source, const Container& container, uint32_t index,
                   const uint8_t*& data) {
   const uint8_t* packed = nullptr;
-  const Status status = source_block(source, container, index, packed);
+  const Status status = locate_block(source, container, index, packed);
   if (status != STATUS_OK) return status;
   if (entry_is_stored(container.entries[index])) {
     data = packed;

@@ -106,14 +106,14 @@ struct BlockSource {
 // memory, read into the packed buffer otherwise. STATUS_DECODE_FAILED when
 // the block does not lie wholly inside the file or cannot be read,
 // STATUS_NO_MEMORY.
-Status source_block(BlockSource source, const Container& container, uint32_t index,
+Status locate_block(BlockSource source, const Container& container, uint32_t index,
                     const uint8_t*& packed);
 
 // allocate_entry_buffers for reading every entry from `source`: a file in
 // memory needs no packed buffer.
 Status prepare_entry_buffers(BlockSource source, const Container& container);
 
-// source_block, then decode_entry. On success `data` points at the entry's
+// locate_block, then decode_entry. On success `data` points at the entry's
 // unpacked_size bytes (inside the source's buffers, or in place for a
 // stored block in memory). The decoded buffer is allocated when missing.
 Status read_entry(BlockSource source, const Container& container, uint32_t index,

@@ -56,7 +56,7 @@ int write_output(const std::string& target, bool force, OpenedContainer& origina
                  const ReplacementPlan& plan) {
   const Container& container = original.container;
   uint64_t length = 0;
-  Status status = file_length(plan.blocks.get(), container.count, length);
+  Status status = compute_file_length(plan.blocks.get(), container.count, length);
   if (status != STATUS_OK) {
     report_error(target, write_failure(status, 0));
     return kExitFailed;
