@@ -107,9 +107,20 @@ function takeOutput(out) {
   return bytes;
 }
 
+// The library's archive behind an Archive, for this module's functions
+// alone; throws once the archive is closed.
+let handleOf;
+
 export class Archive {
   #handle;
   #data;
+
+  static {
+    handleOf = (archive) => {
+      if (!archive.#handle) throw new LS11Error(ERR_ARGUMENT, "the archive is closed");
+      return archive.#handle;
+    };
+  }
 
   constructor(data) {
     const bytes = toBytes(data, "data");
@@ -136,13 +147,8 @@ export class Archive {
     });
   }
 
-  get handle() {
-    if (!this.#handle) throw new LS11Error(ERR_ARGUMENT, "the archive is closed");
-    return this.#handle;
-  }
-
   read(index) {
-    const handle = this.handle;
+    const handle = handleOf(this);
     checkIndex(index, this.entries.length, "entry index");
     const size = this.entries[index].unpackedSize;
     return withScratch(size, (out) => {
@@ -153,7 +159,7 @@ export class Archive {
 
   // The whole decoded file: every entry's bytes in table order.
   readAll() {
-    const handle = this.handle;
+    const handle = handleOf(this);
     const total = this.entries.reduce((sum, e) => sum + e.unpackedSize, 0);
     return withScratch(total, (out) => {
       let at = out;
@@ -227,7 +233,7 @@ export function replace(source, replacements) {
       return index;
     });
     const list = pairs.map(([key, bytes]) => toBytes(bytes, `replacement ${key}`));
-    const handle = archive.handle;
+    const handle = handleOf(archive);
     return withBuffers(list, (pointers, sizes) => withScratch(8 + 4 * list.length, (out) => {
       const memory = view();
       indices.forEach((index, i) => memory.setUint32(out + 8 + 4 * i, index, true));
