@@ -181,12 +181,14 @@ test("pack: the file the page makes is ls11 pack's", async () => {
   assert.deepEqual(packed.bytes, readFileSync(join(work, "packed.LS11")));
 });
 
-test("preview, screenshots in light and dark, and no error or request on the way", async () => {
+test("preview, a damaged entry's message, screenshots in light and dark, and no error or request on the way", async () => {
   await page.click(`${fileCard("records.LS11")} [data-testid=entry][data-index="1"] [data-testid=preview-entry]`);
   await page.waitForFunction(() => document.querySelector("[data-testid=preview]").textContent.startsWith("00000000"));
   const hex = await page.$eval("[data-testid=preview]", (pre) => pre.textContent.split("\n")[0]);
   const bytes = native(LS11_TOOL, "cat", join(inputs, "records.LS11"), "1").subarray(0, 16);
   assert.ok(hex.includes([...bytes.subarray(0, 8)].map((b) => b.toString(16).padStart(2, "0")).join(" ")), hex);
+  await page.click(`${fileCard("DAMAGED.LS11")} [data-testid=entry][data-index="${lastGrid.index}"] [data-testid=preview-entry]`);
+  await page.waitForFunction(() => document.querySelector("#progress-text").textContent.endsWith("Failed to decode the file!"));
   await page.click("#tab-text");
   const encodings = await page.$$eval("#encoding option", (options) => options.map((option) => option.value));
   for (const label of ["utf-8", "shift_jis", "euc-kr", "big5", "gbk"]) assert.ok(encodings.includes(label), label);

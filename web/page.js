@@ -56,6 +56,7 @@ function startWork(text) {
 function setProgress(text, done, total) {
   $("progress-text").textContent = text;
   const bar = $("progress-bar");
+  bar.hidden = false;
   if (total) {
     bar.max = total;
     bar.value = done;
@@ -161,11 +162,14 @@ function answerRows(file) {
   const card = file.card;
   const input = card.querySelector("[data-testid=replace]");
   card.addEventListener("click", (event) => {
-    const button = event.target.closest("button[data-testid]");
-    if (button?.dataset.testid === "preview-entry") preview(file, indexOf(button));
-    if (button?.dataset.testid === "download-entry") downloadEntry(file, indexOf(button));
-    if (button?.dataset.testid === "replace-entry") {
-      input.dataset.index = indexOf(button);
+    const button = event.target.closest("tr[data-index] button");
+    if (!button) return;
+    const index = indexOf(button);
+    const failed = (error) => showError(`${file.name}, entry ${index}: ${error.message}`);
+    if (button.dataset.testid === "preview-entry") preview(file, index).catch(failed);
+    if (button.dataset.testid === "download-entry") downloadEntry(file, index).catch(failed);
+    if (button.dataset.testid === "replace-entry") {
+      input.dataset.index = index;
       input.click();
     }
   });
