@@ -109,9 +109,9 @@ function fileCard(file) {
     element("span", { class: "badge", "data-field": "format" }),
     element("span", { class: "status pending", "data-testid": "status" }, "Checking…"),
     element("div", { class: "tools" },
-      element("button", { type: "button", class: "button", "data-testid": "download-decoded",
+      element("button", { type: "button", class: "button needs-table", "data-testid": "download-decoded",
                           onclick: () => downloadDecoded(file) }, `Decoded file (${baseName(file.name)}.DEC)`),
-      element("button", { type: "button", class: "button", "data-testid": "download-zip",
+      element("button", { type: "button", class: "button needs-table", "data-testid": "download-zip",
                           onclick: () => downloadZip(file) }, "All entries (.zip)"),
       element("button", { type: "button", class: "button quiet", "aria-label": `Close ${file.path}`,
                           onclick: () => closeFile(file) }, "Close"))),
@@ -123,6 +123,12 @@ function fileCard(file) {
   file.card = card;
   answerRows(file);
   return card;
+}
+
+// A file with an LS11 header that does not open: its message alone.
+function showUnopened(file, status) {
+  setStatus(file, status);
+  for (const part of file.card.querySelectorAll("[data-field=format], .entries, .needs-table")) part.remove();
 }
 
 // The rows are made as one piece of HTML, and their buttons answered by
@@ -246,7 +252,7 @@ async function openFiles(found) {
     const draw = () => {
       for (const result of waiting) {
         const file = files.get(result.id);
-        if (result.failed) setStatus(file, result.status);
+        if (result.failed) showUnopened(file, result.status);
         else renderTable(file, result);
       }
       shown += waiting.length;
