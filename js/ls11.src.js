@@ -75,6 +75,14 @@ function allocate(size) {
   return pointer;
 }
 
+// A copy of the module's memory from `pointer` on (set() copies in one go,
+// where slice() of the module's memory was measured at a fraction of it).
+function copyOut(pointer, size) {
+  const bytes = new Uint8Array(size);
+  bytes.set(heap().subarray(pointer, pointer + size));
+  return bytes;
+}
+
 function copyIn(bytes) {
   const pointer = allocate(bytes.length);
   heap().set(bytes, pointer);
@@ -102,7 +110,7 @@ function takeOutput(out) {
   const memory = view();
   const pointer = memory.getUint32(out, true);
   const size = memory.getUint32(out + 4, true);
-  const bytes = heap().slice(pointer, pointer + size);
+  const bytes = copyOut(pointer, size);
   c.ls11_free(pointer);
   return bytes;
 }
@@ -133,7 +141,7 @@ export class Archive {
       }
       this.#handle = view().getUint32(scratch, true);
       this.format = c.ls11_format(this.#handle);
-      this.dictionary = heap().slice(c.ls11_dictionary(this.#handle), c.ls11_dictionary(this.#handle) + 256);
+      this.dictionary = copyOut(c.ls11_dictionary(this.#handle), 256);
       const count = c.ls11_entry_count(this.#handle);
       this.entries = [];
       for (let index = 0; index < count; ++index) {
@@ -153,7 +161,7 @@ export class Archive {
     const size = this.entries[index].unpackedSize;
     return withScratch(size, (out) => {
       check(c.ls11_read_entry(handle, index, out, size), `entry ${index}`);
-      return heap().slice(out, out + size);
+      return copyOut(out, size);
     });
   }
 
@@ -167,7 +175,7 @@ export class Archive {
         check(c.ls11_read_entry(handle, index, at, unpackedSize), `entry ${index}`);
         at += unpackedSize;
       }
-      return heap().slice(out, out + total);
+      return copyOut(out, total);
     });
   }
 
@@ -255,6 +263,6 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
     const memory = view();
     check(c.ls11_decode_block(memory.getUint32(pointers, true), input.length,
                               memory.getUint32(pointers + 4, true), out, unpackedSize), "decode");
-    return heap().slice(out, out + unpackedSize);
+    return copyOut(out, unpackedSize);
   }));
 }
