@@ -75,14 +75,6 @@ function allocate(size) {
   return pointer;
 }
 
-// A copy of the module's memory from `pointer` on (set() copies in one go,
-// where slice() of the module's memory was measured at a fraction of it).
-function copyOut(pointer, size) {
-  const bytes = new Uint8Array(size);
-  bytes.set(heap().subarray(pointer, pointer + size));
-  return bytes;
-}
-
 function copyIn(bytes) {
   const pointer = allocate(bytes.length);
   heap().set(bytes, pointer);
@@ -110,7 +102,7 @@ function takeOutput(out) {
   const memory = view();
   const pointer = memory.getUint32(out, true);
   const size = memory.getUint32(out + 4, true);
-  const bytes = copyOut(pointer, size);
+  const bytes = heap().slice(pointer, pointer + size);
   c.ls11_free(pointer);
   return bytes;
 }
@@ -141,7 +133,7 @@ export class Archive {
       }
       this.#handle = view().getUint32(scratch, true);
       this.format = c.ls11_format(this.#handle);
-      this.dictionary = copyOut(c.ls11_dictionary(this.#handle), 256);
+      this.dictionary = heap().slice(c.ls11_dictionary(this.#handle), c.ls11_dictionary(this.#handle) + 256);
       const count = c.ls11_entry_count(this.#handle);
       this.entries = [];
       for (let index = 0; index < count; ++index) {
@@ -161,7 +153,7 @@ export class Archive {
     const size = this.entries[index].unpackedSize;
     return withScratch(size, (out) => {
       check(c.ls11_read_entry(handle, index, out, size), `entry ${index}`);
-      return copyOut(out, size);
+      return heap().slice(out, out + size);
     });
   }
 
@@ -175,7 +167,7 @@ export class Archive {
         check(c.ls11_read_entry(handle, index, at, unpackedSize), `entry ${index}`);
         at += unpackedSize;
       }
-      return copyOut(out, total);
+      return heap().slice(out, out + total);
     });
   }
 
@@ -263,6 +255,6 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
     const memory = view();
     check(c.ls11_decode_block(memory.getUint32(pointers, true), input.length,
                               memory.getUint32(pointers + 4, true), out, unpackedSize), "decode");
-    return copyOut(out, unpackedSize);
+    return heap().slice(out, out + unpackedSize);
   }));
 }
