@@ -12,7 +12,6 @@ import ctypes
 import ctypes.util
 import os
 
-MAJOR_VERSION = 1  # the library's major version this module is written for
 _HERE = os.path.dirname(os.path.abspath(__file__))
 _NAMES = ("libls11.so.1", "ls11.dll", "libls11.1.dylib")
 
@@ -50,8 +49,8 @@ def _bind(name: str, restype: object, *argtypes: object) -> ctypes._CFuncPtr:
     try:
         function = getattr(lib, name)
     except AttributeError:
-        raise ImportError(f"{path} has no function {name}: it is not libls11 "
-                          f"{MAJOR_VERSION}.x or newer") from None
+        raise ImportError(f"{path} has no function {name}: it is not libls11, "
+                          "or older than this module needs") from None
     function.restype = restype
     function.argtypes = argtypes
     return function
@@ -76,8 +75,6 @@ _void_pp = _p(ctypes.c_void_p)
 _size = ctypes.c_size_t
 version_string = _bind("ls11_version_string", ctypes.c_char_p)
 version = version_string().decode("ascii")
-if version.split(".")[0] != str(MAJOR_VERSION):
-    raise ImportError(f"{path} is libls11 {version}, and this module needs libls11 {MAJOR_VERSION}.x")
 status_string = _bind("ls11_status_string", ctypes.c_char_p, ctypes.c_int)
 decode_block = _bind("ls11_decode_block", ctypes.c_int, ctypes.c_void_p, _size,
                      ctypes.c_void_p, ctypes.c_void_p, _size)

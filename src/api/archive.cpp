@@ -8,7 +8,7 @@ namespace {
 ls11_status finish_open(ls11_archive* opened, Status status, ls11_archive** archive) {
   if (status != STATUS_OK) {
     delete opened;
-    return static_cast<ls11_status>(status);
+    return public_status(status);
   }
   *archive = opened;
   return LS11_OK;
@@ -70,7 +70,7 @@ ls11_status ls11_read_entry(ls11_archive* archive, uint32_t index, void* out, si
   const uint8_t* packed = nullptr;
   Status status = source_block(source, container, index, packed);
   if (status == STATUS_OK) status = decode_entry(container, index, packed, static_cast<uint8_t*>(out));
-  return static_cast<ls11_status>(status);
+  return public_status(status);
 }
 
 }  // extern "C"

@@ -11,7 +11,7 @@
 namespace {
 
 bool options_valid(const ls11_pack_options& options) {
-  return options.format >= 10 && options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
+  return options.sizeof_options == sizeof(ls11_pack_options) && options.format >= 10 && options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
          options.level <= LS11_LEVEL_BEST && options.threads >= 0;
 }
 
@@ -62,12 +62,12 @@ ls11_status ls11_pack(const void* const* entries, const size_t* sizes, uint32_t 
                       const ls11_pack_options* options, void** out, size_t* out_size) {
   if (out) *out = nullptr;
   if (out_size) *out_size = 0;
-  const ls11_pack_options defaults = {11, LS11_LEVEL_BEST, 0};
+  const ls11_pack_options defaults = {sizeof(ls11_pack_options), 11, LS11_LEVEL_BEST, 0};
   if (!options) options = &defaults;
   if (!entries || !sizes || count == 0 || !out || !out_size || !options_valid(*options)) {
     return LS11_ERR_ARGUMENT;
   }
-  return static_cast<ls11_status>(pack_to_memory(entries, sizes, count, *options, out, out_size));
+  return public_status(pack_to_memory(entries, sizes, count, *options, out, out_size));
 }
 
 void ls11_free(void* p) { std::free(p); }

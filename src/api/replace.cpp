@@ -62,7 +62,7 @@ ls11_status ls11_replace(ls11_archive* archive, const ls11_replacement* replacem
   if (out) *out = nullptr;
   if (out_size) *out_size = 0;
   if (!archive || !out || !out_size || (!replacements && count != 0)) return LS11_ERR_ARGUMENT;
-  return static_cast<ls11_status>(replace_to_memory(*archive, replacements, count, out, out_size));
+  return public_status(replace_to_memory(*archive, replacements, count, out, out_size));
 }
 
 }  // extern "C"

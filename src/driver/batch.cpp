@@ -3,13 +3,14 @@
 #include <cstdio>
 
 #include "driver/convert_file.h"
+#include "ls11.h"
 #include "platform/console.h"
 #include "driver/wildcard.h"
 
 namespace {
 
 void print_usage(const char* program) {
-  std::printf("unls11 - LS11 file decoder, version 0.60\n");
+  std::printf("unls11 - LS11 file decoder, version " LS11_VERSION_STRING "\n");
   std::printf("ls11kit, released 2026-12-09\n");
   std::printf("Usage: ");
   print_text(program);

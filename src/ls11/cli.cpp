@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "ls11.h"
+
 #include "ls11/commands.h"
 #include "ls11/report.h"
 #include "ls11/text_escape.h"
@@ -11,7 +13,7 @@
 
 namespace {
 
-constexpr const char* kVersionText = "ls11 (ls11kit) 0.60\n";
+constexpr const char* kVersionText = "ls11 (ls11kit) " LS11_VERSION_STRING "\n";
 
 constexpr const char* kToolHelp =
     "Usage: ls11 COMMAND [OPTION]... FILE...\n"
