@@ -1,0 +1,93 @@
+#include "ls11/inputs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "container/status.h"
+#include "ls11/report.h"
+
+namespace ls11 {
+
+namespace {
+
+// The first buffer for an input of unknown length; it doubles as needed.
+constexpr uint64_t kFirstCapacity = 64 * 1024;
+// One read at most, so that a count always fits the C library's size_t.
+constexpr uint64_t kLargestRead = 1u << 30;
+
+bool grow(LoadedFile& loaded, uint64_t& capacity, uint64_t limit) {
+  const uint64_t larger = std::min(limit, std::max<uint64_t>(capacity * 2, kFirstCapacity));
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[larger]);
+  if (!bytes) return false;
+  if (loaded.size != 0) std::memcpy(bytes.get(), loaded.bytes.get(), loaded.size);
+  loaded.bytes = std::move(bytes);
+  capacity = larger;
+  return true;
+}
+
+}  // namespace
+
+bool open_container(const std::string& path, FilePtr& file, Container& container) {
+  file = make_file_ptr(open_input_file(path.c_str()));
+  const Status status = file ? read_container(file.get(), container) : STATUS_OPEN_INPUT;
+  if (status == STATUS_OK) return true;
+  report_error(path, status_message(status));
+  return false;
+}
+
+LoadResult load_file(const std::string& path, uint64_t limit, LoadedFile& loaded) {
+  loaded.size = 0;
+  loaded.size_known = true;
+  errno = 0;
+  FilePtr file = make_file_ptr(open_input_file(path.c_str()));
+  if (!file) {
+    report_error(path, with_reason("cannot open the file", errno));
+    return LoadResult::failed;
+  }
+  wait_for_data(file.get());
+  uint64_t recorded = 0;
+  const bool regular = recorded_length(file.get(), recorded);
+  if (regular && recorded > limit) {
+    loaded.size = recorded;
+    return LoadResult::too_long;
+  }
+  // A regular file is usually read in one go into a buffer of its size.
+  uint64_t capacity = std::min(limit, recorded);
+  loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
+  const char* failure = loaded.bytes ? nullptr : status_message(STATUS_NO_MEMORY);
+  while (!failure) {
+    if (loaded.size == capacity) {
+      // Full: one more byte tells the end from more to come.
+      const int next = std::fgetc(file.get());
+      if (next == EOF) break;
+      if (capacity == limit) {
+        loaded.size = limit + 1;
+        loaded.size_known = false;
+        return LoadResult::too_long;
+      }
+      if (!grow(loaded, capacity, limit)) {
+        failure = status_message(STATUS_NO_MEMORY);
+        break;
+      }
+      loaded.bytes[loaded.size++] = static_cast<uint8_t>(next);
+    }
+    const size_t wanted = static_cast<size_t>(std::min(capacity - loaded.size, kLargestRead));
+    const size_t got = std::fread(loaded.bytes.get() + loaded.size, 1, wanted, file.get());
+    loaded.size += got;
+    if (got < wanted) break;  // the end, or an error
+  }
+  if (!failure && std::ferror(file.get())) failure = "cannot read the file";
+  if (!failure) return LoadResult::ok;
+  report_error(path, with_reason(failure, failure == status_message(STATUS_NO_MEMORY) ? 0 : errno));
+  return LoadResult::failed;
+}
+
+bool load_entry(const std::string& path, LoadedFile& loaded) {
+  const LoadResult result = load_file(path, UINT32_MAX, loaded);
+  if (result == LoadResult::too_long) report_error(path, "too large for one entry (4 GiB - 1 bytes at most)");
+  return result == LoadResult::ok;
+}
+
+}  // namespace ls11
