@@ -212,3 +212,11 @@ def test_an_unusable_library_raises_import_error(library):
                          capture_output=True, text=True)
     last_line = run.stderr.strip().splitlines()[-1]
     assert run.returncode == 1 and last_line.startswith("ImportError: ") and library in last_line
+
+
+def test_the_python_guides_example_runs(tmp_path):
+    guide = (SOURCE / "doc/python.md").read_text(encoding="utf-8")
+    example = re.search(r"```python\n(.*?)```", guide, re.S).group(1)
+    run = subprocess.run([sys.executable, "-c", example], cwd=tmp_path, capture_output=True, text=True, check=True)
+    lines = run.stdout.splitlines()
+    assert lines[0].endswith("-> 12 b'hello, world'") and lines[1].endswith("-> 500 b'LS11 LS11 LS'")
