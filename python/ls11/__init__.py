@@ -22,7 +22,7 @@ import contextlib
 import ctypes
 import operator
 import os
-from typing import TYPE_CHECKING, Iterable, Iterator, Mapping, NamedTuple
+from typing import TYPE_CHECKING, Container, Iterable, Iterator, Mapping, NamedTuple, SupportsIndex
 
 from . import _library
 from ._buffers import Borrowed, copy_to_bytes
@@ -64,7 +64,7 @@ def _check(status: int, what: str | None = None) -> None:
         raise Error(status, what)
 
 
-def _integer_in(value: object, name: str, allowed: Iterable[int] | range) -> int:
+def _integer_in(value: SupportsIndex, name: str, allowed: Container[int]) -> int:
     number = operator.index(value)  # TypeError for anything but an integer
     if number not in allowed:
         raise ValueError(f"{name} {number} is out of range")
@@ -76,7 +76,7 @@ class Entry(NamedTuple):
     when its two sizes are equal; data_offset is where the block starts in
     the file."""
 
-    index: int
+    index: int  # type: ignore[assignment]  # the entry's index, over tuple.index
     packed_size: int
     unpacked_size: int
     data_offset: int

@@ -31,7 +31,8 @@ _bytes_from.restype = ctypes.py_object
 
 def copy_to_bytes(address: int | None, size: int) -> bytes:
     """The size bytes at address, copied into a new bytes object."""
-    return _bytes_from(address, size)
+    copy: bytes = _bytes_from(address, size)
+    return copy
 
 
 class Borrowed:

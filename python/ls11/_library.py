@@ -11,6 +11,7 @@ from __future__ import annotations
 import ctypes
 import ctypes.util
 import os
+from typing import Any
 
 _HERE = os.path.dirname(os.path.abspath(__file__))
 _NAMES = ("libls11.so.1", "ls11.dll", "libls11.1.dylib")
@@ -45,7 +46,7 @@ path = _find()
 lib = _load(path)
 
 
-def _bind(name: str, restype: object, *argtypes: object) -> ctypes._CFuncPtr:
+def _bind(name: str, restype: Any, *argtypes: Any) -> Any:
     try:
         function = getattr(lib, name)
     except AttributeError:
