@@ -43,22 +43,23 @@ string(REGEX REPLACE "/$" "" LS11_PC_PREFIX "${LS11_PC_PREFIX}")
 configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
-# The Python module, in the folder Python reads under the prefix: chosen at
-# install time (see install_python_module.cmake), since the .deb installs
-# to /usr and `cmake --install` elsewhere. Beside it goes the library's path
-# relative to the module, so that the module finds it wherever the install
-# is moved or unpacked. For a prefix other than /usr, the folder is the one
-# the system's python3 reads there (on Debian lib/python3.X/dist-packages),
-# asked of it now.
+# The Python module, with the library's path relative to it beside it, so
+# that it finds the library wherever the install is moved or unpacked. Its
+# folder is chosen at install time (install_python_module.cmake), since the
+# .deb installs to /usr and `cmake --install` to any prefix; for a prefix
+# other than /usr it is the folder the system's python3 reads there
+# (lib/python3.X/dist-packages on Debian), asked of it now.
 set(LS11_PYTHON_DIR "" CACHE STRING
     "Where the Python module ls11 goes, relative to the install prefix or absolute (empty: where Python reads it)")
-set(LS11_LOCAL_PYTHON_DIR lib/python3/dist-packages)
 find_program(LS11_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
 find_program(LS11_SYSTEM_PYTHON python3)
 if(LS11_SYSTEM_PYTHON AND NOT CMAKE_CROSSCOMPILING)
   execute_process(COMMAND ${LS11_SYSTEM_PYTHON} -c
-                  "import sys, sysconfig; print('lib/python%d.%d/%s' % (sys.version_info[:2] + (sysconfig.get_path('purelib').rsplit('/', 1)[-1],)))"
+                  "import os, sys, sysconfig; print('lib/python%d.%d/%s' % (sys.version_info[:2] + (os.path.basename(sysconfig.get_path('purelib')),)))"
                   OUTPUT_VARIABLE LS11_LOCAL_PYTHON_DIR OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(NOT LS11_LOCAL_PYTHON_DIR)
+  set(LS11_LOCAL_PYTHON_DIR lib/python3/dist-packages)
 endif()
 if(WIN32)
   set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:ls11_shared>)
