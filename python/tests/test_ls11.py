@@ -114,14 +114,14 @@ def test_replace_changes_one_entry_and_keeps_the_others():
         ls11.replace(data, {len(kept): b"past the end"})
 
 
-def readme_block(language):
-    readme = (SOURCE / "README.md").read_text(encoding="utf-8")
-    return re.search(rf"```{language}\n(.*?)```", readme[readme.index("## Using the library"):], re.S).group(1)
+def doc_blocks(name, language):
+    text = (SOURCE / "doc" / name).read_text(encoding="utf-8")
+    return re.findall(rf"```{language}\n(.*?)```", text, re.S)
 
 
-def test_the_readme_shows_the_tested_examples():
-    assert readme_block("c") == (SOURCE / "tests/install/example.c").read_text(encoding="utf-8")
-    assert readme_block("python") == (SOURCE / "tests/install/example.py").read_text(encoding="utf-8")
+def test_the_docs_show_the_tested_examples():
+    assert (SOURCE / "tests/install/example.c").read_text(encoding="utf-8") in doc_blocks("library.md", "c")
+    assert doc_blocks("python.md", "python")[1] == (SOURCE / "tests/install/example.py").read_text(encoding="utf-8")
 
 
 def test_the_python_example_runs(tmp_path):
@@ -215,8 +215,7 @@ def test_an_unusable_library_raises_import_error(library):
 
 
 def test_the_python_guides_example_runs(tmp_path):
-    guide = (SOURCE / "doc/python.md").read_text(encoding="utf-8")
-    example = re.search(r"```python\n(.*?)```", guide, re.S).group(1)
-    run = subprocess.run([sys.executable, "-c", example], cwd=tmp_path, capture_output=True, text=True, check=True)
+    run = subprocess.run([sys.executable, "-c", doc_blocks("python.md", "python")[0]], cwd=tmp_path,
+                         capture_output=True, text=True, check=True)
     lines = run.stdout.splitlines()
     assert lines[0].endswith("-> 12 b'hello, world'") and lines[1].endswith("-> 500 b'LS11 LS11 LS'")
