@@ -13,10 +13,11 @@ from wheel.bdist_wheel import bdist_wheel
 
 ROOT = pathlib.Path(__file__).resolve().parent
 HEADER = (ROOT / "include" / "ls11.h").read_text(encoding="utf-8")
-
-
-def header_macro(name):
-    return re.search(rf"#define {name} (\S+)", HEADER).group(1)
+VERSION = re.search(r'#define LS11_VERSION_STRING "(.+)"', HEADER).group(1)
+SOVERSION = re.search(r"set\(LS11_SOVERSION (\d+)\)",
+                      (ROOT / "CMakeLists.txt").read_text(encoding="utf-8")).group(1)
+# As CMake names the library on Linux, Windows (MinGW) and macOS.
+SHARED_LIBRARY_NAMES = (f"libls11.so.{SOVERSION}", "ls11.dll", f"libls11.{SOVERSION}.dylib")
 
 
 class BuildWithLibrary(build_py):
@@ -49,9 +50,5 @@ class PlatformWheel(bdist_wheel):
         return ("py3", "none", super().get_tag()[2])
 
 
-SOVERSION = re.search(r"set\(LS11_SOVERSION (\d+)\)", (ROOT / "CMakeLists.txt").read_text()).group(1)
-# As CMake names the library on Linux, Windows (MinGW) and macOS.
-SHARED_LIBRARY_NAMES = (f"libls11.so.{SOVERSION}", "ls11.dll", f"libls11.{SOVERSION}.dylib")
-
-setup(version=header_macro("LS11_VERSION_STRING").strip('"'), distclass=WithNativeLibrary,
+setup(version=VERSION, distclass=WithNativeLibrary,
       cmdclass={"build_py": BuildWithLibrary, "bdist_wheel": PlatformWheel})

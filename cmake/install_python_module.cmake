@@ -5,9 +5,10 @@
 # LS11_PACKAGES_DIR), Debian's lib/python3/dist-packages, which every Python 3
 # there reads; else LS11_LOCAL_PYTHON_DIR. A relative folder is taken under
 # the prefix, as install(DESTINATION) does.
+string(FIND "${CMAKE_INSTALL_PREFIX}" "${LS11_PACKAGES_DIR}/" in_packages)
 if(LS11_PYTHON_DIR)
   set(python_dir "${LS11_PYTHON_DIR}")
-elseif(CMAKE_INSTALL_PREFIX STREQUAL "/usr" OR CMAKE_INSTALL_PREFIX MATCHES "^${LS11_PACKAGES_DIR}/")
+elseif(CMAKE_INSTALL_PREFIX STREQUAL "/usr" OR in_packages EQUAL 0)
   set(python_dir lib/python3/dist-packages)
 else()
   set(python_dir "${LS11_LOCAL_PYTHON_DIR}")
