@@ -3,7 +3,8 @@
 # holds the tools, the library with its header, CMake and pkg-config files,
 # the Python module and the manual pages, and names what it depends on;
 # its tools, unpacked into a fresh folder, decode a sample; the .tar.gz
-# holds the same files.
+# holds the same files; in both, unpacked, the Python module finds the
+# library beside it with the system's python3.
 # Usage: check_linux.sh BUILD_DIR TGZ SAMPLES_DIR
 set -euo pipefail
 build=$1 tgz=$2 samples=$(realpath "$3")
@@ -38,5 +39,17 @@ cp "$samples/records.LS11" "$root/"
 (cd "$root" && LD_LIBRARY_PATH="$root/usr/lib" ./usr/bin/unls11 records.LS11 >/dev/null)
 cmp "$root/records.LS11.DEC" "$samples/records.expected" || status=1
 "$root/usr/bin/ls11" verify "$root/records.LS11" || status=1
+
+# The Python module finds the library through the path recorded beside it,
+# relative to itself: no path of the machine that built the package.
+tgz_root=$(mktemp -d)
+trap 'rm -rf "$root" "$tgz_root"' EXIT
+tar xzf "$tgz" -C "$tgz_root" --strip-components=1
+for top in "$root/usr" "$tgz_root"; do
+  (cd / && PYTHONPATH="$top/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 python3 -c '
+import os, sys, ls11
+sys.exit(not ls11.library_path.startswith(sys.argv[1] + os.sep) or ls11.open(sys.argv[2]).read_all() != open(sys.argv[3], "rb").read())' \
+    "$top" "$samples/records.LS11" "$samples/records.expected") || { echo "the Python module in $top failed"; status=1; }
+done
 [ $status -eq 0 ] && echo "$(basename "$deb") and $(basename "$tgz"): OK"
 exit $status
