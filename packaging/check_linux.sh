@@ -15,7 +15,7 @@ deb=${debs[0]}
 
 expected=(
   'usr/bin/ls11' 'usr/bin/unls11' 'usr/include/ls11\.h'
-  'usr/lib/.*libls11\.so\.0' 'usr/lib/.*libls11\.a'
+  'usr/lib/.*libls11\.so\.1' 'usr/lib/.*libls11\.a'
   'usr/lib/.*cmake/ls11/ls11Config\.cmake' 'usr/lib/.*pkgconfig/ls11\.pc'
   'usr/share/man/man1/ls11\.1' 'usr/share/man/man1/unls11\.1'
   'usr/share/doc/ls11kit/README\.md' 'usr/share/doc/ls11kit/LICENSE'
