@@ -193,6 +193,10 @@ test("preview, a damaged entry's message, screenshots in light and dark, and no 
   const encodings = await page.$$eval("#encoding option", (options) => options.map((option) => option.value));
   for (const label of ["utf-8", "shift_jis", "euc-kr", "big5", "gbk"]) assert.ok(encodings.includes(label), label);
 
+  // The pictures: a fuller entry in hex, from the top of the page.
+  await page.click(`${fileCard("records.LS11")} [data-testid=entry][data-index="0"] [data-testid=preview-entry]`);
+  await page.click("#tab-hex");
+  await page.evaluate(() => window.scrollTo(0, 0));
   mkdirSync(LS11_SCREENSHOTS, { recursive: true });
   for (const scheme of ["light", "dark"]) {
     await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);

@@ -354,6 +354,7 @@ async function preview(file, index) {
   for (const row of document.querySelectorAll("tr.selected")) row.classList.remove("selected");
   file.card.querySelector(`tr[data-index="${index}"]`)?.classList.add("selected");
   previewed = { file, index, bytes, mode: previewed?.mode ?? "hex", lines: HEX_LINES };
+  if (busy === 0) $("progress").hidden = true;  // an earlier failure's message
   $("preview").hidden = false;
   $("preview-title").textContent = `${entryName(file.name, index)} · ${sizeText(bytes.length)}`;
   showPreview();
