@@ -6,7 +6,7 @@ import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import { mkdtempSync, readdirSync, readFileSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
-import { join } from "node:path";
+import { dirname, join } from "node:path";
 import { test } from "node:test";
 import { pathToFileURL } from "node:url";
 
@@ -162,4 +162,18 @@ test("wrong types and values out of range", () => {
   ];
   for (const { error, call } of wrong) assert.throws(call, error, String(call));
   archive.close();
+});
+
+test("package: npm pack makes ls11kit with the module, its declarations and package.json", () => {
+  const folder = dirname(process.env.LS11_JS);
+  const [packed] = JSON.parse(execFileSync("npm", ["pack", "--dry-run", "--json"], { cwd: folder, stdio: ["ignore", "pipe", "ignore"] }));
+  assert.equal(packed.name, "ls11kit");
+  assert.equal(packed.version.split(".").slice(0, 2).join("."), ls11.version.split(".").slice(0, 2).join("."));
+  assert.deepEqual(packed.files.map((file) => file.path).sort(), ["ls11.d.ts", "ls11.js", "package.json"]);
+  const manifest = JSON.parse(readFileSync(join(folder, "package.json"), "utf8"));
+  assert.equal(manifest.type, "module");
+  assert.equal(manifest.exports["."].types, "./ls11.d.ts");
+  const declared = [...readFileSync(join(folder, "ls11.d.ts"), "utf8").matchAll(/^export (?:const|function|class) (\w+)/gm)]
+    .map(([, name]) => name).sort();
+  assert.deepEqual(declared, Object.keys(ls11).sort());
 });
