@@ -36,10 +36,12 @@ string(REPLACE "\n" "\n " licence_text " ${licence_text}")
 set(LS11_LICENSE_TEXT "${licence_text}")
 configure_file(packaging/debian/copyright.in ${LS11_DEB_DIR}/copyright @ONLY)
 
-# The changelog's newest entry must be this package's version.
+# The changelog's newest entry must be this package's version; it is
+# compressed as the man pages are (ls11_gzip, in install.cmake).
 configure_file(packaging/debian/changelog.in ${LS11_DEB_DIR}/changelog @ONLY)
 file(STRINGS ${LS11_DEB_DIR}/changelog newest LIMIT_COUNT 1)
-if(NOT newest MATCHES "^${CPACK_PACKAGE_NAME} \\(${LS11_DEB_VERSION}\\) ")
+string(REPLACE "." "\\." version_pattern "${LS11_DEB_VERSION}")
+if(NOT newest MATCHES "^${CPACK_PACKAGE_NAME} \\(${version_pattern}\\) ")
   message(FATAL_ERROR "packaging/debian/changelog.in's newest entry is not ${LS11_DEB_VERSION}: ${newest}")
 endif()
 ls11_gzip(deb_changelog ${LS11_DEB_DIR}/changelog.Debian.gz ${LS11_DEB_DIR}/changelog)

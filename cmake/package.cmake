@@ -1,5 +1,5 @@
 # Release packages (cpack, or the release workflow presets):
-#   Linux:   ls11kit-VERSION-Linux-x86_64.tar.gz and ls11kit_VERSION_ARCH.deb
+#   Linux:   ls11kit-VERSION-Linux-x86_64.tar.gz and ls11kit_VERSION-REVISION_ARCH.deb
 #   Windows: ls11kit-VERSION-win64.zip, from the MinGW-w64 cross build
 # Each holds what `cmake --install` puts in place.
 # Who answers for the packages: the .deb's Maintainer, its changelog and
