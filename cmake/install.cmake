@@ -63,16 +63,32 @@ set(LS11_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
 set(LS11_PC_ABSOLUTE_PREFIX ${LS11_PC_ABSOLUTE_PREFIX})")
 install(SCRIPT cmake/write_pc_file.cmake)
 
-# The Python module, and beside it the installed library's path (written at
-# install time, so it follows --prefix; DESTDIR only moves where it is put).
-set(LS11_PYTHON_DIR lib/python3/dist-packages CACHE STRING
-    "Where the Python module ls11 goes, relative to the install prefix or absolute")
-install(DIRECTORY python/ls11 DESTINATION ${LS11_PYTHON_DIR} FILES_MATCHING PATTERN "*.py" PATTERN __pycache__ EXCLUDE)
+# The Python module, with the library's path relative to it beside it, so
+# that it finds the library wherever the install is moved or unpacked. Its
+# folder is chosen at install time (install_python_module.cmake), since the
+# .deb installs to /usr and `cmake --install` to any prefix; for a prefix
+# other than /usr it is the folder the system's python3 reads there
+# (lib/python3.X/dist-packages on Debian), asked of it now.
+set(LS11_PYTHON_DIR "" CACHE STRING
+    "Where the Python module ls11 goes, relative to the install prefix or absolute (empty: where Python reads it)")
+find_program(LS11_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+find_program(LS11_SYSTEM_PYTHON python3)
+if(LS11_SYSTEM_PYTHON AND NOT CMAKE_CROSSCOMPILING)
+  execute_process(COMMAND ${LS11_SYSTEM_PYTHON} -c
+                  "import os, sys, sysconfig; print('lib/python%d.%d/%s' % (sys.version_info[:2] + (os.path.basename(sysconfig.get_path('purelib')),)))"
+                  OUTPUT_VARIABLE LS11_LOCAL_PYTHON_DIR OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(NOT LS11_LOCAL_PYTHON_DIR)
+  set(LS11_LOCAL_PYTHON_DIR lib/python3/dist-packages)
+endif()
 if(WIN32)
   set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:ls11_shared>)
 else()
   set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_LIBDIR}/$<TARGET_SONAME_FILE_NAME:ls11_shared>)
 endif()
 install(CODE "set(LS11_PYTHON_DIR [[${LS11_PYTHON_DIR}]])
+set(LS11_LOCAL_PYTHON_DIR [[${LS11_LOCAL_PYTHON_DIR}]])
+set(LS11_PACKAGES_DIR [[${CMAKE_BINARY_DIR}/_CPack_Packages]])
+set(LS11_MODULE_SOURCE [[${PROJECT_SOURCE_DIR}/python/ls11]])
 set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])")
-install(SCRIPT cmake/record_library_path.cmake)
+install(SCRIPT cmake/install_python_module.cmake)

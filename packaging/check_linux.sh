@@ -6,8 +6,9 @@
 # reports no error and no warning but the known ones; its tools, unpacked
 # into a fresh folder, decode a sample; its pkg-config file gives plain
 # /usr paths. The .tar.gz holds the same files, and its pkg-config file
-# points into wherever it is unpacked. Neither records a path of the build
-# machine.
+# points into wherever it is unpacked; in both, unpacked, the Python module
+# finds the library beside it with the system's python3. Neither records a
+# path of the build machine.
 # Usage: check_linux.sh BUILD_DIR TGZ SAMPLES_DIR
 set -euo pipefail
 build=$1 tgz=$2 samples=$(realpath "$3")
@@ -33,11 +34,10 @@ for pattern in "${expected[@]}"; do
   grep -Eq "^${pattern}\$" <<<"$deb_files" || { echo ".deb lacks $pattern"; status=1; }
   grep -Eq "^${pattern#usr/}\$" <<<"$tgz_files" || { echo ".tar.gz lacks ${pattern#usr/}"; status=1; }
 done
-root=$(mktemp -d)
-trap 'rm -rf "$root"' EXIT
+root=$(mktemp -d) tgz_root=$(mktemp -d)
+trap 'rm -rf "$root" "$tgz_root"' EXIT
 dpkg-deb -x "$deb" "$root"
-mkdir "$root/tgz"
-tar xzf "$tgz" -C "$root/tgz"
+tar xzf "$tgz" -C "$tgz_root" --strip-components=1
 
 # Depends: what the packaged programs and library need, the C++ runtime
 # among it, not what the build machine happened to have.
@@ -45,7 +45,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 binaries=("$root"/usr/bin/* "$root"/usr/lib/*/libls11.so.*.*)
 # (dpkg-shlibdeps reads debian/control, and takes DEBIAN/ as the package's root.)
 mkdir "$root/debian" "$root/DEBIAN" && : >"$root/debian/control"
-computed=$(cd "$root" && dpkg-shlibdeps -O "${binaries[@]#"$root"/}" | sed 's/^shlibs:Depends=//')
+computed=$(cd "$root" && dpkg-shlibdeps -O "${binaries[@]}" | sed 's/^shlibs:Depends=//')
 rm -r "$root/debian" "$root/DEBIAN"
 [ "$depends" = "$computed" ] || { echo "Depends is '$depends', the binaries need '$computed'"; status=1; }
 grep -q 'libstdc++6' <<<"$depends" || { echo "Depends does not name libstdc++6: '$depends'"; status=1; }
@@ -73,17 +73,25 @@ deb_libdir=$(dirname "$(echo "$root"/usr/lib/*/libls11.a)")
 [ "$("${deb_pc[@]}" --variable=libdir ls11)" = "${deb_libdir#"$root"}" ] || { echo "pkg-config from the .deb: libdir is not ${deb_libdir#"$root"}"; status=1; }
 deb_flags=$("${deb_pc[@]}" --cflags --libs --static ls11)
 [[ $deb_flags != *..* ]] || { echo "pkg-config from the .deb prints '$deb_flags'"; status=1; }
-tgz_include=$(PKG_CONFIG_PATH=$(echo "$root"/tgz/*/lib/*/pkgconfig) pkg-config --variable=includedir ls11)
+tgz_include=$(PKG_CONFIG_PATH=$(echo "$tgz_root"/lib/*/pkgconfig) pkg-config --variable=includedir ls11)
 [ -f "$tgz_include/ls11.h" ] || { echo "pkg-config from the .tar.gz gives includedir '$tgz_include'"; status=1; }
 
-# No path of this machine's source or build folder. The Python module's
-# record of the library's path is left to the Python module's own checks.
-recorded=$(grep -rlF --exclude=_library_path -e "$source_dir" -e "$(realpath "$build")" "$root" || true)
+# No path of this machine's source or build folder.
+recorded=$(grep -rlF -e "$source_dir" -e "$(realpath "$build")" "$root" "$tgz_root" || true)
 [ -z "$recorded" ] || { echo "build machine's paths recorded in: $recorded"; status=1; }
 
 cp "$samples/records.LS11" "$root/"
 (cd "$root" && LD_LIBRARY_PATH="$root/usr/lib" ./usr/bin/unls11 records.LS11 >/dev/null)
 cmp "$root/records.LS11.DEC" "$samples/records.expected" || status=1
 "$root/usr/bin/ls11" verify "$root/records.LS11" || status=1
+
+# The Python module finds the library through the path recorded beside it,
+# relative to itself: no path of the machine that built the package.
+for top in "$root/usr" "$tgz_root"; do
+  (cd / && PYTHONPATH="$top/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 python3 -c '
+import os, sys, ls11
+sys.exit(not ls11.library_path.startswith(sys.argv[1] + os.sep) or ls11.open(sys.argv[2]).read_all() != open(sys.argv[3], "rb").read())' \
+    "$top" "$samples/records.LS11" "$samples/records.expected") || { echo "the Python module in $top failed"; status=1; }
+done
 [ $status -eq 0 ] && echo "$(basename "$deb") and $(basename "$tgz"): OK"
 exit $status

@@ -54,5 +54,10 @@ C
 version=$("${run[@]}" "$top/bin/version.exe" | tr -d '\r')
 [ "$version" = "$(basename "$zip" .zip | sed 's/^ls11kit-//; s/-win64$//')" ] ||
   { echo "ls11.dll gave version '$version'"; status=1; }
+# The Python module's recorded library path, relative to the module, leads
+# to ls11.dll in the unpacked zip.
+module=$top/lib/python3/dist-packages/ls11
+[ -f "$module/$(tr -d '\r\n' <"$module/_library_path")" ] ||
+  { echo "the Python module's _library_path does not lead to ls11.dll: $(cat "$module/_library_path")"; status=1; }
 [ $status -eq 0 ] && echo "$(basename "$zip"): OK"
 exit $status
