@@ -13,7 +13,18 @@ install(FILES include/ls11.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 if(WIN32)
   include(cmake/man_text.cmake)  # Windows has no man: the pages as plain text
 else()
-  install(FILES doc/unls11.1 doc/ls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Files compressed as man and Debian expect them: gzip -9n stores no name
+  # or time, so the same file gives the same bytes on any machine.
+  find_program(LS11_GZIP gzip REQUIRED)
+  function(ls11_gzip target output input)
+    add_custom_command(OUTPUT ${output} COMMAND ${LS11_GZIP} -9n -c ${input} > ${output} DEPENDS ${input})
+    add_custom_target(${target} ALL DEPENDS ${output})
+  endfunction()
+  foreach(page unls11 ls11)
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.1.gz)
+    ls11_gzip(man_${page} ${compressed} ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page}.1)
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
 endif()
 # The manual pages name the version in their title line: it must be this one.
 foreach(page doc/unls11.1 doc/ls11.1)
@@ -35,13 +46,22 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11Config.cmake
         DESTINATION ${LS11_CMAKE_DIR})
 
 # pkg-config: `pkg-config --cflags --libs ls11` for the shared library,
-# with --static for the static one (which needs the C++ runtime).
-# The prefix is taken relative to the file's own folder, so that the file
-# stays right when `cmake --install --prefix` or DESTDIR moves the install.
-file(RELATIVE_PATH LS11_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
-string(REGEX REPLACE "/$" "" LS11_PC_PREFIX "${LS11_PC_PREFIX}")
-configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# with --static for the static one, which needs the C++ runtime's link
+# files: on Debian the package below (g++ brings it too).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION MATCHES "^([0-9]+)")
+  set(LS11_CXX_RUNTIME_DEV libstdc++-${CMAKE_MATCH_1}-dev)
+else()
+  set(LS11_CXX_RUNTIME_DEV libstdc++-dev)
+endif()
+# The file is written at install time, for the prefix installed to (see
+# write_pc_file.cmake).
+option(LS11_PC_ABSOLUTE_PREFIX "Write the install prefix into ls11.pc as it is, not relative to the file, whatever the prefix" OFF)
+set(LS11_PC_PREFIX @LS11_PC_PREFIX@)  # left for install time
+configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc.in @ONLY)
+install(CODE "set(LS11_PC_TEMPLATE [[${CMAKE_CURRENT_BINARY_DIR}/ls11.pc.in]])
+set(LS11_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+set(LS11_PC_ABSOLUTE_PREFIX ${LS11_PC_ABSOLUTE_PREFIX})")
+install(SCRIPT cmake/write_pc_file.cmake)
 
 # The Python module, with the library's path relative to it beside it, so
 # that it finds the library wherever the install is moved or unpacked. Its

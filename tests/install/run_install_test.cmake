@@ -18,7 +18,7 @@ set(expected ${SOURCE_DIR}/samples/records.expected)
 file(REMOVE_RECURSE ${WORK_DIR})
 unset(ENV{DESTDIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(installed bin/unls11 bin/ls11 include/ls11.h share/man/man1/unls11.1 share/doc/ls11kit/LICENSE
+foreach(installed bin/unls11 bin/ls11 include/ls11.h share/man/man1/unls11.1.gz share/doc/ls11kit/LICENSE
                   ${LIBDIR}/libls11.a ${LIBDIR}/cmake/ls11/ls11Config.cmake)
   if(NOT EXISTS ${prefix}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
@@ -68,4 +68,12 @@ file(RENAME ${WORK_DIR}/stage/opt/ls11 ${WORK_DIR}/moved)
 set(ENV{PYTHONPATH} ${WORK_DIR}/moved/${PYTHON_DIR})
 run(${PYTHON} -c "import ls11, sys; sys.exit(ls11.library_path != sys.argv[1])"
     ${WORK_DIR}/moved/${LIBRARY_DIR}/${LIBRARY_NAME})
+# ls11.pc's prefix: relative to its own folder (as in the staged /opt/ls11
+# install above), but plain under /usr.
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr)
+file(STRINGS ${WORK_DIR}/moved/${LIBDIR}/pkgconfig/ls11.pc opt_prefix LIMIT_COUNT 1)
+file(STRINGS ${WORK_DIR}/stage/usr/${LIBDIR}/pkgconfig/ls11.pc usr_prefix LIMIT_COUNT 1)
+if(NOT opt_prefix MATCHES "^prefix=\\\${pcfiledir}/\\.\\./" OR NOT usr_prefix STREQUAL "prefix=/usr")
+  message(FATAL_ERROR "ls11.pc's prefix line for /opt/ls11: ${opt_prefix}, for /usr: ${usr_prefix}")
+endif()
 message(STATUS "installed, built four ways, and run: all match ${expected}")
