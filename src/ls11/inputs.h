@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/file_io.h"
 #include "container/read_container.h"
@@ -28,5 +29,17 @@ enum class LoadResult { ok, failed, too_long };
 // when no more is known. failed has been reported.
 LoadResult load_file(const std::string& path, uint64_t limit, LoadedFile& loaded);
 
+// load_file without the report: for `failed`, `failure_reason` holds what
+// it would have said.
+LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
+                      std::string& failure_reason);
+
 // load_file for one entry (4 GiB - 1 bytes at most), reporting one too long.
 bool load_entry(const std::string& path, LoadedFile& loaded);
+
+// Loads each path as one entry (4 GiB - 1 bytes at most) on up to
+// `threads` threads (0: one per core), the many small inputs of a pack
+// being read while others are. False when one fails, after reporting the
+// first in order (one too long too), as loading them in turn would.
+bool load_entries(const std::vector<std::string>& paths, unsigned threads,
+                  std::vector<LoadedFile>& loaded);

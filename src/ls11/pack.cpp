@@ -40,11 +40,11 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
 
 int run_pack(const Options& options) {
   if (!output_allowed(options.output, options.force)) return kExitFailed;
-  std::vector<LoadedFile> inputs(options.operands.size());
+  std::vector<LoadedFile> inputs;
+  if (!load_entries(options.operands, options.threads, inputs)) return kExitFailed;
   std::vector<BlockView> blocks;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    if (!load_entry(options.operands[i], inputs[i])) return kExitFailed;
-    blocks.push_back(BlockView{inputs[i].bytes.get(), static_cast<uint32_t>(inputs[i].size)});
+  for (const LoadedFile& input : inputs) {
+    blocks.push_back(BlockView{input.bytes.get(), static_cast<uint32_t>(input.size)});
   }
   return write_output(options, options.version, blocks);
 }
