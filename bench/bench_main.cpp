@@ -16,6 +16,8 @@
 #include "corpus.h"
 #include "ls11_pack.h"
 
+using namespace ls11;
+
 namespace {
 
 const Codec* const kOthers[] = {&kZlib6, &kLibdeflate6, &kLz4, &kZstd3};

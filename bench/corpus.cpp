@@ -10,6 +10,8 @@
 #include "container/write_file.h"
 #include "support/reference_decoder.h"
 
+using namespace ls11;
+
 const char* const kKinds[3] = {"text", "binary", "mixed"};
 const char* const kSplits[2] = {"entries", "files"};
 

@@ -23,6 +23,8 @@
 #include "corpus.h"
 #include "ls11_pack.h"
 
+using namespace ls11;
+
 namespace {
 
 struct Config {

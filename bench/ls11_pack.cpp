@@ -2,6 +2,8 @@
 
 #include "codec/pack_blocks.h"
 
+using namespace ls11;
+
 bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads, Archive& archive) {
   const EncodeLevel encode_level = level == PackLevel::best ? ENCODE_BEST : ENCODE_FAST;
   std::vector<BlockView> views;

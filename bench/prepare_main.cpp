@@ -11,6 +11,8 @@
 #include "corpus.h"
 #include "ls11_pack.h"
 
+using namespace ls11;
+
 namespace {
 
 double seconds_since(std::chrono::steady_clock::time_point start) {

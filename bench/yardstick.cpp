@@ -20,6 +20,8 @@
 #include "codec/code_cost.h"
 #include "codec/pack_blocks.h"
 
+using namespace ls11;
+
 namespace {
 
 constexpr uint32_t kDepth = 4096;

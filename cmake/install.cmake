@@ -15,6 +15,13 @@ if(WIN32)
 else()
   install(FILES doc/unls11.1 doc/ls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+# The manual pages name the version in their title line: it must be this one.
+foreach(page doc/unls11.1 doc/ls11.1)
+  file(STRINGS ${page} title LIMIT_COUNT 1)
+  if(NOT title MATCHES "\"ls11kit ${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "${page} names another version than include/ls11.h's ${PROJECT_VERSION}: ${title}")
+  endif()
+endforeach()
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 set(LS11_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ls11)

@@ -23,13 +23,15 @@
 #include <string>
 #include <vector>
 
-#include "driver/convert_file.h"
+#include "unls11/convert_file.h"
 #include "fuzz_check.h"
 #include "ls11.h"
 #include "support/allocation_probe.h"
 #include "support/api_read.h"
 #include "support/reference_decoder.h"
 #include "support/run_tool.h"
+
+using namespace ls11;
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include "fuzz_check.h"
 #include "support/reference_decoder.h"
 
+using namespace ls11;
+
 namespace {
 
 constexpr uint32_t kUnpackedSizeMask = (1u << 13) - 1;

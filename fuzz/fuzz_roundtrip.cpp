@@ -15,6 +15,8 @@
 #include "fuzz_check.h"
 #include "support/reference_decoder.h"
 
+using namespace ls11;
+
 namespace {
 
 constexpr size_t kDataStart = 2;

@@ -36,6 +36,18 @@
 #  define LS11_API
 #endif
 
+/* The version of this header. ls11_version_string() gives the version of
+   the library a program runs with, which may be newer. A release that adds
+   a function raises MINOR (and the functions' symbol version, so that a
+   program needing it refuses to load against an older library); one that
+   changes what a program built against an older header relies on raises
+   MAJOR and the shared library's soname. LS11_VERSION_STRING is
+   "MAJOR.MINOR", with ".PATCH" appended when PATCH is not 0. */
+#define LS11_VERSION_MAJOR 0
+#define LS11_VERSION_MINOR 60
+#define LS11_VERSION_PATCH 0
+#define LS11_VERSION_STRING "0.60"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -65,22 +77,27 @@ typedef struct ls11_entry {
   uint32_t packed_size, unpacked_size, data_offset;
 } ls11_entry;
 
-/* format: 10, 11 or 12. level: LS11_LEVEL_*. threads: how many threads
-   encode entries at once, 0 for one per core (never more than the entries,
-   nor more than twice the cores or 4, whichever is more). The output is the
-   same for every number of threads. */
+/* sizeof_options: set to sizeof(ls11_pack_options), so that a later
+   library that adds fields knows which ones this program set; any other
+   value gives LS11_ERR_ARGUMENT. format: 10, 11 or 12. level: LS11_LEVEL_*.
+   threads: how many threads encode entries at once, 0 for one per core
+   (never more than the entries, nor more than twice the cores or 4,
+   whichever is more). The output is the same for every number of threads. */
 typedef struct ls11_pack_options {
+  size_t sizeof_options;
   int format;
   int level;
   int threads;
 } ls11_pack_options;
 
-/* The library's version, as "MAJOR.MINOR" (a static string). */
+/* The library's version, in the form of LS11_VERSION_STRING (a static
+   string). */
 LS11_API const char *ls11_version_string(void);
 
-/* A short English description of a status (a static string; an unknown
-   value gets a description of its own, never NULL). */
-LS11_API const char *ls11_status_string(ls11_status status);
+/* A short English description of a status (a static string). Any int is
+   accepted: one that is no ls11_status gets a description of its own,
+   never NULL. */
+LS11_API const char *ls11_status_string(int status);
 
 /* Decodes one compressed block of packed_size bytes with a file's 256-byte
    dictionary into out, which has room for unpacked_size bytes. Reads only
@@ -147,8 +164,8 @@ LS11_API ls11_status ls11_read_entry(ls11_archive *archive, uint32_t index, void
    the file, of *out_size bytes, allocated by the library: free it with
    ls11_free. On failure *out is NULL and *out_size 0.
    LS11_ERR_ARGUMENT: count 0, entries, sizes, out or out_size NULL, an
-   entry NULL with a nonzero size, a format, level or thread count out of
-   range.
+   entry NULL with a nonzero size, a sizeof_options this library does not
+   know, a format, level or thread count out of range.
    LS11_ERR_TOO_LARGE: an entry of 4 GiB or more, or a file that would pass
    4 GiB - 1 bytes.
    LS11_ERR_NO_MEMORY. */

@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #endif
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -143,8 +144,8 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
   size_t packed_size = 99;
   const void* inputs[] = {file.data(), nullptr};
   const size_t sizes[] = {file.size(), 1};
-  auto pack_with = [&](int format, int level, int threads) {
-    const ls11_pack_options options = {format, level, threads};
+  auto pack_with = [&](int format, int level, int threads, size_t size = sizeof(ls11_pack_options)) {
+    const ls11_pack_options options = {size, format, level, threads};
     return ls11_pack(inputs, sizes, 1, &options, &packed, &packed_size);
   };
   const struct {
@@ -178,6 +179,9 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
       {"pack: level -1", [&] { return pack_with(11, -1, 0); }},
       {"pack: level 3", [&] { return pack_with(11, LS11_LEVEL_BEST + 1, 0); }},
       {"pack: -1 threads", [&] { return pack_with(11, LS11_LEVEL_FAST, -1); }},
+      {"pack: options size 0", [&] { return pack_with(11, LS11_LEVEL_FAST, 0, 0); }},
+      {"pack: options size of a later, larger struct",
+       [&] { return pack_with(11, LS11_LEVEL_FAST, 0, sizeof(ls11_pack_options) + 8); }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -237,11 +241,17 @@ TEST(Api, DecodeBlock) {
 TEST(Api, StatusStringsAndVersion) {
   std::vector<std::string> seen;
   for (int s = LS11_OK; s <= LS11_ERR_TOO_LARGE; ++s) {
-    const std::string description = ls11_status_string(static_cast<ls11_status>(s));
+    const std::string description = ls11_status_string(s);
     EXPECT_FALSE(description.empty());
     for (const std::string& other : seen) EXPECT_NE(description, other);
     seen.push_back(description);
   }
+  // Values no status has, including ones past any enum's range.
+  for (int s : {-1, LS11_ERR_TOO_LARGE + 1, 1 << 20, INT_MIN}) {
+    EXPECT_STREQ(ls11_status_string(s), "unknown status");
+  }
+  // One version everywhere: the header, the library and the build.
+  EXPECT_STREQ(ls11_version_string(), LS11_VERSION_STRING);
   EXPECT_STREQ(ls11_version_string(), LS11_EXPECTED_VERSION);
 }
 
@@ -310,7 +320,7 @@ TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
   for (int format : {10, 11, 12}) {
     for (int level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
       SCOPED_TRACE(testing::Message() << "format " << format << ", level " << level);
-      const ls11_pack_options options = {format, level, 1};
+      const ls11_pack_options options = {sizeof(ls11_pack_options), format, level, 1};
       const Packed p = pack(entries, &options);
       ASSERT_EQ(p.status, LS11_OK);
       const ApiRead read = api_read_memory(p.file);
@@ -328,11 +338,11 @@ TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
       }
       ls11_close(archive);
       // The same file whatever the number of threads.
-      const ls11_pack_options more_threads = {format, level, 3};
+      const ls11_pack_options more_threads = {sizeof(ls11_pack_options), format, level, 3};
       EXPECT_EQ(pack(entries, &more_threads).file, p.file);
     }
   }
-  const ls11_pack_options defaults = {11, LS11_LEVEL_BEST, 0};
+  const ls11_pack_options defaults = {sizeof(ls11_pack_options), 11, LS11_LEVEL_BEST, 0};
   const Packed by_default = pack(entries, nullptr);
   ASSERT_EQ(by_default.status, LS11_OK);
   EXPECT_EQ(by_default.file, pack(entries, &defaults).file);
@@ -364,7 +374,7 @@ TEST(Api, PackRefusesWhatPassesTheFormatsSizes) {
   static_assert(sizeof(size_t) > 4, "entries of 4 GiB need 64-bit sizes");
   const ReservedPages pages(size_t{1} << 31);
   ASSERT_NE(pages.data, nullptr);
-  const ls11_pack_options store = {11, LS11_LEVEL_STORE, 1};
+  const ls11_pack_options store = {sizeof(ls11_pack_options), 11, LS11_LEVEL_STORE, 1};
   const struct {
     const char* name;
     std::vector<size_t> sizes;

@@ -1,4 +1,4 @@
-#include "driver/convert_file.h"
+#include "unls11/convert_file.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,8 @@
 #include "container/read_container.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
+
+using namespace ls11;
 
 namespace {
 

@@ -7,6 +7,8 @@
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
 
+using namespace ls11;
+
 namespace {
 
 // Decodes with both decoders, checks they agree, and returns the fast

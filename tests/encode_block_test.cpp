@@ -10,9 +10,11 @@
 #include "codec/decode_block.h"
 #include "codec/match_finder.h"
 #include "codec/pack_blocks.h"
-#include "codec/parse.h"
+#include "codec/shortest_path_parse.h"
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
+
+using namespace ls11;
 
 namespace {
 

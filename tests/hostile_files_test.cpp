@@ -16,6 +16,8 @@
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 
+using namespace ls11;
+
 namespace {
 
 struct HostileCase {

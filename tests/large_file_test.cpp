@@ -6,10 +6,12 @@
 
 #include <fstream>
 
-#include "driver/convert_file.h"
+#include "unls11/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 #include "support/utf8_path.h"
+
+using namespace ls11;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "ls11.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 #include "support/utf8_path.h"
@@ -491,7 +492,7 @@ TEST_F(Ls11Test, HelpVersionAndDoubleDash) {
   for (const std::string version : {"--version", "-V"}) {
     r = run({version});
     EXPECT_EQ(r.exit_status, 0);
-    EXPECT_EQ(r.out, "ls11 (ls11kit) 0.60\n");
+    EXPECT_EQ(r.out, "ls11 (ls11kit) " LS11_VERSION_STRING "\n");
   }
 
   // After "--" a name that starts with a dash is a file.

@@ -9,6 +9,8 @@
 #include "container/write_file.h"
 #include "support/ls11_writer.h"
 
+using namespace ls11;
+
 namespace {
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }

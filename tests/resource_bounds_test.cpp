@@ -8,6 +8,8 @@
 #include "support/convert_bytes.h"
 #include "support/ls11_writer.h"
 
+using namespace ls11;
+
 namespace {
 
 constexpr size_t kMiB = size_t{1} << 20;

@@ -3,9 +3,11 @@
 
 #include <filesystem>
 
-#include "driver/convert_file.h"
+#include "unls11/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
+
+using namespace ls11;
 
 namespace {
 

@@ -1,8 +1,10 @@
-#include "driver/wildcard.h"
+#include "unls11/wildcard.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+using namespace ls11;
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 
+using namespace ls11;
+
 namespace {
 
 // What write_file or pack_file put into a file, as bytes.

@@ -59,7 +59,8 @@ class _Entry(ctypes.Structure):
 
 
 class _PackOptions(ctypes.Structure):
-    _fields_ = [("format", ctypes.c_int), ("level", ctypes.c_int), ("threads", ctypes.c_int)]
+    _fields_ = [("sizeof_options", ctypes.c_size_t), ("format", ctypes.c_int), ("level", ctypes.c_int),
+                ("threads", ctypes.c_int)]
 
 
 class _Replacement(ctypes.Structure):
@@ -214,7 +215,7 @@ def pack(entries, format=11, level="best", threads=0):
         raise Error(ERR_TOO_LARGE)
     pointers = (ctypes.c_void_p * len(blocks))(*(ctypes.cast(ctypes.c_char_p(b), ctypes.c_void_p) for b in blocks))
     sizes = (ctypes.c_size_t * len(blocks))(*(len(b) for b in blocks))
-    options = _PackOptions(format, level, threads)
+    options = _PackOptions(ctypes.sizeof(_PackOptions), format, level, threads)
     out, out_size = ctypes.c_void_p(), ctypes.c_size_t()
     status = _pack(pointers, sizes, len(blocks), ctypes.byref(options), ctypes.byref(out), ctypes.byref(out_size))
     return _take_output(status, out, out_size)

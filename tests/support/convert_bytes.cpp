@@ -2,9 +2,11 @@
 
 #include <filesystem>
 
-#include "driver/convert_file.h"
+#include "unls11/convert_file.h"
 #include "support/allocation_probe.h"
 #include "support/run_tool.h"
+
+using namespace ls11;
 
 Conversion convert_bytes(const Bytes& file) {
   const std::string folder = make_temp_folder();

@@ -1,0 +1,14 @@
+// What an ls11_archive holds, for the API's source files. The struct is the
+// public header's opaque type, so it is defined at global scope.
+#pragma once
+
+#include "container/read_container.h"
+#include "io/file_io.h"
+#include "ls11.h"
+
+struct ls11_archive {
+  ls11::Container container;
+  ls11::FilePtr file = ls11::make_file_ptr(nullptr);  // null for an archive in memory
+  const uint8_t* memory = nullptr;                    // the borrowed bytes, or null
+  ls11::EntryBuffers buffers;                         // taken at the first read from a file
+};

@@ -1,0 +1,20 @@
+// Bytes a caller hands the API, as a block: NULL is allowed only for no
+// bytes, and a block holds at most 4 GiB - 1 (the table's sizes are 32-bit).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codec/build_dictionary.h"
+#include "container/status.h"
+
+namespace ls11 {
+
+inline Status caller_block(const void* data, size_t size, BlockView& block) {
+  if (!data && size != 0) return STATUS_INVALID_ARGUMENT;
+  if (size > UINT32_MAX) return STATUS_TOO_LARGE;
+  block = BlockView{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
+  return STATUS_OK;
+}
+
+}  // namespace ls11

@@ -1,0 +1,79 @@
+// The public packing API.
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+#include "api/caller_block.h"
+#include "api/memory_output.h"
+#include "container/write_file.h"
+#include "ls11.h"
+
+namespace ls11 {
+
+namespace {
+
+bool options_valid(const ls11_pack_options& options) {
+  return options.sizeof_options == sizeof(ls11_pack_options) && options.format >= 10 && options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
+         options.level <= LS11_LEVEL_BEST && options.threads >= 0;
+}
+
+Status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t count,
+                     std::unique_ptr<BlockView[]>& inputs) {
+  inputs.reset(new (std::nothrow) BlockView[count]);
+  if (!inputs) return STATUS_NO_MEMORY;
+  for (uint32_t i = 0; i < count; ++i) {
+    const Status status = caller_block(entries[i], sizes[i], inputs[i]);
+    if (status != STATUS_OK) return status;
+  }
+  return STATUS_OK;
+}
+
+struct PackWrite {
+  int format;
+  const PackedEntries& packed;
+  uint32_t count;
+};
+
+Status write_packed(ByteSink sink, void* context) {
+  const PackWrite& w = *static_cast<const PackWrite*>(context);
+  return write_file(sink, w.format, w.packed.dictionary, w.packed.blocks.get(), w.count);
+}
+
+Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
+                      const ls11_pack_options& options, void** out, size_t* out_size) {
+  std::unique_ptr<BlockView[]> inputs;
+  ls11::Status status = gather_inputs(entries, sizes, count, inputs);
+  PackedEntries packed;
+  if (status == STATUS_OK) {
+    const EncodeLevel level = options.level == LS11_LEVEL_FAST ? ENCODE_FAST : ENCODE_BEST;
+    status = pack_entries(inputs.get(), count, level, static_cast<unsigned>(options.threads),
+                          options.level == LS11_LEVEL_STORE, packed);
+  }
+  uint64_t length = 0;
+  if (status == STATUS_OK) status = file_length(packed.blocks.get(), count, length);
+  if (status != STATUS_OK) return status;
+  PackWrite w{options.format, packed, count};
+  return write_to_new_buffer(length, write_packed, &w, out, out_size);
+}
+
+}  // namespace
+
+}  // namespace ls11
+
+extern "C" {
+
+ls11_status ls11_pack(const void* const* entries, const size_t* sizes, uint32_t count,
+                      const ls11_pack_options* options, void** out, size_t* out_size) {
+  if (out) *out = nullptr;
+  if (out_size) *out_size = 0;
+  const ls11_pack_options defaults = {sizeof(ls11_pack_options), 11, LS11_LEVEL_BEST, 0};
+  if (!options) options = &defaults;
+  if (!entries || !sizes || count == 0 || !out || !out_size || !ls11::options_valid(*options)) {
+    return LS11_ERR_ARGUMENT;
+  }
+  return ls11::public_status(ls11::pack_to_memory(entries, sizes, count, *options, out, out_size));
+}
+
+void ls11_free(void* p) { std::free(p); }
+
+}  // extern "C"

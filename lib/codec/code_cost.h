@@ -1,0 +1,26 @@
+// Sizes of codes in the LS11 bit stream. A value v is written as n - 1
+// one-bits, a zero-bit and n further bits, where n = floor(log2(v + 2)), so
+// it costs 2n bits and every literal and back-reference has a fixed price.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+namespace ls11 {
+
+// Number of n for value v: the count of bits after the prefix.
+inline unsigned value_width(uint64_t value) {
+  return static_cast<unsigned>(std::bit_width(value + 2)) - 1;
+}
+
+inline uint32_t value_bits(uint64_t value) { return 2 * value_width(value); }
+
+// A back-reference: the value 256 + distance, then the value length - 3.
+inline uint32_t match_bits(uint32_t length, uint32_t distance) {
+  return value_bits(uint64_t{256} + distance) + value_bits(length - 3);
+}
+
+// The shortest back-reference copies this many bytes.
+constexpr uint32_t kMinMatch = 3;
+
+}  // namespace ls11

@@ -1,0 +1,27 @@
+// Block decoder for the LS11 bit code.
+//
+// A compressed block is one bit stream, most significant bit of each byte
+// first, of variable-length values. A value with n leading bits "1...10"
+// (n bits, the zero included) is followed by n more bits m; it stands for
+// 2^n - 2 + m. Values below 256 are literals (an index into the file's
+// dictionary), 256 is invalid, and v > 256 announces a back-reference of
+// distance v - 256 whose length is the next value plus 3.
+//
+// Promise: for any input whatsoever, decode_block never reads outside
+// packed[0, packed_size) nor writes outside out[0, unpacked_size), and it
+// returns false for every stream that does not decode to exactly
+// unpacked_size bytes.
+#pragma once
+
+#include <cstdint>
+
+namespace ls11 {
+
+// Decodes one block. On success the first unpacked_size bytes of out hold the
+// block's bytes; on failure their content is unspecified. Allocates nothing
+// and keeps no state between calls.
+bool decode_block(const uint8_t* packed, uint32_t packed_size,
+                  const uint8_t dictionary[256], uint8_t* out,
+                  uint32_t unpacked_size);
+
+}  // namespace ls11

@@ -1,0 +1,147 @@
+#include "codec/encode_block.h"
+
+#include <cstring>
+
+#include "codec/code_cost.h"
+#include "codec/shortest_path_parse.h"
+
+namespace ls11 {
+
+namespace {
+
+// Bits are gathered right-aligned in a 64-bit word and leave it 32 at a
+// time, most significant first. Between puts fewer than 32 bits wait, so a
+// put of up to 32 bits always fits.
+struct BlockWriter {
+  const uint8_t* data;
+  const LiteralTable* literals;
+  uint8_t* out_next;
+  uint64_t bit_limit;  // the block must end within these many bits
+  uint64_t total_bits;
+  uint64_t pending;
+  unsigned pending_count;
+  bool too_large;
+  uint64_t literal_counts[256];
+};
+
+inline void put_bits(BlockWriter& w, uint64_t bits, unsigned count) {
+  w.pending = w.pending << count | bits;
+  w.pending_count += count;
+  if (w.pending_count >= 32) {
+    w.pending_count -= 32;
+    const uint32_t word = static_cast<uint32_t>(w.pending >> w.pending_count);
+    w.out_next[0] = static_cast<uint8_t>(word >> 24);
+    w.out_next[1] = static_cast<uint8_t>(word >> 16);
+    w.out_next[2] = static_cast<uint8_t>(word >> 8);
+    w.out_next[3] = static_cast<uint8_t>(word);
+    w.out_next += 4;
+  }
+}
+
+// The prefix (n - 1 one-bits and a zero, which read as a number is 2^n - 2)
+// and the n bits of value - (2^n - 2); in one put while they fit.
+inline void put_value(BlockWriter& w, uint64_t value) {
+  const unsigned n = value_width(value);
+  const uint64_t prefix = (uint64_t{1} << n) - 2;
+  const uint64_t rest = value - prefix;
+  if (n <= 16) {
+    put_bits(w, prefix << n | rest, 2 * n);
+  } else {
+    put_bits(w, prefix, n);
+    put_bits(w, rest, n);
+  }
+}
+
+void finish(BlockWriter& w) {
+  if (w.pending_count == 0) return;
+  const unsigned bytes = (w.pending_count + 7) / 8;
+  const uint64_t bits = w.pending << (8 * bytes - w.pending_count);
+  for (unsigned i = bytes; i-- > 0;) *w.out_next++ = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+// The bits of one value as put_value writes them while they fit one put:
+// values below 2^16 - 2, which every literal code is.
+inline uint32_t value_pattern(uint32_t value) {
+  const unsigned n = value_width(value);
+  const uint32_t prefix = (uint32_t{1} << n) - 2;
+  return prefix << n | (value - prefix);
+}
+
+// Adds up (and with `kWrite` writes) a run of tokens. The whole block must
+// come out smaller than its data, so a token that would pass the limit
+// stops it; as nothing past the limit is written, the output never passes
+// its room either.
+template <bool kWrite>
+bool put_tokens(BlockWriter& w, uint32_t start, const Token* tokens, uint32_t count) {
+  const LiteralTable& literals = *w.literals;
+  const uint8_t* next = w.data + start;
+  uint64_t total = w.total_bits;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (tokens[i].distance == 0) {
+      const uint8_t byte = *next++;
+      total += literals.bits[byte];
+      ++w.literal_counts[byte];
+      if (total > w.bit_limit) break;
+      if constexpr (kWrite) put_bits(w, value_pattern(literals.code[byte]), literals.bits[byte]);
+    } else {
+      const uint64_t distance_value = uint64_t{256} + tokens[i].distance;
+      total += match_bits(tokens[i].length, tokens[i].distance);
+      if (total > w.bit_limit) break;
+      if constexpr (kWrite) {
+        put_value(w, distance_value);
+        put_value(w, tokens[i].length - kMinMatch);
+      }
+      next += tokens[i].length;
+    }
+  }
+  w.total_bits = total;
+  if (total <= w.bit_limit) return true;
+  w.too_large = true;
+  return false;
+}
+
+bool write_tokens(void* context, uint32_t start, const Token* tokens, uint32_t count) {
+  BlockWriter& w = *static_cast<BlockWriter*>(context);
+  return w.out_next != nullptr ? put_tokens<true>(w, start, tokens, count)
+                               : put_tokens<false>(w, start, tokens, count);
+}
+
+// A byte the dictionary does not hold cannot be written as a literal, and
+// its first occurrence in a block has nothing to refer back to.
+bool all_bytes_present(const uint8_t* data, uint32_t size, const LiteralTable& literals) {
+  for (int b = 0; b < 256; ++b) {
+    if (!literals.present[b] && std::memchr(data, b, size) != nullptr) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                           EncodeLevel level, ParseMemory& memory, uint8_t* out,
+                           uint32_t& packed_size, uint64_t literal_counts[256]) {
+  LiteralTable literals;
+  make_literal_table(dictionary, literals);
+  if (size != 0 && all_bytes_present(data, size, literals)) {
+    BlockWriter w{data, &literals, out, (uint64_t{size} - 1) * 8, 0, 0, 0, false, {}};
+    if (parse_block(data, size, literals.bits, level, memory, write_tokens, &w)) {
+      if (out != nullptr) finish(w);
+      packed_size = static_cast<uint32_t>((w.total_bits + 7) / 8);
+      for (int b = 0; b < 256; ++b) literal_counts[b] += w.literal_counts[b];
+      return true;
+    }
+    if (!w.too_large) return false;
+  }
+  if (size != 0 && out != nullptr) std::memcpy(out, data, size);
+  packed_size = size;
+  return true;
+}
+
+bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                  EncodeLevel level, uint8_t* out, uint32_t& packed_size) {
+  uint64_t ignored[256] = {};
+  ParseMemory memory;
+  return encode_block_counting(data, size, dictionary, level, memory, out, packed_size, ignored);
+}
+
+}  // namespace ls11

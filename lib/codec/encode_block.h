@@ -1,0 +1,45 @@
+// Block encoder for the LS11 bit code, the inverse of decode_block.
+//
+// A byte is written as its literal code (its index in the dictionary), a
+// repeat of earlier bytes of the same block as the value 256 + distance
+// followed by the value length - 3. Every value of n bits after its prefix
+// costs 2n bits, so each literal and each back-reference has a fixed price
+// and the cheapest packing of a block is a shortest path over its positions.
+#pragma once
+
+#include <cstdint>
+
+namespace ls11 {
+
+enum EncodeLevel {
+  // Lazy matching over a small hash table: several times faster than best.
+  ENCODE_FAST = 0,
+  // Optimal parse: the shortest path over every position, with the nearest
+  // match of each useful length from a binary-tree match finder.
+  ENCODE_BEST = 1,
+};
+
+// Packs `size` bytes of `data` into `out`, which has room for `size` bytes.
+// On return `packed_size` < `size` means `out` holds a compressed block;
+// `packed_size` == `size` means the packed form would not have been smaller
+// (or the dictionary lacks one of the block's bytes), and `out` holds the
+// data unchanged: a reader takes a block whose sizes are equal as stored, so
+// a compressed block is never written with equal sizes. Returns false only
+// when working memory cannot be allocated.
+bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                  EncodeLevel level, uint8_t* out, uint32_t& packed_size);
+
+struct ParseMemory;
+
+// encode_block for packing many blocks: it also adds, when the block comes
+// out compressed, how many times it wrote each byte as a literal to
+// `literal_counts[byte]` (what a dictionary for the next try is ordered
+// by), and it works in `memory`, which the caller keeps from block to block
+// (see parse.h). With `out` null it writes nothing and only gives the
+// packed size and the counts, which is all a round that tries a dictionary
+// needs.
+bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
+                           EncodeLevel level, ParseMemory& memory, uint8_t* out,
+                           uint32_t& packed_size, uint64_t literal_counts[256]);
+
+}  // namespace ls11

@@ -1,0 +1,202 @@
+// The fast level: lazy matching over hash chains.
+//
+// A table holds the newest position per 4-byte hash and a ring links each
+// position to the previous one with the same hash, so a search follows only
+// positions that can match, nearest first, a few deep; a second table holds
+// the newest position per 3-byte hash for the short matches that pay only
+// close by. At each position the match that saves the most bits over
+// writing its bytes as literals is compared with the best one a position
+// later; when the later one saves more, one literal is written and the
+// comparison moves on. Positions inside a long match are not inserted,
+// except its last few: a repeat of a repeat is found at its first copy.
+#include <bit>
+
+#include "codec/bytes.h"
+#include "codec/code_cost.h"
+#include "codec/shortest_path_parse.h"
+#include "codec/reserve_table.h"
+
+namespace ls11 {
+
+namespace {
+
+constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
+constexpr unsigned kMinHashBits = 10;
+constexpr unsigned kMaxHashBits = 16;
+// The chain ring: matches reach at most this far back through it (the
+// heads themselves reach anywhere in the block).
+constexpr unsigned kChainWindowBits = 18;
+// Chain links followed per search.
+constexpr unsigned kChainDepth = 16;
+// A match this long is taken without looking further.
+constexpr uint32_t kNiceLength = 48;
+// Of a match longer than this, only the last kInsertedTail positions go
+// into the table.
+constexpr uint32_t kInsertedTail = 16;
+// Literal prices are summed exactly over this many bytes of a match; past
+// them a byte counts kTailBits, enough to rank long matches by length.
+constexpr uint32_t kPricedBytes = 32;
+constexpr int64_t kTailBits = 4;
+// Tokens gathered before they go to the sink.
+constexpr uint32_t kTokenBatch = uint32_t{1} << 14;
+
+struct Table {
+  const uint8_t* data;
+  uint32_t size;
+  unsigned shift;
+  uint32_t window_mask;
+  uint32_t* heads;  // newest position per 4-byte hash
+  uint32_t* near3;  // newest position per 3-byte hash
+  uint32_t* chain;  // previous position with the same 4-byte hash
+};
+
+inline uint32_t& near3_of(const Table& t, uint32_t position) {
+  return t.near3[(load24(t.data + position) * 2246822519u) >> t.shift];
+}
+
+inline uint32_t& head_of(const Table& t, uint32_t position) {
+  return t.heads[(load32(t.data + position) * 2654435761u) >> t.shift];
+}
+
+inline void insert_position(const Table& t, uint32_t position) {
+  uint32_t& head = head_of(t, position);
+  t.chain[position & t.window_mask] = head;
+  head = position;
+  near3_of(t, position) = position;
+}
+
+struct Choice {
+  Token token;     // {1, 0} when no match saves anything
+  int64_t saving;  // bits saved over literals
+};
+
+// The best match at `position`, which it then inserts. Needs four bytes.
+// Candidates come nearest first, so one can only save more than the best so
+// far by being longer: the byte just past the best length is checked first.
+Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t position) {
+  const uint8_t* const here = t.data + position;
+  uint32_t& head = head_of(t, position);
+  uint32_t& near = near3_of(t, position);
+  const uint32_t limit = t.size - position;
+  Choice best{Token{1, 0}, 0};
+  uint32_t best_length = kMinMatch - 1;
+  // Literal prices of the first bytes, summed as far as a candidate needs.
+  int64_t priced[kPricedBytes + 1];
+  priced[0] = 0;
+  uint32_t priced_count = 0;
+  auto consider = [&](uint32_t candidate) {
+    const uint8_t* const there = t.data + candidate;
+    if (there[best_length] != here[best_length] || load24(there) != load24(here)) return;
+    const uint32_t length = common_length(there, here, kMinMatch, limit);
+    if (length <= best_length) return;
+    best_length = length;
+    const uint32_t exact = length < kPricedBytes ? length : kPricedBytes;
+    for (; priced_count < exact; ++priced_count) {
+      priced[priced_count + 1] = priced[priced_count] + literal_bits[here[priced_count]];
+    }
+    const uint32_t distance = position - candidate;
+    const int64_t saving = priced[exact] + kTailBits * (length - exact) - match_bits(length, distance);
+    if (saving > best.saving) best = Choice{Token{length, distance}, saving};
+  };
+  if (near != kNoPosition) consider(near);
+  uint32_t candidate = head;
+  for (unsigned depth = kChainDepth; depth > 0 && candidate != kNoPosition && best_length < limit &&
+                                     best_length < kNiceLength;
+       --depth) {
+    consider(candidate);
+    const uint32_t previous = t.chain[candidate & t.window_mask];
+    // A link older than the ring was overwritten: the chain ends there.
+    if (previous == kNoPosition || position - previous > t.window_mask) break;
+    candidate = previous;
+  }
+  near = position;
+  t.chain[position & t.window_mask] = head;
+  head = position;
+  return best;
+}
+
+struct Output {
+  Token* tokens;
+  uint32_t count;
+  uint32_t batch_start;
+  TokenSink sink;
+  void* context;
+};
+
+inline bool emit(Output& out, Token token, uint32_t end) {
+  out.tokens[out.count++] = token;
+  if (out.count < kTokenBatch) return true;
+  const bool go_on = out.sink(out.context, out.batch_start, out.tokens, out.count);
+  out.batch_start = end;
+  out.count = 0;
+  return go_on;
+}
+
+unsigned bits_for(uint32_t size, unsigned least, unsigned most) {
+  const unsigned bits = static_cast<unsigned>(std::bit_width(size));
+  return bits < least ? least : bits > most ? most : bits;
+}
+
+}  // namespace
+
+bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
+                ParseMemory& memory, TokenSink sink, void* context) {
+  // A quarter as many heads as positions keeps chains short without
+  // clearing a table much larger than the block.
+  const unsigned hash_bits = bits_for(size / 4, kMinHashBits, kMaxHashBits);
+  const unsigned window_bits = bits_for(size, kMinHashBits, kChainWindowBits);
+  const size_t hashes = size_t{1} << hash_bits;
+  const size_t window = size_t{1} << window_bits;
+  if (!reserve_table(memory.heads, memory.heads_capacity, 2 * hashes + window) ||
+      !reserve_table(memory.tokens, memory.tokens_capacity, kTokenBatch)) {
+    return false;
+  }
+  // Chain links are written when their position is inserted, before any
+  // search can reach them; only the heads start empty.
+  for (size_t i = 0; i < 2 * hashes; ++i) memory.heads[i] = kNoPosition;
+  const Table table{data,
+                    size,
+                    32 - hash_bits,
+                    static_cast<uint32_t>(window - 1),
+                    memory.heads.get(),
+                    memory.heads.get() + hashes,
+                    memory.heads.get() + 2 * hashes};
+  Output out{memory.tokens.get(), 0, 0, sink, context};
+  // Positions from `searchable` on have fewer than four bytes left.
+  const uint32_t searchable = size >= 4 ? size - 3 : 0;
+
+  uint32_t position = 0;
+  Choice here{Token{1, 0}, 0};
+  if (position < searchable) here = search(table, literal_bits, position);
+  while (position < size) {
+    if (here.saving > 0 && here.token.length < kNiceLength && position + 1 < searchable) {
+      const Choice next = search(table, literal_bits, position + 1);
+      if (next.saving > here.saving) {
+        // A literal now and the better match from the next position.
+        if (!emit(out, Token{1, 0}, position + 1)) return false;
+        ++position;
+        here = next;
+        continue;
+      }
+      // Position + 1 is inserted already.
+      const uint32_t end = position + here.token.length;
+      if (!emit(out, here.token, end)) return false;
+      for (uint32_t p = position + 2; p < end && p < searchable; ++p) insert_position(table, p);
+      position = end;
+    } else if (here.saving > 0) {
+      const uint32_t end = position + here.token.length;
+      if (!emit(out, here.token, end)) return false;
+      const uint32_t length = here.token.length;
+      uint32_t p = length > kNiceLength ? end - kInsertedTail : position + 1;
+      for (; p < end && p < searchable; ++p) insert_position(table, p);
+      position = end;
+    } else {
+      if (!emit(out, Token{1, 0}, position + 1)) return false;
+      ++position;
+    }
+    here = position < searchable ? search(table, literal_bits, position) : Choice{Token{1, 0}, 0};
+  }
+  return out.count == 0 || sink(context, out.batch_start, out.tokens, out.count);
+}
+
+}  // namespace ls11

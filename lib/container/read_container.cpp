@@ -1,0 +1,209 @@
+#include "container/read_container.h"
+
+#include <cstring>
+#include <new>
+
+#include "codec/decode_block.h"
+#include "io/file_io.h"
+
+namespace ls11 {
+
+namespace {
+
+// Entries parsed per read of the table.
+constexpr uint32_t kTableBatch = 512;
+
+// Marks the stream position as unknown: the next block read seeks.
+constexpr uint64_t kUnknownPosition = UINT64_MAX;
+
+uint32_t read_be32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// The count that entry 0's data_offset implies, and whether a table of that
+// many entries lies inside a file of `length` bytes. The test comes before
+// the table is allocated: a damaged first offset (anything below 276 wraps
+// the count to ~357 million) must not cost gigabytes of memory.
+bool table_count(const uint8_t entry0[kEntrySize], uint64_t length, uint32_t& count) {
+  count = (read_be32(entry0 + 8) - (kTableOffset + kClosingWordSize)) / kEntrySize;
+  return kTableOffset + kClosingWordSize + uint64_t{kEntrySize} * count <= length;
+}
+
+Status allocate_table(uint32_t count, Container& container) {
+  container.count = count;
+  container.entries.reset(new (std::nothrow) Entry[count]);
+  if (!container.entries) return STATUS_NO_MEMORY;
+  container.max_packed = 0;
+  container.max_decoded = 0;
+  container.total_unpacked = 0;
+  return STATUS_OK;
+}
+
+// Parses `batch` raw entries into the table from index `first`, keeping the
+// running figures; `packed_sum` wraps, as the length rule is taken modulo
+// 2^32.
+void add_entries(const uint8_t* raw, uint32_t first, uint32_t batch, Container& container,
+                 uint32_t& packed_sum) {
+  for (uint32_t i = 0; i < batch; ++i) {
+    const uint8_t* p = raw + size_t{i} * kEntrySize;
+    Entry& e = container.entries[first + i];
+    e = Entry{read_be32(p), read_be32(p + 4), read_be32(p + 8)};
+    packed_sum += e.packed_size;
+    if (e.packed_size > container.max_packed) container.max_packed = e.packed_size;
+    if (!entry_is_stored(e) && e.unpacked_size > container.max_decoded) {
+      container.max_decoded = e.unpacked_size;
+    }
+    container.total_unpacked += e.unpacked_size;
+  }
+}
+
+bool length_rule_holds(uint64_t length, uint32_t count, uint32_t packed_sum) {
+  return static_cast<uint32_t>(length) - kEntrySize * count ==
+         kTableOffset + kClosingWordSize + packed_sum;
+}
+
+}  // namespace
+
+int header_version(const uint8_t header[kHeaderSize]) {
+  if (std::memcmp(header, "LS1", 3) != 0) return 0;
+  if (header[3] < '0' || header[3] > '2') return 0;
+  for (uint32_t i = 4; i < kHeaderSize; ++i) {
+    if (header[i] != 0) return 0;
+  }
+  return 10 + (header[3] - '0');
+}
+
+int detect_version(std::FILE* input) {
+  uint64_t start = 0;
+  uint8_t header[kHeaderSize];
+  if (!stream_position(input, start) || !read_exact(input, header, kHeaderSize)) return 0;
+  const int version = header_version(header);
+  if (version == 0 || !seek_to(input, start)) return 0;
+  return version;
+}
+
+Status read_table(std::FILE* file, uint64_t length, int version, Container& container) {
+  container.version = version;
+  container.file_length = length;
+  // A recognised file too short for the dictionary and entry 0 is refused
+  // like any other file whose layout does not add up.
+  uint8_t entry0[kEntrySize];
+  uint32_t count = 0;
+  if (!seek_to(file, kDictionaryOffset) ||
+      !read_exact(file, container.dictionary, sizeof container.dictionary) ||
+      !read_exact(file, entry0, sizeof entry0) || !table_count(entry0, length, count)) {
+    return STATUS_UNSUPPORTED;
+  }
+  if (allocate_table(count, container) != STATUS_OK) return STATUS_NO_MEMORY;
+
+  uint32_t packed_sum = 0;
+  // The table follows the dictionary and entry 0 is read again with it: the
+  // stream is already there, so this is no seek.
+  if (!seek_to(file, kTableOffset)) return STATUS_UNSUPPORTED;
+  for (uint32_t first = 0; first < count; first += kTableBatch) {
+    uint8_t raw[kTableBatch * kEntrySize];
+    const uint32_t batch = count - first < kTableBatch ? count - first : kTableBatch;
+    if (!read_exact(file, raw, size_t{batch} * kEntrySize)) return STATUS_UNSUPPORTED;
+    add_entries(raw, first, batch, container, packed_sum);
+  }
+  return length_rule_holds(length, count, packed_sum) ? STATUS_OK : STATUS_UNSUPPORTED;
+}
+
+Status read_container(std::FILE* file, Container& container) {
+  const int version = detect_version(file);
+  uint64_t length = 0;
+  if (version == 0 || !stream_length(file, length)) return STATUS_UNSUPPORTED;
+  return read_table(file, length, version, container);
+}
+
+Status read_container_memory(const uint8_t* data, size_t size, Container& container) {
+  const uint64_t length = size;
+  uint32_t count = 0;
+  if (length < kTableOffset + kEntrySize) return STATUS_UNSUPPORTED;
+  container.version = header_version(data);
+  container.file_length = length;
+  if (container.version == 0 || !table_count(data + kTableOffset, length, count)) {
+    return STATUS_UNSUPPORTED;
+  }
+  std::memcpy(container.dictionary, data + kDictionaryOffset, sizeof container.dictionary);
+  if (allocate_table(count, container) != STATUS_OK) return STATUS_NO_MEMORY;
+  uint32_t packed_sum = 0;
+  add_entries(data + kTableOffset, 0, count, container, packed_sum);
+  return length_rule_holds(length, count, packed_sum) ? STATUS_OK : STATUS_UNSUPPORTED;
+}
+
+bool block_in_file(const Container& container, uint32_t index) {
+  const Entry& e = container.entries[index];
+  return uint64_t{e.data_offset} + e.packed_size <= container.file_length;
+}
+
+Status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
+                    uint8_t* out) {
+  const Entry& e = container.entries[index];
+  if (entry_is_stored(e)) {
+    if (out != packed && e.packed_size != 0) std::memcpy(out, packed, e.packed_size);
+    return STATUS_OK;
+  }
+  return decode_block(packed, e.packed_size, container.dictionary, out, e.unpacked_size)
+             ? STATUS_OK
+             : STATUS_DECODE_FAILED;
+}
+
+Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
+                              bool with_decoded) {
+  // A block larger than the file fails before it is read, so the packed
+  // buffer never needs more than the file's length: packed sizes that wrap
+  // the length rule's sum can claim up to 4 GiB in a file of a few hundred
+  // bytes. Stored blocks are handed out from the packed buffer, so the
+  // decoded buffer only holds compressed blocks' output.
+  const uint64_t packed_size =
+      container.max_packed < container.file_length ? container.max_packed : container.file_length;
+  buffers.packed.reset(new (std::nothrow) uint8_t[packed_size]);
+  if (!buffers.packed) return STATUS_NO_MEMORY;
+  if (with_decoded) {
+    buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
+    if (!buffers.decoded) return STATUS_NO_MEMORY;
+  }
+  buffers.position = kUnknownPosition;
+  return STATUS_OK;
+}
+
+Status read_block(std::FILE* file, const Container& container, uint32_t index,
+                  EntryBuffers& buffers) {
+  const Entry& e = container.entries[index];
+  if (!block_in_file(container, index) ||
+      (e.data_offset != buffers.position && !seek_to(file, e.data_offset)) ||
+      !read_exact(file, buffers.packed.get(), e.packed_size)) {
+    buffers.position = kUnknownPosition;
+    return STATUS_DECODE_FAILED;
+  }
+  buffers.position = uint64_t{e.data_offset} + e.packed_size;
+  return STATUS_OK;
+}
+
+Status source_block(BlockSource source, const Container& container, uint32_t index,
+                    const uint8_t*& packed) {
+  if (!block_in_file(container, index)) return STATUS_DECODE_FAILED;
+  if (!source.file) {
+    packed = source.memory + container.entries[index].data_offset;
+    return STATUS_OK;
+  }
+  if (!source.buffers->packed) {
+    const Status allocated = allocate_entry_buffers(container, *source.buffers, false);
+    if (allocated != STATUS_OK) return allocated;
+  }
+  packed = source.buffers->packed.get();
+  return read_block(source.file, container, index, *source.buffers);
+}
+
+Status read_entry(std::FILE* file, const Container& container, uint32_t index,
+                  EntryBuffers& buffers, const uint8_t*& data) {
+  const Status status = read_block(file, container, index, buffers);
+  if (status != STATUS_OK) return status;
+  const bool stored = entry_is_stored(container.entries[index]);
+  uint8_t* out = stored ? buffers.packed.get() : buffers.decoded.get();
+  data = out;
+  return decode_entry(container, index, buffers.packed.get(), out);
+}
+
+}  // namespace ls11

@@ -1,0 +1,114 @@
+// Reading an LS11 file: its header, dictionary and entry table, checked by
+// the rules every tool applies, and each entry's block, read and decoded on
+// its own. convert_file and the ls11 commands share it.
+#pragma once
+
+#include <cstdint>
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+#include "container/layout.h"
+#include "container/status.h"
+
+namespace ls11 {
+
+struct Entry {
+  uint32_t packed_size;
+  uint32_t unpacked_size;
+  uint32_t data_offset;
+};
+
+// A block is stored exactly when its two sizes are equal.
+inline bool entry_is_stored(const Entry& entry) {
+  return entry.packed_size == entry.unpacked_size;
+}
+
+struct Container {
+  int version;  // 10, 11 or 12
+  uint8_t dictionary[256];
+  uint32_t count;
+  std::unique_ptr<Entry[]> entries;  // one allocation of count x 12 bytes
+  uint32_t max_packed;               // largest packed_size
+  uint32_t max_decoded;              // largest unpacked_size of a compressed entry
+  uint64_t total_unpacked;
+  uint64_t file_length;
+};
+
+// The version a 16-byte header names: 10, 11 or 12, or 0 when it is not an
+// LS11 header.
+int header_version(const uint8_t header[kHeaderSize]);
+
+// Reads the 16-byte header at the stream's position: 10, 11 or 12 for a
+// recognised file (the stream is then put back where it was), 0 otherwise.
+int detect_version(std::FILE* input);
+
+// Reads the dictionary and the table of a file whose header is recognised
+// and whose length is `length`. The table must lie inside the file (decided
+// before it is allocated) and the length rule must hold: the file's length
+// minus the table equals 276 plus the sum of the packed sizes, in 32-bit
+// wrap-around arithmetic. STATUS_UNSUPPORTED for a file whose layout does
+// not add up (including one too short for the dictionary and entry 0),
+// STATUS_NO_MEMORY.
+Status read_table(std::FILE* file, uint64_t length, int version, Container& container);
+
+// detect_version, the file's length and read_table, for tools that open a
+// file only to look inside it.
+Status read_container(std::FILE* file, Container& container);
+
+// The same for a whole file held in memory: the header, then read_table's
+// checks and statuses (STATUS_UNSUPPORTED for an unrecognised header).
+Status read_container_memory(const uint8_t* data, size_t size, Container& container);
+
+// Whether entry `index`'s block lies wholly inside the file.
+bool block_in_file(const Container& container, uint32_t index);
+
+// Copies (stored) or decodes (compressed) entry `index` from its packed
+// bytes into `out`, which has room for its unpacked_size bytes.
+// STATUS_DECODE_FAILED when the block does not decode.
+Status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
+                    uint8_t* out);
+
+// Buffers for reading any entry of a container, and where the stream stands
+// after the last read, so that blocks lying one after another are read
+// without a seek (which would throw the stream's buffer away). `decoded` is
+// only needed by read_entry.
+struct EntryBuffers {
+  std::unique_ptr<uint8_t[]> packed;
+  std::unique_ptr<uint8_t[]> decoded;
+  uint64_t position;
+};
+
+// STATUS_NO_MEMORY when they cannot be allocated. Without `with_decoded`
+// only the packed buffer is taken, for callers that decode elsewhere.
+Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
+                              bool with_decoded = true);
+
+// Reads entry `index`'s packed bytes into buffers.packed.
+// STATUS_DECODE_FAILED when the block does not lie wholly inside the file or
+// cannot be read.
+Status read_block(std::FILE* file, const Container& container, uint32_t index,
+                  EntryBuffers& buffers);
+
+// Where a file's blocks come from: an open stream, read through `buffers`
+// (its packed buffer is allocated when missing), or the whole file in
+// memory when `file` is null.
+struct BlockSource {
+  std::FILE* file;
+  const uint8_t* memory;
+  EntryBuffers* buffers;
+};
+
+// Points `packed` at entry `index`'s packed bytes: in place for a file in
+// memory, read into the packed buffer otherwise. STATUS_DECODE_FAILED when
+// the block does not lie wholly inside the file or cannot be read,
+// STATUS_NO_MEMORY.
+Status source_block(BlockSource source, const Container& container, uint32_t index,
+                    const uint8_t*& packed);
+
+// read_block, then decode_entry. On success `data` points at the entry's
+// unpacked_size bytes (inside `buffers`).
+Status read_entry(std::FILE* file, const Container& container, uint32_t index,
+                  EntryBuffers& buffers, const uint8_t*& data);
+
+}  // namespace ls11

@@ -1,0 +1,131 @@
+#include "container/write_file.h"
+
+#include <cstring>
+#include <new>
+
+#include "container/layout.h"
+#include "io/file_io.h"
+
+namespace ls11 {
+
+namespace {
+
+void store_be32(uint8_t* p, uint32_t value) {
+  p[0] = static_cast<uint8_t>(value >> 24);
+  p[1] = static_cast<uint8_t>(value >> 16);
+  p[2] = static_cast<uint8_t>(value >> 8);
+  p[3] = static_cast<uint8_t>(value);
+}
+
+uint64_t first_block_offset(uint32_t count) {
+  return kTableOffset + uint64_t{kEntrySize} * count + kClosingWordSize;
+}
+
+bool write_to_file(void* context, const void* data, size_t size) {
+  return write_exact(static_cast<std::FILE*>(context), data, size);
+}
+
+bool write_to_memory(void* context, const void* data, size_t size) {
+  MemoryCursor& cursor = *static_cast<MemoryCursor*>(context);
+  if (size != 0) std::memcpy(cursor.next, data, size);
+  cursor.next += size;
+  return true;
+}
+
+}  // namespace
+
+ByteSink file_sink(std::FILE* file) { return ByteSink{write_to_file, file}; }
+
+ByteSink memory_sink(MemoryCursor& cursor) { return ByteSink{write_to_memory, &cursor}; }
+
+Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
+  if (count == 0) return STATUS_INVALID_ARGUMENT;
+  length = first_block_offset(count);
+  for (uint32_t i = 0; i < count; ++i) length += blocks[i].packed_size;
+  return length <= UINT32_MAX ? STATUS_OK : STATUS_TOO_LARGE;
+}
+
+Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256],
+                       const PackedBlock* blocks, uint32_t count) {
+  if (version < 10 || version > 12) return STATUS_INVALID_ARGUMENT;
+  uint64_t length = 0;
+  const Status fits = file_length(blocks, count, length);
+  if (fits != STATUS_OK) return fits;
+
+  uint8_t header[kHeaderSize] = {'L', 'S', '1', static_cast<uint8_t>('0' + (version - 10))};
+  if (!sink.write(sink.context, header, sizeof header) ||
+      !sink.write(sink.context, dictionary, 256)) {
+    return STATUS_CREATE_OUTPUT;
+  }
+  // The table is written in batches of entries, then the closing word.
+  constexpr uint32_t kBatch = 512;
+  uint8_t raw[kBatch * kEntrySize];
+  uint32_t offset = static_cast<uint32_t>(first_block_offset(count));
+  for (uint32_t first = 0; first < count; first += kBatch) {
+    const uint32_t batch = count - first < kBatch ? count - first : kBatch;
+    for (uint32_t i = 0; i < batch; ++i) {
+      const PackedBlock& block = blocks[first + i];
+      uint8_t* entry = raw + size_t{i} * kEntrySize;
+      store_be32(entry, block.packed_size);
+      store_be32(entry + 4, block.unpacked_size);
+      store_be32(entry + 8, offset);
+      offset += block.packed_size;
+    }
+    if (!sink.write(sink.context, raw, size_t{batch} * kEntrySize)) return STATUS_CREATE_OUTPUT;
+  }
+  const uint8_t closing_word[kClosingWordSize] = {};
+  return sink.write(sink.context, closing_word, sizeof closing_word) ? STATUS_OK
+                                                                     : STATUS_CREATE_OUTPUT;
+}
+
+Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
+                  const PackedBlock* blocks, uint32_t count) {
+  const Status head = write_file_head(sink, version, dictionary, blocks, count);
+  if (head != STATUS_OK) return head;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!sink.write(sink.context, blocks[i].bytes, blocks[i].packed_size)) {
+      return STATUS_CREATE_OUTPUT;
+    }
+  }
+  return STATUS_OK;
+}
+
+Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
+                    bool store, PackedEntries& packed) {
+  packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
+  if (!packed.blocks) return STATUS_NO_MEMORY;
+  identity_dictionary(packed.dictionary);
+  if (store) {
+    for (uint32_t i = 0; i < count; ++i) {
+      packed.blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
+    }
+    return STATUS_OK;
+  }
+
+  uint64_t total = 0;
+  for (uint32_t i = 0; i < count; ++i) total += inputs[i].size;
+  packed.storage.reset(new (std::nothrow) uint8_t[total]);
+  std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
+  if (!packed.storage || !packed_sizes ||
+      !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),
+                   packed_sizes.get())) {
+    return STATUS_NO_MEMORY;
+  }
+  const uint8_t* next = packed.storage.get();
+  for (uint32_t i = 0; i < count; ++i) {
+    packed.blocks[i] = PackedBlock{next, packed_sizes[i], inputs[i].size};
+    next += inputs[i].size;
+  }
+  return STATUS_OK;
+}
+
+Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
+                 const BlockView* inputs, uint32_t count) {
+  if (version < 10 || version > 12 || count == 0) return STATUS_INVALID_ARGUMENT;
+  PackedEntries packed;
+  const Status status = pack_entries(inputs, count, level, threads, store, packed);
+  if (status != STATUS_OK) return status;
+  return write_file(file_sink(output), version, packed.dictionary, packed.blocks.get(), count);
+}
+
+}  // namespace ls11

@@ -1,0 +1,77 @@
+// Writing an LS11 container: the 16-byte header, the dictionary, the entry
+// table, the closing word (zero) and the blocks in table order. Entry 0's
+// data_offset is 276 + 12 x count, which is how readers find the count.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "codec/encode_block.h"
+#include "codec/pack_blocks.h"
+#include "container/status.h"
+
+namespace ls11 {
+
+// One block as it goes into the file: packed_size == unpacked_size means
+// stored (bytes are the data itself), anything else compressed.
+struct PackedBlock {
+  const uint8_t* bytes;
+  uint32_t packed_size;
+  uint32_t unpacked_size;
+};
+
+// Where a file's bytes go, in order: `write` returns false when they could
+// not all be taken.
+struct ByteSink {
+  bool (*write)(void* context, const void* data, size_t size);
+  void* context;
+};
+
+// A stream as a sink.
+ByteSink file_sink(std::FILE* file);
+
+// Memory as a sink: bytes land one after another from `next`, in a buffer
+// the caller has sized with file_length.
+struct MemoryCursor {
+  uint8_t* next;
+};
+ByteSink memory_sink(MemoryCursor& cursor);
+
+// The length of the file these blocks make. STATUS_INVALID_ARGUMENT for no
+// blocks, STATUS_TOO_LARGE when an offset or the length would pass 4 GiB - 1.
+Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length);
+
+// Writes everything before the blocks to `sink`: header, dictionary, the
+// table with each block's offset, and the closing word. The caller then
+// writes the blocks' bytes in table order. `version` is 10, 11 or 12.
+// Besides the statuses of file_length: STATUS_INVALID_ARGUMENT for another
+// version, STATUS_CREATE_OUTPUT when the sink fails. Only the blocks' sizes
+// are read here, so their bytes may still be elsewhere.
+Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256],
+                       const PackedBlock* blocks, uint32_t count);
+
+// write_file_head, then every block's bytes: the whole file.
+Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
+                  const PackedBlock* blocks, uint32_t count);
+
+// A file's entries, packed and ready to be written.
+struct PackedEntries {
+  uint8_t dictionary[256];
+  std::unique_ptr<PackedBlock[]> blocks;
+  std::unique_ptr<uint8_t[]> storage;  // the compressed blocks' bytes
+};
+
+// Packs `count` inputs, one entry each: at `level` on up to `threads`
+// threads (0: one per core) with a dictionary built for them (pack_blocks) or, with `store`, every block stored as it is,
+// with the identity dictionary (the blocks then point at the inputs).
+// STATUS_NO_MEMORY when working memory runs out.
+Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
+                    bool store, PackedEntries& packed);
+
+// pack_entries, then write_file.
+Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
+                 const BlockView* inputs, uint32_t count);
+
+}  // namespace ls11

@@ -1,0 +1,52 @@
+// The few file operations the tools need, the same on POSIX and Windows:
+// paths are UTF-8, streams are binary, offsets are 64-bit.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace ls11 {
+
+// Closes on every path; a close whose result matters (an output file) is
+// done by hand with fclose(ptr.release()).
+inline void close_file(std::FILE* file) { std::fclose(file); }
+using FilePtr = std::unique_ptr<std::FILE, void (*)(std::FILE*)>;
+inline FilePtr make_file_ptr(std::FILE* file) { return FilePtr(file, close_file); }
+
+// Opens a file for binary reading. Directories are refused (POSIX lets them
+// be opened), and so is anything that would block the open itself.
+std::FILE* open_input_file(const char* path);
+
+// Opens a file for binary writing, creating it or truncating it to 0 bytes.
+std::FILE* open_output_file(const char* path);
+
+// Whole reads and writes: true only when every byte was transferred (a size
+// of 0 always succeeds).
+bool read_exact(std::FILE* file, void* buffer, size_t size);
+bool write_exact(std::FILE* file, const void* buffer, size_t size);
+
+bool seek_to(std::FILE* file, uint64_t offset);
+bool stream_position(std::FILE* file, uint64_t& position);
+
+// Length of an open file, from a seek to its end; false when it has none.
+bool stream_length(std::FILE* file, uint64_t& length);
+
+// The length of an open regular file from the system's record of it; false
+// for anything else (a pipe, a device). Some regular files (those under
+// /proc) are recorded as empty whatever they hold, so this is a hint:
+// reading to the end is what counts.
+bool recorded_length(std::FILE* file, uint64_t& length);
+
+// Makes reads wait for data again on an input opened by open_input_file,
+// so that a pipe is read to its end; a FIFO is first waited on until its
+// writer sends something. Nothing to do on Windows.
+void wait_for_data(std::FILE* file);
+
+#ifdef _WIN32
+std::wstring utf8_to_wide(const char* text);
+std::string wide_to_utf8(const wchar_t* text);
+#endif
+
+}  // namespace ls11

@@ -1,0 +1,142 @@
+#include "ls11/inputs.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "codec/pack_blocks.h"
+#include "container/status.h"
+#include "ls11/report.h"
+
+namespace ls11 {
+
+namespace {
+
+// The first buffer for an input of unknown length; it doubles as needed.
+constexpr uint64_t kFirstCapacity = 64 * 1024;
+// One read at most, so that a count always fits the C library's size_t.
+constexpr uint64_t kLargestRead = 1u << 30;
+
+const char* const kEntryTooLong = "too large for one entry (4 GiB - 1 bytes at most)";
+
+bool grow(LoadedFile& loaded, uint64_t& capacity, uint64_t limit) {
+  const uint64_t larger = std::min(limit, std::max<uint64_t>(capacity * 2, kFirstCapacity));
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[larger]);
+  if (!bytes) return false;
+  if (loaded.size != 0) std::memcpy(bytes.get(), loaded.bytes.get(), loaded.size);
+  loaded.bytes = std::move(bytes);
+  capacity = larger;
+  return true;
+}
+
+}  // namespace
+
+bool open_container(const std::string& path, FilePtr& file, Container& container) {
+  file = make_file_ptr(open_input_file(path.c_str()));
+  const Status status = file ? read_container(file.get(), container) : STATUS_OPEN_INPUT;
+  if (status == STATUS_OK) return true;
+  report_error(path, status_message(status));
+  return false;
+}
+
+LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
+                      std::string& failure_reason) {
+  loaded.size = 0;
+  loaded.size_known = true;
+  errno = 0;
+  FilePtr file = make_file_ptr(open_input_file(path.c_str()));
+  if (!file) {
+    failure_reason = with_reason("cannot open the file", errno);
+    return LoadResult::failed;
+  }
+  wait_for_data(file.get());
+  uint64_t recorded = 0;
+  const bool regular = recorded_length(file.get(), recorded);
+  if (regular && recorded > limit) {
+    loaded.size = recorded;
+    return LoadResult::too_long;
+  }
+  // A regular file is usually read in one go into a buffer of its size.
+  uint64_t capacity = std::min(limit, recorded);
+  loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
+  const char* failure = loaded.bytes ? nullptr : status_message(STATUS_NO_MEMORY);
+  while (!failure) {
+    if (loaded.size == capacity) {
+      // Full: one more byte tells the end from more to come.
+      const int next = std::fgetc(file.get());
+      if (next == EOF) break;
+      if (capacity == limit) {
+        loaded.size = limit + 1;
+        loaded.size_known = false;
+        return LoadResult::too_long;
+      }
+      if (!grow(loaded, capacity, limit)) {
+        failure = status_message(STATUS_NO_MEMORY);
+        break;
+      }
+      loaded.bytes[loaded.size++] = static_cast<uint8_t>(next);
+    }
+    const size_t wanted = static_cast<size_t>(std::min(capacity - loaded.size, kLargestRead));
+    const size_t got = std::fread(loaded.bytes.get() + loaded.size, 1, wanted, file.get());
+    loaded.size += got;
+    if (got < wanted) break;  // the end, or an error
+  }
+  if (!failure && std::ferror(file.get())) failure = "cannot read the file";
+  if (!failure) return LoadResult::ok;
+  failure_reason = with_reason(failure, failure == status_message(STATUS_NO_MEMORY) ? 0 : errno);
+  return LoadResult::failed;
+}
+
+LoadResult load_file(const std::string& path, uint64_t limit, LoadedFile& loaded) {
+  std::string failure;
+  const LoadResult result = read_input(path, limit, loaded, failure);
+  if (result == LoadResult::failed) report_error(path, failure);
+  return result;
+}
+
+bool load_entry(const std::string& path, LoadedFile& loaded) {
+  const LoadResult result = load_file(path, UINT32_MAX, loaded);
+  if (result == LoadResult::too_long) report_error(path, kEntryTooLong);
+  return result == LoadResult::ok;
+}
+
+namespace {
+
+struct EntryLoads {
+  const std::vector<std::string>* paths;
+  std::vector<LoadedFile>* loaded;
+  std::vector<LoadResult> results;
+  std::vector<std::string> failures;
+  std::atomic<size_t> next{0};
+};
+
+void load_some(void* context, unsigned) {
+  EntryLoads& loads = *static_cast<EntryLoads*>(context);
+  for (size_t i = loads.next.fetch_add(1); i < loads.paths->size(); i = loads.next.fetch_add(1)) {
+    loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i], loads.failures[i]);
+  }
+}
+
+}  // namespace
+
+bool load_entries(const std::vector<std::string>& paths, unsigned threads,
+                  std::vector<LoadedFile>& loaded) {
+  loaded.resize(paths.size());
+  EntryLoads loads{&paths, &loaded, std::vector<LoadResult>(paths.size(), LoadResult::failed),
+                   std::vector<std::string>(paths.size())};
+  const uint32_t count = paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
+  run_workers(packing_threads(threads, count), load_some, &loads);
+  // Reported as a load one after another would: the first failure only.
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (loads.results[i] == LoadResult::failed) report_error(paths[i], loads.failures[i]);
+    if (loads.results[i] == LoadResult::too_long) {
+      report_error(paths[i], kEntryTooLong);
+    }
+    if (loads.results[i] != LoadResult::ok) return false;
+  }
+  return true;
+}
+
+}  // namespace ls11

@@ -1,0 +1,49 @@
+// Opening the files the ls11 commands read; each reports its own failure
+// as "ls11: FILE: reason" and returns false.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "io/file_io.h"
+#include "container/read_container.h"
+
+namespace ls11 {
+
+// Opens an LS11 file and reads its table.
+bool open_container(const std::string& path, FilePtr& file, Container& container);
+
+// A whole input file in memory.
+struct LoadedFile {
+  std::unique_ptr<uint8_t[]> bytes;
+  uint64_t size = 0;
+  bool size_known = true;  // false: the input passed the limit, at `size`
+};
+
+enum class LoadResult { ok, failed, too_long };
+
+// Reads an input to its end, whatever it is (a file, a pipe, a device, a
+// file under /proc whose recorded length is 0), holding at most `limit`
+// bytes. too_long, not reported, as soon as it passes `limit`: `size` is
+// then the recorded length of a regular file, or limit + 1 and not known
+// when no more is known. failed has been reported.
+LoadResult load_file(const std::string& path, uint64_t limit, LoadedFile& loaded);
+
+// load_file without the report: for `failed`, `failure_reason` holds what
+// it would have said.
+LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
+                      std::string& failure_reason);
+
+// load_file for one entry (4 GiB - 1 bytes at most), reporting one too long.
+bool load_entry(const std::string& path, LoadedFile& loaded);
+
+// Loads each path as one entry (4 GiB - 1 bytes at most) on up to
+// `threads` threads (0: one per core), the many small inputs of a pack
+// being read while others are. False when one fails, after reporting the
+// first in order (one too long too), as loading them in turn would.
+bool load_entries(const std::vector<std::string>& paths, unsigned threads,
+                  std::vector<LoadedFile>& loaded);
+
+}  // namespace ls11

@@ -1,0 +1,82 @@
+// ls11 pack and ls11 repack: building an LS11 file from plain files, or
+// from a decoded file cut at the entry boundaries of the file it came from.
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "container/status.h"
+#include "container/write_file.h"
+#include "ls11/commands.h"
+#include "ls11/inputs.h"
+#include "ls11/report.h"
+#include "ls11/safe_output.h"
+
+namespace ls11 {
+
+namespace {
+
+// Packs the blocks into the output file, which appears only once complete.
+int write_output(const Options& options, int version, const std::vector<BlockView>& blocks) {
+  SafeOutput output;
+  if (!begin_output(options.output, output, options.force)) {
+    report_error(options.output, output.failure);
+    return kExitFailed;
+  }
+  show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
+  errno = 0;
+  const Status status = pack_file(output.file, version, options.level, options.threads, options.store,
+                                  blocks.data(), static_cast<uint32_t>(blocks.size()));
+  const int write_error = errno;
+  end_progress();
+  if (status == STATUS_OK && commit_output(output)) return kExitOk;
+  const std::string reason = status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
+                             : status == STATUS_TOO_LARGE
+                                 ? "the entries do not fit in an LS11 file (4 GiB at most)"
+                             : status != STATUS_OK ? with_reason("cannot write the file", write_error)
+                                                   : output.failure;
+  report_error(options.output, reason);
+  return kExitFailed;
+}
+
+}  // namespace
+
+int run_pack(const Options& options) {
+  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  std::vector<LoadedFile> inputs;
+  if (!load_entries(options.operands, options.threads, inputs)) return kExitFailed;
+  std::vector<BlockView> blocks;
+  for (const LoadedFile& input : inputs) {
+    blocks.push_back(BlockView{input.bytes.get(), static_cast<uint32_t>(input.size)});
+  }
+  return write_output(options, options.version, blocks);
+}
+
+int run_repack(const Options& options) {
+  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  const std::string& original_path = options.operands[0];
+  const std::string& decoded_path = options.operands[1];
+  FilePtr original = make_file_ptr(nullptr);
+  Container container;
+  if (!open_container(original_path, original, container)) return kExitFailed;
+  // The decoded file may pass 4 GiB: only each entry is limited.
+  LoadedFile decoded;
+  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed) return kExitFailed;
+  if (decoded.size != container.total_unpacked) {
+    const std::string length = decoded.size_known
+                                   ? std::to_string(decoded.size)
+                                   : "more than " + std::to_string(container.total_unpacked);
+    report_error(decoded_path, "is " + length + " bytes long, but the entries of " + original_path +
+                                   " hold " + std::to_string(container.total_unpacked) +
+                                   " (repack keeps the entry sizes)");
+    return kExitFailed;
+  }
+  std::vector<BlockView> blocks;
+  const uint8_t* next = decoded.bytes.get();
+  for (uint32_t i = 0; i < container.count; ++i) {
+    blocks.push_back(BlockView{next, container.entries[i].unpacked_size});
+    next += container.entries[i].unpacked_size;
+  }
+  return write_output(options, container.version, blocks);
+}
+
+}  // namespace ls11

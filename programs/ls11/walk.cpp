@@ -1,0 +1,92 @@
+#include "ls11/walk.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "container/read_container.h"
+#include "ls11/report.h"
+#include "io/file_io.h"
+
+namespace ls11 {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Paths are UTF-8 throughout; the filesystem library is told so.
+fs::path fs_path(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
+
+std::string utf8_name(const fs::path& path) {
+  const std::u8string name = path.filename().u8string();
+  return std::string(name.begin(), name.end());
+}
+
+bool has_ls11_header(const std::string& path) {
+  FilePtr file = make_file_ptr(open_input_file(path.c_str()));
+  return file && detect_version(file.get()) != 0;
+}
+
+struct Walk {
+  Options& options;
+  std::vector<std::string> files;
+  std::vector<std::string> subfolders;
+  bool all_read = true;
+};
+
+void walk_folder(const std::string& folder, const std::string& subfolder, Walk& walk) {
+  std::error_code error;
+  std::vector<std::string> files, folders;
+  fs::directory_iterator it(fs_path(folder), error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    const std::string name = utf8_name(it->path());
+    std::error_code type_error;
+    if (it->is_symlink(type_error) && it->is_directory(type_error)) continue;
+    if (it->is_directory(type_error)) {
+      folders.push_back(name);
+    } else if (it->is_regular_file(type_error)) {
+      files.push_back(name);
+    } else {
+      ++walk.options.skipped;  // a device, a pipe, a dangling link
+    }
+  }
+  if (error) {
+    report_error(folder, "cannot read the folder");
+    walk.all_read = false;
+    return;
+  }
+  std::sort(files.begin(), files.end());
+  std::sort(folders.begin(), folders.end());
+  const std::string prefix = folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
+  for (const std::string& name : files) {
+    if (has_ls11_header(prefix + name)) {
+      walk.files.push_back(prefix + name);
+      walk.subfolders.push_back(subfolder);
+    } else {
+      ++walk.options.skipped;
+    }
+  }
+  for (const std::string& name : folders) walk_folder(prefix + name, subfolder + name + "/", walk);
+}
+
+}  // namespace
+
+bool expand_folders(Options& options) {
+  Walk walk{options, {}, {}, true};
+  for (const std::string& operand : options.operands) {
+    std::error_code error;
+    if (fs::is_directory(fs_path(operand), error)) {
+      walk_folder(operand, "", walk);
+    } else {
+      walk.files.push_back(operand);
+      walk.subfolders.push_back("");
+    }
+  }
+  options.operands = std::move(walk.files);
+  options.subfolders = std::move(walk.subfolders);
+  return walk.all_read;
+}
+
+}  // namespace ls11

@@ -1,0 +1,16 @@
+#include "unls11/convert_file.h"
+
+#include "unls11/convert.h"
+
+namespace ls11 {
+
+int g_status = STATUS_OK;
+
+bool convert_file(const char* input_path, const char* output_path) {
+  const Status status = convert_to_file(input_path, output_path);
+  if (status == STATUS_OK) return true;
+  g_status = status;
+  return false;
+}
+
+}  // namespace ls11
