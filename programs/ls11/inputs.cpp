@@ -25,8 +25,9 @@ bool grow(LoadedFile& loaded, uint64_t& capacity, uint64_t limit) {
   const uint64_t larger = std::min(limit, std::max<uint64_t>(capacity * 2, kFirstCapacity));
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[larger]);
   if (!bytes) return false;
-  if (loaded.size != 0) std::memcpy(bytes.get(), loaded.bytes.get(), loaded.size);
+  if (loaded.size != 0) std::memcpy(bytes.get(), loaded.data, loaded.size);
   loaded.bytes = std::move(bytes);
+  loaded.data = loaded.bytes.get();
   capacity = larger;
   return true;
 }
@@ -42,7 +43,7 @@ bool open_container(const std::string& path, FilePtr& file, Container& container
 }
 
 LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
-                      std::string& failure_reason) {
+                      std::string& failure_reason, uint8_t* room, uint64_t room_size) {
   loaded.size = 0;
   loaded.size_known = true;
   errno = 0;
@@ -60,8 +61,13 @@ LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loade
   }
   // A regular file is usually read in one go into a buffer of its size.
   uint64_t capacity = std::min(limit, recorded);
-  loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
-  const char* failure = loaded.bytes ? nullptr : status_message(STATUS_NO_MEMORY);
+  if (room != nullptr && regular && recorded == room_size) {
+    loaded.data = room;
+  } else {
+    loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
+    loaded.data = loaded.bytes.get();
+  }
+  const char* failure = loaded.data ? nullptr : status_message(STATUS_NO_MEMORY);
   while (!failure) {
     if (loaded.size == capacity) {
       // Full: one more byte tells the end from more to come.
@@ -76,10 +82,10 @@ LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loade
         failure = status_message(STATUS_NO_MEMORY);
         break;
       }
-      loaded.bytes[loaded.size++] = static_cast<uint8_t>(next);
+      loaded.data[loaded.size++] = static_cast<uint8_t>(next);
     }
     const size_t wanted = static_cast<size_t>(std::min(capacity - loaded.size, kLargestRead));
-    const size_t got = std::fread(loaded.bytes.get() + loaded.size, 1, wanted, file.get());
+    const size_t got = std::fread(loaded.data + loaded.size, 1, wanted, file.get());
     loaded.size += got;
     if (got < wanted) break;  // the end, or an error
   }
@@ -109,23 +115,46 @@ struct EntryLoads {
   std::vector<LoadedFile>* loaded;
   std::vector<LoadResult> results;
   std::vector<std::string> failures;
+  std::vector<uint64_t> room;    // each regular file's length when listed
+  std::vector<uint8_t*> places;  // and where in the shared buffer it goes
   std::atomic<size_t> next{0};
 };
 
 void load_some(void* context, unsigned) {
   EntryLoads& loads = *static_cast<EntryLoads*>(context);
   for (size_t i = loads.next.fetch_add(1); i < loads.paths->size(); i = loads.next.fetch_add(1)) {
-    loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i], loads.failures[i]);
+    loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i], loads.failures[i],
+                                  loads.places[i], loads.room[i]);
   }
 }
 
 }  // namespace
 
 bool load_entries(const std::vector<std::string>& paths, unsigned threads,
-                  std::vector<LoadedFile>& loaded) {
+                  std::vector<LoadedFile>& loaded, LargeBuffer& shared) {
   loaded.resize(paths.size());
-  EntryLoads loads{&paths, &loaded, std::vector<LoadResult>(paths.size(), LoadResult::failed),
-                   std::vector<std::string>(paths.size())};
+  EntryLoads loads{&paths,
+                   &loaded,
+                   std::vector<LoadResult>(paths.size(), LoadResult::failed),
+                   std::vector<std::string>(paths.size()),
+                   std::vector<uint64_t>(paths.size(), 0),
+                   std::vector<uint8_t*>(paths.size(), nullptr)};
+  // A file that has changed its length by the time it is read gets a
+  // buffer of its own.
+  uint64_t total = 0;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (regular_file_length(paths[i].c_str(), loads.room[i]) && loads.room[i] <= UINT32_MAX) {
+      total += loads.room[i];
+    } else {
+      loads.room[i] = 0;
+    }
+  }
+  shared = allocate_large_buffer(total <= SIZE_MAX ? static_cast<size_t>(total) : 0);
+  uint8_t* place = shared.get();
+  for (size_t i = 0; place != nullptr && i < paths.size(); ++i) {
+    loads.places[i] = place;
+    place += loads.room[i];
+  }
   const uint32_t count = paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
   run_workers(packing_threads(threads, count), load_some, &loads);
   // Reported as a load one after another would: the first failure only.
