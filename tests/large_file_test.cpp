@@ -6,6 +6,13 @@
 
 #include <fstream>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+#include "ls11.h"
 #include "unls11/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
@@ -55,6 +62,60 @@ TEST(LargeFile, BlocksBeyondTwoAndFourGibibytes) {
     EXPECT_EQ(g_status, STATUS_OK);
     EXPECT_EQ(read_file_bytes(path + ".DEC"), expected);
   }
+  remove_tree(folder);
+}
+
+// No LS11 file reaches 4 GiB, since its offsets and sizes are 32 bits: the
+// library and ls11 refuse such a file although its length passes the
+// wrap-around length rule, while unls11 converts as it always has.
+TEST(LargeFile, FourGibibytesOrMoreIsNoLs11File) {
+  const Bytes block = {'b', 'l', 'o', 'c', 'k'};
+  TestEntry no_entries = stored_entry({});
+  no_entries.fixed_offset = true;
+  no_entries.data_offset = 276;  // a table of 0 entries
+  const struct {
+    const char* name;
+    Bytes head;
+    uint64_t length;
+  } cases[] = {
+      {"a valid file followed by 4 GiB of zeros", build_file({stored_entry(block)}),
+       (uint64_t{1} << 32) + 293},
+      {"a table of no entries", build_file({no_entries}), (uint64_t{1} << 32) + 276},
+  };
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/huge.LS11";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      std::fstream file(utf8_path(path), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+      write_at(file, 0, c.head);
+      write_at(file, c.length - 1, {0});
+      ASSERT_TRUE(file.good());
+    }
+    ls11_archive* archive = nullptr;
+    EXPECT_EQ(ls11_open(path.c_str(), &archive), LS11_ERR_FORMAT);
+    EXPECT_EQ(archive, nullptr);
+#ifndef _WIN32
+    const int fd = open(path.c_str(), O_RDONLY);
+    void* data = mmap(nullptr, c.length, PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    ASSERT_NE(data, MAP_FAILED);
+    EXPECT_EQ(ls11_open_memory(data, c.length, &archive), LS11_ERR_FORMAT);
+    munmap(data, c.length);
+#endif
+    const ToolRun r = run_tool(LS11_PATH, {"verify", "huge.LS11"}, folder);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, "ls11: huge.LS11: Unsupported encoded file type!\n");
+  }
+  // Control: the same file at its own length opens.
+  std::filesystem::resize_file(utf8_path(path), 293);
+  {
+    std::fstream file(utf8_path(path), std::ios::binary | std::ios::in | std::ios::out);
+    write_at(file, 0, cases[0].head);
+  }
+  ls11_archive* archive = nullptr;
+  EXPECT_EQ(ls11_open(path.c_str(), &archive), LS11_OK);
+  ls11_close(archive);
   remove_tree(folder);
 }
 

@@ -120,7 +120,7 @@ TEST_F(Ls11Test, ListShowsEntriesAsTextAndJson) {
 
   const ToolRun j = run({"list", "--json", "x.LS11", "missing.LS11"});
   EXPECT_EQ(j.exit_status, 1);
-  EXPECT_EQ(j.err, "ls11: missing.LS11: Cannot open the encoded file!\n");
+  EXPECT_EQ(j.err, "ls11: missing.LS11: cannot open the file: No such file or directory\n");
   EXPECT_EQ(j.out.rfind("[\n  {\"file\": \"x.LS11\", \"version\": 12, \"count\": 2, \"entries\": [\n"
                         "    {\"index\": 0, \"offset\": 300, \"packed_size\": ", 0), 0u) << j.out;
   EXPECT_NE(j.out.find("{\"index\": 1, \"offset\": "), std::string::npos);
@@ -381,7 +381,7 @@ TEST_F(Ls11Test, FailuresLeaveNothingBehindAndSayWhy) {
       {"a folder is not replaced", {"pack", "-f", "-o", "out", "a"},
        "ls11: out: is not a file (only files and symbolic links are replaced)\n"},
       {"control characters are escaped", {"verify", "x\033[31mRED\x7f"},
-       "ls11: x\\x1b[31mRED\\x7f: Cannot open the encoded file!\n"},
+       "ls11: x\\x1b[31mRED\\x7f: cannot open the file: No such file or directory\n"},
       {"an entry passes 4 GiB - 1 bytes", {"pack", "-o", "p.LS11", "sparse"},
        "ls11: sparse: too large for one entry (4 GiB - 1 bytes at most)\n"},
       {"a decoded file over 4 GiB is measured, not refused",
@@ -592,6 +592,27 @@ TEST_F(Ls11Test, InputsThatAreNotRegularFilesAreReadWhole) {
   const Bytes cpuinfo = read("p.LS11.000");
   EXPECT_EQ(std::string(cpuinfo.begin(), cpuinfo.begin() + std::min<size_t>(cpuinfo.size(), 9)), "processor");
   EXPECT_EQ(read("p.LS11.001"), text(piped));
+
+  // An LS11 file through a pipe is read whole too, by every command that
+  // reads one.
+  std::string listed = run({"list", "p.LS11"}).out;
+  listed.replace(0, std::string("p.LS11").size(), "/dev/stdin");
+  const struct {
+    std::string command;
+    std::string out;
+  } commands[] = {
+      {"cat", run({"cat", "p.LS11"}).out},
+      {"verify", "/dev/stdin: OK.\n"},
+      {"list", listed},
+      {"extract -o out", ""},
+  };
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.command);
+    const ToolRun p = run_tool("/bin/sh", {"-c", "cat p.LS11 | \"$0\" " + c.command + " /dev/stdin", kTool}, folder_);
+    EXPECT_EQ(p.exit_status, 0) << p.err;
+    EXPECT_EQ(p.out, c.out);
+  }
+  EXPECT_EQ(read("out/stdin.001"), text(piped));
 }
 
 // A name that is not UTF-8 still gives valid JSON: U+FFFD for each stray
@@ -599,10 +620,12 @@ TEST_F(Ls11Test, InputsThatAreNotRegularFilesAreReadWhole) {
 TEST_F(Ls11Test, JsonNamesAreAlwaysUtf8) {
   put("a", roster(3));
   ASSERT_EQ(run({"pack", "-o", "bad\xff\xfe.LS11", "a"}).exit_status, 0);
-  const ToolRun r = run({"list", "--json", "bad\xff\xfe.LS11"});
-  EXPECT_NE(r.out.find("{\"file\": \"bad\\ufffd\\ufffd.LS11\", \"file_bytes_hex\": \"626164fffe2e4c533131\", "),
-            std::string::npos) << r.out;
-  EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; }));
+  for (const std::string key : {"file", "name"}) {
+    const ToolRun r = run({key == "file" ? "list" : "verify", "--json", "bad\xff\xfe.LS11"});
+    EXPECT_NE(r.out.find("{\"" + key + "\": \"bad\\ufffd\\ufffd.LS11\", \"file_bytes_hex\": \"626164fffe2e4c533131\", "),
+              std::string::npos) << r.out;
+    EXPECT_TRUE(std::all_of(r.out.begin(), r.out.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; }));
+  }
 }
 
 // list prints entries as it reads them: a table of 400 000 empty entries

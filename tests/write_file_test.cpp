@@ -94,7 +94,7 @@ TEST(WriteFile, RefusesWhatTheFormatCannotHold) {
     EXPECT_TRUE(c.w.bytes.empty());
   }
   uint64_t length = 0;
-  EXPECT_EQ(file_length(huge, 1, length), STATUS_OK);
+  EXPECT_EQ(compute_file_length(huge, 1, length), STATUS_OK);
   EXPECT_EQ(length, 276u + 12 + 0xFFFFFFFFu - 300);
 }
 

@@ -72,7 +72,7 @@ ls11_status ls11_read_entry(ls11_archive* archive, uint32_t index, void* out, si
   if (capacity < container.entries[index].unpacked_size) return LS11_ERR_ARGUMENT;
   const ls11::BlockSource source{archive->file.get(), archive->memory, &archive->buffers};
   const uint8_t* packed = nullptr;
-  ls11::Status status = ls11::source_block(source, container, index, packed);
+  ls11::Status status = ls11::locate_block(source, container, index, packed);
   if (status == ls11::STATUS_OK) status = ls11::decode_entry(container, index, packed, static_cast<uint8_t*>(out));
   return ls11::public_status(status);
 }

@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "api/caller_block.h"
+#include "api/check_caller_block.h"
 #include "api/memory_output.h"
 #include "container/write_file.h"
 #include "ls11.h"
@@ -22,7 +22,7 @@ Status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t c
   inputs.reset(new (std::nothrow) BlockView[count]);
   if (!inputs) return STATUS_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
-    const Status status = caller_block(entries[i], sizes[i], inputs[i]);
+    const Status status = check_caller_block(entries[i], sizes[i], inputs[i]);
     if (status != STATUS_OK) return status;
   }
   return STATUS_OK;
@@ -50,7 +50,7 @@ Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t 
                           options.level == LS11_LEVEL_STORE, packed);
   }
   uint64_t length = 0;
-  if (status == STATUS_OK) status = file_length(packed.blocks.get(), count, length);
+  if (status == STATUS_OK) status = compute_file_length(packed.blocks.get(), count, length);
   if (status != STATUS_OK) return status;
   PackWrite w{options.format, packed, count};
   return write_to_new_buffer(length, write_packed, &w, out, out_size);

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "api/archive.h"
-#include "api/caller_block.h"
+#include "api/check_caller_block.h"
 #include "api/memory_output.h"
 #include "container/replace_entries.h"
 
@@ -17,7 +17,7 @@ Status gather_replacements(const ls11_replacement* given, uint32_t count,
   if (!replacements) return STATUS_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
     replacements[i].index = given[i].index;
-    const Status status = caller_block(given[i].data, given[i].size, replacements[i].data);
+    const Status status = check_caller_block(given[i].data, given[i].size, replacements[i].data);
     if (status != STATUS_OK) return status;
   }
   return STATUS_OK;
@@ -49,7 +49,7 @@ Status replace_to_memory(ls11_archive& archive, const ls11_replacement* given, u
                               failed_index);
   }
   uint64_t length = 0;
-  if (status == STATUS_OK) status = file_length(plan.blocks.get(), archive.container.count, length);
+  if (status == STATUS_OK) status = compute_file_length(plan.blocks.get(), archive.container.count, length);
   if (status != STATUS_OK) return status;
   ReplaceWrite w{source, archive.container, plan};
   return write_to_new_buffer(length, write_replaced, &w, out, out_size);

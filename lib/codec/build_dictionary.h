@@ -5,15 +5,10 @@
 
 #include <cstdint>
 
+#include "codec/block_view.h"
 #include "codec/encode_block.h"
 
 namespace ls11 {
-
-// One block's bytes.
-struct BlockView {
-  const uint8_t* data;
-  uint32_t size;
-};
 
 // Fills `dictionary` with the permutation of the 256 byte values that
 // pack_blocks would pack `blocks` with at `level`. Returns false when

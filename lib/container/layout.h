@@ -18,5 +18,7 @@ constexpr uint32_t kDictionaryOffset = 16;
 constexpr uint32_t kTableOffset = 272;
 constexpr uint32_t kEntrySize = 12;
 constexpr uint32_t kClosingWordSize = 4;
+// Every offset and size is 32 bits, so no valid file is longer than this.
+constexpr uint64_t kLargestFile = UINT32_MAX;
 
 }  // namespace ls11

@@ -112,14 +112,14 @@ Status read_table(std::FILE* file, uint64_t length, int version, Container& cont
 Status read_container(std::FILE* file, Container& container) {
   const int version = detect_version(file);
   uint64_t length = 0;
-  if (version == 0 || !stream_length(file, length)) return STATUS_UNSUPPORTED;
+  if (version == 0 || !stream_length(file, length) || length > kLargestFile) return STATUS_UNSUPPORTED;
   return read_table(file, length, version, container);
 }
 
 Status read_container_memory(const uint8_t* data, size_t size, Container& container) {
   const uint64_t length = size;
   uint32_t count = 0;
-  if (length < kTableOffset + kEntrySize) return STATUS_UNSUPPORTED;
+  if (length < kTableOffset + kEntrySize || length > kLargestFile) return STATUS_UNSUPPORTED;
   container.version = header_version(data);
   container.file_length = length;
   if (container.version == 0 || !table_count(data + kTableOffset, length, count)) {
@@ -181,7 +181,7 @@ Status read_block(std::FILE* file, const Container& container, uint32_t index,
   return STATUS_OK;
 }
 
-Status source_block(BlockSource source, const Container& container, uint32_t index,
+Status locate_block(BlockSource source, const Container& container, uint32_t index,
                     const uint8_t*& packed) {
   if (!block_in_file(container, index)) return STATUS_DECODE_FAILED;
   if (!source.file) {
@@ -196,14 +196,28 @@ Status source_block(BlockSource source, const Container& container, uint32_t ind
   return read_block(source.file, container, index, *source.buffers);
 }
 
-Status read_entry(std::FILE* file, const Container& container, uint32_t index,
-                  EntryBuffers& buffers, const uint8_t*& data) {
-  const Status status = read_block(file, container, index, buffers);
+Status prepare_entry_buffers(BlockSource source, const Container& container) {
+  if (source.file) return allocate_entry_buffers(container, *source.buffers);
+  source.buffers->decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
+  return source.buffers->decoded ? STATUS_OK : STATUS_NO_MEMORY;
+}
+
+Status read_entry(BlockSource source, const Container& container, uint32_t index,
+                  const uint8_t*& data) {
+  const uint8_t* packed = nullptr;
+  const Status status = locate_block(source, container, index, packed);
   if (status != STATUS_OK) return status;
-  const bool stored = entry_is_stored(container.entries[index]);
-  uint8_t* out = stored ? buffers.packed.get() : buffers.decoded.get();
-  data = out;
-  return decode_entry(container, index, buffers.packed.get(), out);
+  if (entry_is_stored(container.entries[index])) {
+    data = packed;
+    return STATUS_OK;
+  }
+  EntryBuffers& buffers = *source.buffers;
+  if (!buffers.decoded) {
+    buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
+    if (!buffers.decoded) return STATUS_NO_MEMORY;
+  }
+  data = buffers.decoded.get();
+  return decode_entry(container, index, packed, buffers.decoded.get());
 }
 
 }  // namespace ls11

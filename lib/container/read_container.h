@@ -1,6 +1,6 @@
 // Reading an LS11 file: its header, dictionary and entry table, checked by
 // the rules every tool applies, and each entry's block, read and decoded on
-// its own. convert_file and the ls11 commands share it.
+// its own. unls11's conversion, the API and the ls11 commands share it.
 #pragma once
 
 #include <cstdint>
@@ -52,12 +52,15 @@ int detect_version(std::FILE* input);
 // STATUS_NO_MEMORY.
 Status read_table(std::FILE* file, uint64_t length, int version, Container& container);
 
-// detect_version, the file's length and read_table, for tools that open a
-// file only to look inside it.
+// detect_version, the file's length and read_table, for the library and the
+// ls11 tool. A file longer than 4 GiB - 1 is refused with
+// STATUS_UNSUPPORTED: the length rule's wrap-around would otherwise let one
+// through (a valid file with 4 GiB appended, or a table of 0 entries).
 Status read_container(std::FILE* file, Container& container);
 
-// The same for a whole file held in memory: the header, then read_table's
-// checks and statuses (STATUS_UNSUPPORTED for an unrecognised header).
+// The same for a whole file held in memory: the header, the length, then
+// read_table's checks and statuses (STATUS_UNSUPPORTED for an unrecognised
+// header).
 Status read_container_memory(const uint8_t* data, size_t size, Container& container);
 
 // Whether entry `index`'s block lies wholly inside the file.
@@ -103,12 +106,17 @@ struct BlockSource {
 // memory, read into the packed buffer otherwise. STATUS_DECODE_FAILED when
 // the block does not lie wholly inside the file or cannot be read,
 // STATUS_NO_MEMORY.
-Status source_block(BlockSource source, const Container& container, uint32_t index,
+Status locate_block(BlockSource source, const Container& container, uint32_t index,
                     const uint8_t*& packed);
 
-// read_block, then decode_entry. On success `data` points at the entry's
-// unpacked_size bytes (inside `buffers`).
-Status read_entry(std::FILE* file, const Container& container, uint32_t index,
-                  EntryBuffers& buffers, const uint8_t*& data);
+// allocate_entry_buffers for reading every entry from `source`: a file in
+// memory needs no packed buffer.
+Status prepare_entry_buffers(BlockSource source, const Container& container);
+
+// locate_block, then decode_entry. On success `data` points at the entry's
+// unpacked_size bytes (inside the source's buffers, or in place for a
+// stored block in memory). The decoded buffer is allocated when missing.
+Status read_entry(BlockSource source, const Container& container, uint32_t index,
+                  const uint8_t*& data);
 
 }  // namespace ls11

@@ -29,7 +29,7 @@ Status verify_kept(BlockSource source, const Container& container, const Replace
   for (uint32_t i = 0; i < container.count; ++i) {
     if (plan.replaced[i]) continue;
     const uint8_t* packed = nullptr;
-    Status status = source_block(source, container, i, packed);
+    Status status = locate_block(source, container, i, packed);
     if (status == STATUS_OK && !entry_is_stored(container.entries[i])) {
       status = decode_entry(container, i, packed, scratch.get());
     }
@@ -84,7 +84,7 @@ Status write_replacement(ByteSink sink, BlockSource source, const Container& con
   for (uint32_t i = 0; i < container.count; ++i) {
     const uint8_t* bytes = plan.blocks[i].bytes;
     if (!plan.replaced[i]) {
-      const Status read = source_block(source, container, i, bytes);
+      const Status read = locate_block(source, container, i, bytes);
       if (read != STATUS_OK) return read;
     }
     if (!sink.write(sink.context, bytes, plan.blocks[i].packed_size)) return STATUS_CREATE_OUTPUT;

@@ -38,7 +38,7 @@ ByteSink file_sink(std::FILE* file) { return ByteSink{write_to_file, file}; }
 
 ByteSink memory_sink(MemoryCursor& cursor) { return ByteSink{write_to_memory, &cursor}; }
 
-Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
+Status compute_file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
   if (count == 0) return STATUS_INVALID_ARGUMENT;
   length = first_block_offset(count);
   for (uint32_t i = 0; i < count; ++i) length += blocks[i].packed_size;
@@ -49,7 +49,7 @@ Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256]
                        const PackedBlock* blocks, uint32_t count) {
   if (version < 10 || version > 12) return STATUS_INVALID_ARGUMENT;
   uint64_t length = 0;
-  const Status fits = file_length(blocks, count, length);
+  const Status fits = compute_file_length(blocks, count, length);
   if (fits != STATUS_OK) return fits;
 
   uint8_t header[kHeaderSize] = {'L', 'S', '1', static_cast<uint8_t>('0' + (version - 10))};

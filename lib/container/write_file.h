@@ -34,7 +34,7 @@ struct ByteSink {
 ByteSink file_sink(std::FILE* file);
 
 // Memory as a sink: bytes land one after another from `next`, in a buffer
-// the caller has sized with file_length.
+// the caller has sized with compute_file_length.
 struct MemoryCursor {
   uint8_t* next;
 };
@@ -42,12 +42,12 @@ ByteSink memory_sink(MemoryCursor& cursor);
 
 // The length of the file these blocks make. STATUS_INVALID_ARGUMENT for no
 // blocks, STATUS_TOO_LARGE when an offset or the length would pass 4 GiB - 1.
-Status file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length);
+Status compute_file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length);
 
 // Writes everything before the blocks to `sink`: header, dictionary, the
 // table with each block's offset, and the closing word. The caller then
 // writes the blocks' bytes in table order. `version` is 10, 11 or 12.
-// Besides the statuses of file_length: STATUS_INVALID_ARGUMENT for another
+// Besides the statuses of compute_file_length: STATUS_INVALID_ARGUMENT for another
 // version, STATUS_CREATE_OUTPUT when the sink fails. Only the blocks' sizes
 // are read here, so their bytes may still be elsewhere.
 Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256],

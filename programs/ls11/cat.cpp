@@ -26,9 +26,9 @@ int run_cat(const Options& options) {
     }
     wanted.push_back(index);
   }
-  FilePtr file = make_file_ptr(nullptr);
-  Container container;
-  if (!open_container(path, file, container)) return kExitFailed;
+  OpenedContainer opened;
+  if (!open_container(path, opened)) return kExitFailed;
+  const Container& container = opened.container;
   for (const uint32_t index : wanted) {
     if (index >= container.count) {
       return usage_error("cat: " + no_such_entry(path, container.count, index), "cat");
@@ -37,8 +37,7 @@ int run_cat(const Options& options) {
   if (options.operands.size() == 1) {
     for (uint32_t i = 0; i < container.count; ++i) wanted.push_back(i);
   }
-  EntryBuffers buffers;
-  Status status = allocate_entry_buffers(container, buffers);
+  Status status = prepare_entry_buffers(opened.source(), container);
   if (status != STATUS_OK) {
     report_error(path, status_message(status));
     return kExitFailed;
@@ -48,7 +47,7 @@ int run_cat(const Options& options) {
 #endif
   for (const uint32_t index : wanted) {
     const uint8_t* data = nullptr;
-    status = read_entry(file.get(), container, index, buffers, data);
+    status = read_entry(opened.source(), container, index, data);
     if (status != STATUS_OK) {
       report_error(path, failure_reason(status, index));
       return kExitFailed;

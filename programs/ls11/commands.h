@@ -1,6 +1,8 @@
 // The ls11 commands. Each takes the parsed command line, reports every
 // failure on standard error as it goes, and returns kExitOk when every file
-// worked, kExitFailed otherwise.
+// worked, kExitFailed when one did not, or kExitUsage (through usage_error)
+// when the operands are wrong, an entry index past the last one for
+// instance, before anything is written.
 #pragma once
 
 #include <string>

@@ -4,17 +4,16 @@
 
 namespace ls11 {
 
-Status decode_each_entry(const std::string& path, std::FILE* file, const Container& container,
+Status decode_each_entry(const std::string& path, BlockSource source, const Container& container,
                          EntrySink sink, void* context, uint32_t& failed_index) {
   failed_index = kNoEntry;
-  EntryBuffers buffers;
-  const Status allocated = allocate_entry_buffers(container, buffers);
+  const Status allocated = prepare_entry_buffers(source, container);
   if (allocated != STATUS_OK) return allocated;
   uint64_t done = 0;
   for (uint32_t i = 0; i < container.count; ++i) {
     show_progress(path, done, container.total_unpacked);
     const uint8_t* data = nullptr;
-    const Status status = read_entry(file, container, i, buffers, data);
+    const Status status = read_entry(source, container, i, data);
     if (status != STATUS_OK) {
       failed_index = i;
       return status;
@@ -33,10 +32,10 @@ std::string failure_reason(Status status, uint32_t failed_index) {
   return failed_index == kNoEntry ? message : "entry " + std::to_string(failed_index) + ": " + message;
 }
 
-bool decode_entries(const std::string& path, std::FILE* file, const Container& container,
+bool decode_entries(const std::string& path, BlockSource source, const Container& container,
                     EntrySink sink, void* context) {
   uint32_t failed_index = kNoEntry;
-  const Status status = decode_each_entry(path, file, container, sink, context, failed_index);
+  const Status status = decode_each_entry(path, source, container, sink, context, failed_index);
   if (status != STATUS_OK && status != STATUS_CREATE_OUTPUT) {
     report_error(path, failure_reason(status, failed_index));
   }

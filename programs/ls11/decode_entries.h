@@ -1,9 +1,8 @@
-// Decoding every entry of an open LS11 file in table order, with a progress
+// Decoding every entry of an opened LS11 file in table order, with a progress
 // line; failures are reported as "ls11: FILE: reason".
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "container/read_container.h"
@@ -17,14 +16,14 @@ using EntrySink = bool (*)(void* context, uint32_t index, const uint8_t* data, u
 
 // Decodes entries 0 to count - 1 of `container`, handing each to `sink`
 // when it is not null. `path` names the file in messages.
-bool decode_entries(const std::string& path, std::FILE* file, const Container& container,
+bool decode_entries(const std::string& path, BlockSource source, const Container& container,
                     EntrySink sink, void* context);
 
 // decode_entries without the message: the status of the first failure
 // (STATUS_CREATE_OUTPUT when the sink stopped), with the entry it befell in
 // `failed_index`, kNoEntry when it befell no entry (the buffers).
 constexpr uint32_t kNoEntry = UINT32_MAX;
-Status decode_each_entry(const std::string& path, std::FILE* file, const Container& container,
+Status decode_each_entry(const std::string& path, BlockSource source, const Container& container,
                          EntrySink sink, void* context, uint32_t& failed_index);
 
 // The reason printed for such a failure: "entry 3: Failed to decode the

@@ -85,9 +85,9 @@ bool make_folders(const std::string& path, std::vector<std::string>& made) {
 // below the -o folder.
 bool extract_file(const std::string& path, const std::string& subfolder, const Options& options,
                   std::vector<std::string>& made) {
-  FilePtr file = make_file_ptr(nullptr);
-  Container container;
-  if (!open_container(path, file, container)) return false;
+  OpenedContainer opened;
+  if (!open_container(path, opened)) return false;
+  const Container& container = opened.container;
 
   const std::string folder =
       options.output.empty() ? folder_part(path) : options.output + "/" + subfolder;
@@ -103,7 +103,7 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
     if (!output_allowed(run.targets.back(), options.force)) return false;
   }
   if (!subfolder.empty() && !make_folders(folder, made)) return false;
-  return decode_entries(path, file.get(), container, write_entry, &run) &&
+  return decode_entries(path, opened.source(), container, write_entry, &run) &&
          commit_all(run, container.count);
 }
 

@@ -32,26 +32,14 @@ bool grow(LoadedFile& loaded, uint64_t& capacity, uint64_t limit) {
   return true;
 }
 
-}  // namespace
-
-bool open_container(const std::string& path, FilePtr& file, Container& container) {
-  file = make_file_ptr(open_input_file(path.c_str()));
-  const Status status = file ? read_container(file.get(), container) : STATUS_OPEN_INPUT;
-  if (status == STATUS_OK) return true;
-  report_error(path, status_message(status));
-  return false;
-}
-
-LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
-                      std::string& failure_reason, uint8_t* room, uint64_t room_size) {
+// load_file on a file already open, which it closes; a failure is not
+// reported but said in `reason`. A regular file whose recorded length is
+// `room_size` is read into `room` when that is given.
+LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, std::string& reason,
+                       uint8_t* room = nullptr, uint64_t room_size = 0) {
   loaded.size = 0;
   loaded.size_known = true;
-  errno = 0;
-  FilePtr file = make_file_ptr(open_input_file(path.c_str()));
-  if (!file) {
-    failure_reason = with_reason("cannot open the file", errno);
-    return LoadResult::failed;
-  }
+  FilePtr file = make_file_ptr(stream);
   wait_for_data(file.get());
   uint64_t recorded = 0;
   const bool regular = recorded_length(file.get(), recorded);
@@ -91,14 +79,58 @@ LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loade
   }
   if (!failure && std::ferror(file.get())) failure = "cannot read the file";
   if (!failure) return LoadResult::ok;
-  failure_reason = with_reason(failure, failure == status_message(STATUS_NO_MEMORY) ? 0 : errno);
+  reason = with_reason(failure, failure == status_message(STATUS_NO_MEMORY) ? 0 : errno);
   return LoadResult::failed;
 }
 
+}  // namespace
+
+Status try_open_container(const std::string& path, OpenedContainer& opened, std::string& reason) {
+  errno = 0;
+  opened.file = make_file_ptr(open_input_file(path.c_str()));
+  if (!opened.file) {
+    reason = with_reason(status_description(STATUS_OPEN_INPUT), errno);
+    return STATUS_OPEN_INPUT;
+  }
+  uint64_t length = 0;
+  Status status = STATUS_OK;
+  if (recorded_length(opened.file.get(), length)) {
+    status = read_container(opened.file.get(), opened.container);
+  } else {
+    // No file longer than this is an LS11 file.
+    const LoadResult loaded = load_stream(opened.file.release(), kLargestFile, opened.whole, reason);
+    if (loaded == LoadResult::failed) return STATUS_OPEN_INPUT;
+    status = loaded == LoadResult::too_long
+                 ? STATUS_UNSUPPORTED
+                 : read_container_memory(opened.whole.bytes.get(), opened.whole.size, opened.container);
+  }
+  reason = status_message(status);
+  return status;
+}
+
+bool open_container(const std::string& path, OpenedContainer& opened) {
+  std::string reason;
+  const Status status = try_open_container(path, opened, reason);
+  if (status != STATUS_OK) report_error(path, reason);
+  return status == STATUS_OK;
+}
+
+LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
+                      std::string& failure_reason, uint8_t* room, uint64_t room_size) {
+  errno = 0;
+  std::FILE* file = open_input_file(path.c_str());
+  if (!file) {
+    loaded.size = 0;
+    failure_reason = with_reason("cannot open the file", errno);
+    return LoadResult::failed;
+  }
+  return load_stream(file, limit, loaded, failure_reason, room, room_size);
+}
+
 LoadResult load_file(const std::string& path, uint64_t limit, LoadedFile& loaded) {
-  std::string failure;
-  const LoadResult result = read_input(path, limit, loaded, failure);
-  if (result == LoadResult::failed) report_error(path, failure);
+  std::string reason;
+  const LoadResult result = read_input(path, limit, loaded, reason);
+  if (result == LoadResult::failed) report_error(path, reason);
   return result;
 }
 

@@ -13,9 +13,6 @@
 
 namespace ls11 {
 
-// Opens an LS11 file and reads its table.
-bool open_container(const std::string& path, FilePtr& file, Container& container);
-
 // A whole input file in memory.
 struct LoadedFile {
   uint8_t* data = nullptr;  // the bytes: in `bytes`, or in a buffer shared by several inputs
@@ -23,6 +20,27 @@ struct LoadedFile {
   uint64_t size = 0;
   bool size_known = true;  // false: the input passed the limit, at `size`
 };
+
+// An LS11 file opened for reading. A regular file is read through its
+// stream, block by block; anything else (a pipe, /dev/stdin, a device) is
+// read whole first, since its blocks cannot be sought.
+struct OpenedContainer {
+  FilePtr file = make_file_ptr(nullptr);
+  LoadedFile whole;
+  Container container;
+  EntryBuffers buffers;
+  BlockSource source() {
+    return BlockSource{whole.bytes ? nullptr : file.get(), whole.bytes.get(), &buffers};
+  }
+};
+
+// Opens an LS11 file and reads its table. On failure, the status and the
+// words that say why ("cannot open the file: No such file or directory",
+// "Unsupported encoded file type!") are in `reason`.
+Status try_open_container(const std::string& path, OpenedContainer& opened, std::string& reason);
+
+// The same, reporting a failure as "ls11: FILE: reason".
+bool open_container(const std::string& path, OpenedContainer& opened);
 
 enum class LoadResult { ok, failed, too_long };
 

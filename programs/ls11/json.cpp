@@ -32,4 +32,11 @@ std::string json_string(const std::string& text) {
   return out + "\"";
 }
 
+std::string json_file_name(const char* key, const std::string& path) {
+  std::string members = json_string(key);
+  members += ": " + json_string(path);
+  if (!is_utf8(path)) members += ", \"file_bytes_hex\": \"" + hex_bytes(path) + "\"";
+  return members;
+}
+
 }  // namespace ls11

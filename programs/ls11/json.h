@@ -10,4 +10,9 @@ namespace ls11 {
 // UTF-8 given as U+FFFD.
 std::string json_string(const std::string& text);
 
+// The members that name a file, `"KEY": "NAME"`: a name that is not valid
+// UTF-8 also gets `"file_bytes_hex"` with its bytes, so that two such
+// names can be told apart.
+std::string json_file_name(const char* key, const std::string& path);
+
 }  // namespace ls11

@@ -64,9 +64,7 @@ void print_table(const std::string& path, const Container& c) {
 // The same as one JSON object. A name that is not valid UTF-8 is given
 // with U+FFFD for each stray byte, and its bytes in hexadecimal beside it.
 void print_json(const std::string& path, const Container& c) {
-  std::string head = "  {\"file\": " + json_string(path);
-  if (!is_utf8(path)) head += ", \"file_bytes_hex\": \"" + hex_bytes(path) + "\"";
-  print_result(head + format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [", c.version,
+  print_result("  {" + json_file_name("file", path) + format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [", c.version,
                              c.count));
   for (uint32_t i = 0; i < c.count; ++i) {
     const Entry& e = c.entries[i];
@@ -90,12 +88,12 @@ int run_list(const Options& options) {
   bool first = true;
   if (options.json) print_result("[");
   for (const std::string& path : options.operands) {
-    FilePtr file = make_file_ptr(nullptr);
-    Container container;
-    if (!open_container(path, file, container)) {
+    OpenedContainer opened;
+    if (!open_container(path, opened)) {
       status = kExitFailed;
       continue;
     }
+    const Container& container = opened.container;
     if (options.json) {
       print_result(first ? "\n" : ",\n");
       print_json(path, container);

@@ -1,4 +1,5 @@
-// ls11: the companion tool to unls11 (list, extract, pack, repack, verify).
+// ls11: the companion tool to unls11 (list, verify, cat, extract, pack,
+// repack, replace).
 #include <string>
 #include <vector>
 

@@ -56,9 +56,9 @@ int run_repack(const Options& options) {
   if (!output_allowed(options.output, options.force)) return kExitFailed;
   const std::string& original_path = options.operands[0];
   const std::string& decoded_path = options.operands[1];
-  FilePtr original = make_file_ptr(nullptr);
-  Container container;
-  if (!open_container(original_path, original, container)) return kExitFailed;
+  OpenedContainer original;
+  if (!open_container(original_path, original)) return kExitFailed;
+  const Container& container = original.container;
   // The decoded file may pass 4 GiB: only each entry is limited.
   LoadedFile decoded;
   if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed) return kExitFailed;

@@ -52,10 +52,11 @@ std::string write_failure(Status status, int error) {
 
 // The original is closed before the output is renamed into place, since
 // Windows renames nothing over a file that is open (OUT may be ORIGINAL).
-int write_output(const std::string& target, bool force, FilePtr& original, BlockSource source,
-                 const Container& container, const ReplacementPlan& plan) {
+int write_output(const std::string& target, bool force, OpenedContainer& original,
+                 const ReplacementPlan& plan) {
+  const Container& container = original.container;
   uint64_t length = 0;
-  Status status = file_length(plan.blocks.get(), container.count, length);
+  Status status = compute_file_length(plan.blocks.get(), container.count, length);
   if (status != STATUS_OK) {
     report_error(target, write_failure(status, 0));
     return kExitFailed;
@@ -66,9 +67,9 @@ int write_output(const std::string& target, bool force, FilePtr& original, Block
     return kExitFailed;
   }
   errno = 0;
-  status = write_replacement(file_sink(output.file), source, container, plan);
+  status = write_replacement(file_sink(output.file), original.source(), container, plan);
   const int write_error = errno;
-  original.reset();
+  original.file.reset();
   if (status == STATUS_DECODE_FAILED) {
     abandon_output(output);
     report_error(target, "the original could not be read again");
@@ -89,9 +90,9 @@ int run_replace(const Options& options) {
   if (early >= 0) return early;
   if (!output_allowed(options.output, options.force)) return kExitFailed;
   const std::string& original_path = options.operands[0];
-  FilePtr original = make_file_ptr(nullptr);
-  Container container;
-  if (!open_container(original_path, original, container)) return kExitFailed;
+  OpenedContainer original;
+  if (!open_container(original_path, original)) return kExitFailed;
+  const Container& container = original.container;
   for (const Request& request : requests) {
     if (request.index >= container.count) {
       return usage_error("replace: " + no_such_entry(original_path, container.count, request.index),
@@ -106,13 +107,11 @@ int run_replace(const Options& options) {
                                        BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
   }
 
-  EntryBuffers buffers;
-  const BlockSource source{original.get(), nullptr, &buffers};
   ReplacementPlan plan;
   uint32_t failed_index = kNoEntry;
   show_activity(options.output + ": encoding " + std::to_string(requests.size()) +
                 (requests.size() == 1 ? " entry" : " entries"));
-  const Status status = plan_replacement(source, container, replacements.data(),
+  const Status status = plan_replacement(original.source(), container, replacements.data(),
                                          static_cast<uint32_t>(replacements.size()), plan,
                                          failed_index);
   end_progress();
@@ -126,7 +125,7 @@ int run_replace(const Options& options) {
     report_error(original_path, status_message(status));
     return kExitFailed;
   }
-  return write_output(options.output, options.force, original, source, container, plan);
+  return write_output(options.output, options.force, original, plan);
 }
 
 }  // namespace ls11

@@ -5,6 +5,7 @@
 #include "io/file_io.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
+#include "ls11/inputs.h"
 #include "ls11/json.h"
 #include "ls11/report.h"
 #include "ls11/text_escape.h"
@@ -15,23 +16,25 @@ namespace {
 
 struct Verdict {
   Status status;
-  std::string message;
+  std::string message;  // in unls11's words, for the report
+  std::string reason;   // for standard error
   bool opened;  // the table was read, so `entries` is known
   uint32_t entries;
 };
 
 Verdict check_file(const std::string& path) {
-  FilePtr file = make_file_ptr(open_input_file(path.c_str()));
-  Container container;
-  Status status = file ? read_container(file.get(), container) : STATUS_OPEN_INPUT;
-  if (status != STATUS_OK) return Verdict{status, status_message(status), false, 0};
+  OpenedContainer opened;
+  std::string reason;
+  Status status = try_open_container(path, opened, reason);
+  if (status != STATUS_OK) return Verdict{status, status_message(status), reason, false, 0};
   uint32_t failed_index = kNoEntry;
-  status = decode_each_entry(path, file.get(), container, nullptr, nullptr, failed_index);
-  return Verdict{status, failure_reason(status, failed_index), true, container.count};
+  status = decode_each_entry(path, opened.source(), opened.container, nullptr, nullptr, failed_index);
+  reason = failure_reason(status, failed_index);
+  return Verdict{status, reason, reason, true, opened.container.count};
 }
 
 std::string json_object(const std::string& path, const Verdict& v) {
-  return "  {\"name\": " + json_string(path) + ", \"status\": " + std::to_string(v.status) +
+  return "  {" + json_file_name("name", path) + ", \"status\": " + std::to_string(v.status) +
          ", \"message\": " + json_string(v.message) +
          ", \"entries\": " + (v.opened ? std::to_string(v.entries) : "null") + "}";
 }
@@ -44,7 +47,7 @@ int run_verify(const Options& options) {
   for (const std::string& path : options.operands) {
     const Verdict verdict = check_file(path);
     if (verdict.status != STATUS_OK) {
-      report_error(path, verdict.message);
+      report_error(path, verdict.reason);
       status = kExitFailed;
     } else if (!options.json && !options.quiet) {
       print_result(printable(path) + ": " + verdict.message + "\n");

@@ -26,9 +26,10 @@ Status convert_with_length(std::FILE* input, std::FILE* output, uint64_t length,
   Status status = read_table(input, length, version, container);
   EntryBuffers buffers;
   if (status == STATUS_OK) status = allocate_entry_buffers(container, buffers);
+  const BlockSource source{input, nullptr, &buffers};
   for (uint32_t i = 0; i < container.count && status == STATUS_OK; ++i) {
     const uint8_t* data = nullptr;
-    status = read_entry(input, container, i, buffers, data);
+    status = read_entry(source, container, i, data);
     if (status == STATUS_OK && !write_exact(output, data, container.entries[i].unpacked_size)) {
       status = STATUS_CREATE_OUTPUT;
     }

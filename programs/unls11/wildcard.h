@@ -29,7 +29,8 @@ bool folded_name_less(const std::string& a, const std::string& b);
 // followed by each matching entry's name ("." and ".." never), sorted.
 std::vector<std::string> expand_argument(const std::string& argument);
 
-// Expands every argument in place, keeping the arguments' order.
+// A new vector with each argument replaced by the paths it stands for, in
+// the arguments' order.
 std::vector<std::string> expand_arguments(const std::vector<std::string>& arguments);
 
 }  // namespace ls11

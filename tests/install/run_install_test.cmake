@@ -1,6 +1,6 @@
 # Run by CTest (see install_test.cmake) as cmake -P with BUILD_DIR,
-# SOURCE_DIR, WORK_DIR, C_COMPILER, PYTHON, LIBDIR, LIBRARY_DIR, PYTHON_DIR
-# and LIBRARY_NAME set.
+# SOURCE_DIR, WORK_DIR, C_COMPILER, NM, PYTHON, LIBDIR, LIBRARY_DIR,
+# PYTHON_DIR and LIBRARY_NAME set.
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE result)
   if(NOT result EQUAL 0)
@@ -24,6 +24,22 @@ foreach(installed bin/unls11 bin/ls11 include/ls11.h share/man/man1/unls11.1 sha
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
 endforeach()
+
+# The static library defines no global name a caller's own could collide
+# with (the C++ runtime's template instances aside), and brings none of the
+# tools' code: no signal handlers, no console.
+execute_process(COMMAND ${NM} -C --defined-only ${prefix}/${LIBDIR}/libls11.a
+                OUTPUT_VARIABLE defined RESULT_VARIABLE result)
+string(REGEX MATCHALL "\n[0-9a-f]+ [A-Z] [^\n]*" globals "\n${defined}")
+list(FILTER globals EXCLUDE REGEX " [A-Z] (ls11_|ls11::|DW\\.ref\\.)")
+list(FILTER globals EXCLUDE REGEX "[ *&](std|__gnu_cxx)::[^(]*\\(")
+if(NOT result EQUAL 0 OR globals)
+  message(FATAL_ERROR "libls11.a defines names outside ls11_* and ls11:: (${result}):${globals}")
+endif()
+execute_process(COMMAND ${NM} --undefined-only ${prefix}/${LIBDIR}/libls11.a OUTPUT_VARIABLE undefined)
+if(undefined MATCHES "[ \t](signal|sigaction|isatty)\n")
+  message(FATAL_ERROR "libls11.a calls ${CMAKE_MATCH_1}: the tools' code is in it")
+endif()
 
 # The example four ways, from one configure and build.
 set(ENV{PKG_CONFIG_PATH} ${prefix}/${LIBDIR}/pkgconfig)

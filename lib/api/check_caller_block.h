@@ -10,7 +10,7 @@
 
 namespace ls11 {
 
-inline Status caller_block(const void* data, size_t size, BlockView& block) {
+inline Status check_caller_block(const void* data, size_t size, BlockView& block) {
   if (!data && size != 0) return STATUS_INVALID_ARGUMENT;
   if (size > UINT32_MAX) return STATUS_TOO_LARGE;
   block = BlockView{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
