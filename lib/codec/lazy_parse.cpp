@@ -141,8 +141,8 @@ unsigned bits_for(uint32_t size, unsigned least, unsigned most) {
 
 bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
                 ParseMemory& memory, TokenSink sink, void* context) {
-  // A quarter as many heads as positions keeps chains short without
-  // clearing a table much larger than the block.
+  // A quarter to a half as many heads as positions keeps chains short
+  // without clearing a table much larger than the block.
   const unsigned hash_bits = bits_for(size / 4, kMinHashBits, kMaxHashBits);
   const unsigned window_bits = bits_for(size, kMinHashBits, kChainWindowBits);
   const size_t hashes = size_t{1} << hash_bits;
