@@ -264,6 +264,26 @@ def rss_table(results):
     return out
 
 
+def js_decode_table(results):
+    """ls11.js in Node against the native library on the same files: the
+    median over the rounds of each one's median pass."""
+    runs = {}
+    with open(os.path.join(results, "js_decode.tsv")) as f:
+        for row in f.read().splitlines():
+            who, path, decoded, seconds = row.split("\t")
+            runs.setdefault(os.path.basename(path), {"bytes": int(decoded)}).setdefault(who, []).append(float(seconds))
+    out = ["### Whole files decoded in memory: ls11.js in Node against the native library "
+           "(median of %d rounds)" % len(next(iter(runs.values()))["native"]), "",
+           "| file | decoded MB | native MB/s | ls11.js MB/s | ls11.js / native |", "|---|---:|---:|---:|---:|"]
+    ratios = []
+    for name, run in sorted(runs.items()):
+        native, js = run["bytes"] / median(run["native"]) / 1e6, run["bytes"] / median(run["ls11.js"]) / 1e6
+        ratios.append(js / native)
+        out.append("| %s | %.1f | %.0f | %.0f | %.2fx |" % (name, run["bytes"] / 1e6, native, js, js / native))
+    out += ["", "ls11.js decodes at %.2fx the native library's speed (median over the files)." % median(ratios)]
+    return out
+
+
 def main():
     corpus, results = sys.argv[1], sys.argv[2]
     lines = ["Measured on: %s (%d logical cores), a shared machine; ratios come from one run." % (
@@ -273,7 +293,8 @@ def main():
     if os.path.exists(os.path.join(results, "decode.json")):
         speeds = medians(os.path.join(results, "decode.json"))
         parts = [decode_table(corpus, speeds, "entries"), decode_table(corpus, speeds, "files"),
-                 long_match_table(speeds)] + parts + [tool_table(results), rss_table(results)]
+                 long_match_table(speeds)] + parts + [tool_table(results), rss_table(results),
+                                                      js_decode_table(results)]
     for part in parts:
         lines += part + [""]
     print("\n".join(lines))

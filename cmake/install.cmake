@@ -13,7 +13,18 @@ install(FILES include/ls11.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 if(WIN32)
   include(cmake/man_text.cmake)  # Windows has no man: the pages as plain text
 else()
-  install(FILES doc/unls11.1 doc/ls11.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Files compressed as man and Debian expect them: gzip -9n stores no name
+  # or time, so the same file gives the same bytes on any machine.
+  find_program(LS11_GZIP gzip REQUIRED)
+  function(ls11_gzip target output input)
+    add_custom_command(OUTPUT ${output} COMMAND ${LS11_GZIP} -9n -c ${input} > ${output} DEPENDS ${input})
+    add_custom_target(${target} ALL DEPENDS ${output})
+  endfunction()
+  foreach(page unls11 ls11)
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.1.gz)
+    ls11_gzip(man_${page} ${compressed} ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page}.1)
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
 endif()
 # The manual pages name the version in their title line: it must be this one.
 foreach(page doc/unls11.1 doc/ls11.1)
@@ -35,24 +46,60 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11Config.cmake
         DESTINATION ${LS11_CMAKE_DIR})
 
 # pkg-config: `pkg-config --cflags --libs ls11` for the shared library,
-# with --static for the static one (which needs the C++ runtime).
-# The prefix is taken relative to the file's own folder, so that the file
-# stays right when `cmake --install --prefix` or DESTDIR moves the install.
-file(RELATIVE_PATH LS11_PC_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
-string(REGEX REPLACE "/$" "" LS11_PC_PREFIX "${LS11_PC_PREFIX}")
-configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# with --static for the static one, which needs the C++ runtime's link
+# files: on Debian the package below (g++ brings it too).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION MATCHES "^([0-9]+)")
+  set(LS11_CXX_RUNTIME_DEV libstdc++-${CMAKE_MATCH_1}-dev)
+else()
+  set(LS11_CXX_RUNTIME_DEV libstdc++-dev)
+endif()
+# The file is written at install time, for the prefix installed to (see
+# write_pc_file.cmake).
+option(LS11_PC_ABSOLUTE_PREFIX "Write the install prefix into ls11.pc as it is, not relative to the file, whatever the prefix" OFF)
+set(LS11_PC_PREFIX @LS11_PC_PREFIX@)  # left for install time
+configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc.in @ONLY)
+install(CODE "set(LS11_PC_TEMPLATE [[${CMAKE_CURRENT_BINARY_DIR}/ls11.pc.in]])
+set(LS11_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+set(LS11_PC_ABSOLUTE_PREFIX ${LS11_PC_ABSOLUTE_PREFIX})")
+install(SCRIPT cmake/write_pc_file.cmake)
 
-# The Python module, and beside it the installed library's path (written at
-# install time, so it follows --prefix; DESTDIR only moves where it is put).
-set(LS11_PYTHON_DIR lib/python3/dist-packages CACHE STRING
-    "Where the Python module ls11 goes, relative to the install prefix or absolute")
-install(DIRECTORY python/ls11 DESTINATION ${LS11_PYTHON_DIR} FILES_MATCHING PATTERN "*.py" PATTERN __pycache__ EXCLUDE)
+# The Python module, with the library's path relative to it beside it, so
+# that it finds the library wherever the install is moved or unpacked. Its
+# folder is chosen at install time (install_python_module.cmake), since the
+# .deb installs to /usr and `cmake --install` to any prefix; for a prefix
+# other than /usr it is the folder the system's python3 reads there
+# (lib/python3.X/dist-packages on Debian), asked of it now.
+set(LS11_PYTHON_DIR "" CACHE STRING
+    "Where the Python module ls11 goes, relative to the install prefix or absolute (empty: where Python reads it)")
+find_program(LS11_SYSTEM_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+find_program(LS11_SYSTEM_PYTHON python3)
+if(LS11_SYSTEM_PYTHON AND NOT CMAKE_CROSSCOMPILING)
+  execute_process(COMMAND ${LS11_SYSTEM_PYTHON} -c
+                  "import os, sys, sysconfig; print('lib/python%d.%d/%s' % (sys.version_info[:2] + (os.path.basename(sysconfig.get_path('purelib')),)))"
+                  OUTPUT_VARIABLE LS11_LOCAL_PYTHON_DIR OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+if(NOT LS11_LOCAL_PYTHON_DIR)
+  set(LS11_LOCAL_PYTHON_DIR lib/python3/dist-packages)
+endif()
 if(WIN32)
   set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:ls11_shared>)
 else()
   set(LS11_LIBRARY_FILE ${CMAKE_INSTALL_LIBDIR}/$<TARGET_SONAME_FILE_NAME:ls11_shared>)
 endif()
 install(CODE "set(LS11_PYTHON_DIR [[${LS11_PYTHON_DIR}]])
+set(LS11_LOCAL_PYTHON_DIR [[${LS11_LOCAL_PYTHON_DIR}]])
+set(LS11_PACKAGES_DIR [[${CMAKE_BINARY_DIR}/_CPack_Packages]])
+set(LS11_MODULE_SOURCE [[${PROJECT_SOURCE_DIR}/python/ls11]])
 set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])")
-install(SCRIPT cmake/record_library_path.cmake)
+install(SCRIPT cmake/install_python_module.cmake)
+
+# The web page, ls11kit.html, as the wasm preset built it (the release
+# presets name it, so that the wasm workflow runs first).
+set(LS11_WEB_PAGE "" CACHE FILEPATH "ls11kit.html to install under share/ls11kit (empty: none)")
+if(LS11_WEB_PAGE)
+  if(NOT EXISTS ${LS11_WEB_PAGE})
+    message(FATAL_ERROR "${LS11_WEB_PAGE} is missing: run `cmake --workflow --preset wasm` first, "
+                        "or configure with -DLS11_WEB_PAGE= to package without the page.")
+  endif()
+  install(FILES ${LS11_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/ls11kit)
+endif()

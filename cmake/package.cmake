@@ -1,10 +1,13 @@
 # Release packages (cpack, or the release workflow presets):
-#   Linux:   ls11kit-VERSION-Linux-x86_64.tar.gz and ls11kit_VERSION_ARCH.deb
+#   Linux:   ls11kit-VERSION-Linux-x86_64.tar.gz and ls11kit_VERSION-REVISION_ARCH.deb
 #   Windows: ls11kit-VERSION-win64.zip, from the MinGW-w64 cross build
 # Each holds what `cmake --install` puts in place.
+# Who answers for the packages: the .deb's Maintainer, its changelog and
+# copyright files.
+set(LS11_MAINTAINER "ls11kit developers <ls11kit-dev@example.org>")
 set(CPACK_PACKAGE_NAME ls11kit)
 set(CPACK_PACKAGE_VENDOR "the ls11kit developers")
-set(CPACK_PACKAGE_CONTACT "the ls11kit developers")
+set(CPACK_PACKAGE_CONTACT ${LS11_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Tools and a library for LS11 container files")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "unls11 decodes LS11 container files, the data files of many older games;\n"
@@ -23,15 +26,12 @@ else()
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# The Depends line from the binaries' own needs (dpkg-shlibdeps, in
-# dpkg-dev), or the C library alone without it.
-find_program(LS11_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(LS11_DPKG_SHLIBDEPS)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
+# python3 for the Python module; the C++ runtime's link files for linking
+# the static library into a C program (see ls11.pc).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3, ${LS11_CXX_RUNTIME_DEV}")
+if(NOT WIN32)
+  include(cmake/debian.cmake)
 endif()
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS python3)  # for the Python module
 include(CPack)
 
 # `ctest` in a release build checks the packages cpack made there.

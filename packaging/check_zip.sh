@@ -17,7 +17,7 @@ trap 'rm -rf "$dir"' EXIT
 top="$dir/$(basename "$zip" .zip)"
 status=0
 for file in bin/unls11.exe bin/ls11.exe bin/ls11.dll lib/libls11.dll.a include/ls11.h README.md LICENSE \
-            doc/ls11.txt doc/unls11.txt lib/python3/dist-packages/ls11/__init__.py; do
+            doc/ls11.txt doc/unls11.txt lib/python3/dist-packages/ls11/__init__.py share/ls11kit/ls11kit.html; do
   [ -f "$top/$file" ] || { echo "the zip lacks $file"; status=1; }
 done
 # Plain text: no roff requests, no overstriking.
@@ -54,5 +54,10 @@ C
 version=$("${run[@]}" "$top/bin/version.exe" | tr -d '\r')
 [ "$version" = "$(basename "$zip" .zip | sed 's/^ls11kit-//; s/-win64$//')" ] ||
   { echo "ls11.dll gave version '$version'"; status=1; }
+# The Python module's recorded library path, relative to the module, leads
+# to ls11.dll in the unpacked zip.
+module=$top/lib/python3/dist-packages/ls11
+[ -f "$module/$(tr -d '\r\n' <"$module/_library_path")" ] ||
+  { echo "the Python module's _library_path does not lead to ls11.dll: $(cat "$module/_library_path")"; status=1; }
 [ $status -eq 0 ] && echo "$(basename "$zip"): OK"
 exit $status

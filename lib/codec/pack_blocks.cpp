@@ -6,7 +6,17 @@
 #include <exception>
 #include <memory>
 #include <new>
+#ifdef LS11_SINGLE_THREAD
+// A build without threads (WebAssembly): the calling thread is the only
+// worker, so no thread is ever started.
+struct Thread {
+  void join() {}
+  static unsigned hardware_concurrency() { return 1; }
+};
+#else
 #include <thread>
+using Thread = std::thread;
+#endif
 
 #include "codec/shortest_path_parse.h"
 
@@ -171,7 +181,7 @@ bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes,
 }  // namespace
 
 unsigned packing_threads(unsigned requested, uint32_t jobs) {
-  const unsigned cores = std::thread::hardware_concurrency();
+  const unsigned cores = Thread::hardware_concurrency();
   const unsigned most = cores > 2 ? 2 * cores : 4;
   unsigned threads = requested != 0 ? requested : cores;
   if (threads > most) threads = most;
@@ -180,15 +190,17 @@ unsigned packing_threads(unsigned requested, uint32_t jobs) {
 }
 
 unsigned run_workers(unsigned threads, void (*job)(void* context, unsigned worker), void* context) {
-  std::unique_ptr<std::thread[]> started(new (std::nothrow) std::thread[threads]);
+  std::unique_ptr<Thread[]> started(new (std::nothrow) Thread[threads]);
   unsigned count = 1;
+#ifndef LS11_SINGLE_THREAD
   for (; started && count < threads; ++count) {
     try {
-      started[count - 1] = std::thread(job, context, count);
+      started[count - 1] = Thread(job, context, count);
     } catch (const std::exception&) {
       break;
     }
   }
+#endif
   job(context, 0);
   for (unsigned t = 0; t + 1 < count; ++t) started[t].join();
   return count;

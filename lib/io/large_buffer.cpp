@@ -8,12 +8,14 @@
 
 namespace ls11 {
 
+#ifdef __linux__
 namespace {
 
 // Smaller buffers would not fill one large page.
 constexpr size_t kLargePage = size_t{2} << 20;
 
 }  // namespace
+#endif
 
 void LargeBufferRelease::operator()(uint8_t* bytes) const {
 #ifdef __linux__

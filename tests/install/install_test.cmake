@@ -32,6 +32,7 @@ else()
                    -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/install_test
                    -DC_COMPILER=${CMAKE_C_COMPILER} -DNM=${CMAKE_NM} -DPYTHON=${LS11_PYTHON}
                    -DLIBDIR=${CMAKE_INSTALL_LIBDIR} -DLIBRARY_DIR=${library_dir}
-                   -DPYTHON_DIR=${LS11_PYTHON_DIR} -DLIBRARY_NAME=$<TARGET_SONAME_FILE_NAME:ls11_shared>
+                   -DPYTHON_DIR=$<IF:$<BOOL:${LS11_PYTHON_DIR}>,${LS11_PYTHON_DIR},${LS11_LOCAL_PYTHON_DIR}>
+                   -DLIBRARY_NAME=$<TARGET_SONAME_FILE_NAME:ls11_shared>
                    -P ${CMAKE_CURRENT_LIST_DIR}/run_install_test.cmake)
 endif()

@@ -18,7 +18,7 @@ set(expected ${SOURCE_DIR}/samples/records.expected)
 file(REMOVE_RECURSE ${WORK_DIR})
 unset(ENV{DESTDIR})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
-foreach(installed bin/unls11 bin/ls11 include/ls11.h share/man/man1/unls11.1 share/doc/ls11kit/LICENSE
+foreach(installed bin/unls11 bin/ls11 include/ls11.h share/man/man1/unls11.1.gz share/doc/ls11kit/LICENSE
                   ${LIBDIR}/libls11.a ${LIBDIR}/cmake/ls11/ls11Config.cmake)
   if(NOT EXISTS ${prefix}/${installed})
     message(FATAL_ERROR "not installed: ${installed}")
@@ -52,7 +52,7 @@ foreach(variant cmake_shared cmake_static pkgconfig_shared pkgconfig_static)
 endforeach()
 
 # The installed Python module, with nothing to tell it where the library is
-# but the path recorded at install time.
+# but the path, relative to the module, recorded at install time.
 unset(ENV{LS11_LIBRARY})
 set(ENV{PYTHONPATH} ${prefix}/${PYTHON_DIR})
 set(ENV{PYTHONDONTWRITEBYTECODE} 1)
@@ -61,11 +61,19 @@ run(${PYTHON} -c "import ls11, sys; sys.exit(ls11.library_path != sys.argv[1])"
 run(${PYTHON} ${SOURCE_DIR}/tests/install/example.py ${sample} ${WORK_DIR}/python.out)
 expect_same_file(${WORK_DIR}/python.out ${expected})
 
-# A staged install records the final path, not the staging folder's.
+# A staged install, moved: the module still finds the library beside it.
 set(ENV{DESTDIR} ${WORK_DIR}/stage)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /opt/ls11)
-file(READ ${WORK_DIR}/stage/opt/ls11/${PYTHON_DIR}/ls11/_library_path recorded)
-if(NOT recorded STREQUAL "/opt/ls11/${LIBRARY_DIR}/${LIBRARY_NAME}\n")
-  message(FATAL_ERROR "recorded library path: ${recorded}")
+file(RENAME ${WORK_DIR}/stage/opt/ls11 ${WORK_DIR}/moved)
+set(ENV{PYTHONPATH} ${WORK_DIR}/moved/${PYTHON_DIR})
+run(${PYTHON} -c "import ls11, sys; sys.exit(ls11.library_path != sys.argv[1])"
+    ${WORK_DIR}/moved/${LIBRARY_DIR}/${LIBRARY_NAME})
+# ls11.pc's prefix: relative to its own folder (as in the staged /opt/ls11
+# install above), but plain under /usr.
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr)
+file(STRINGS ${WORK_DIR}/moved/${LIBDIR}/pkgconfig/ls11.pc opt_prefix LIMIT_COUNT 1)
+file(STRINGS ${WORK_DIR}/stage/usr/${LIBDIR}/pkgconfig/ls11.pc usr_prefix LIMIT_COUNT 1)
+if(NOT opt_prefix MATCHES "^prefix=\\\${pcfiledir}/\\.\\./" OR NOT usr_prefix STREQUAL "prefix=/usr")
+  message(FATAL_ERROR "ls11.pc's prefix line for /opt/ls11: ${opt_prefix}, for /usr: ${usr_prefix}")
 endif()
 message(STATUS "installed, built four ways, and run: all match ${expected}")

@@ -1,0 +1,179 @@
+// ls11.js against the native tools: the same entries, the same decoded
+// bytes, the same packed and replaced files; every status and every kind of
+// wrong argument. LS11_JS, LS11_TOOL and LS11_SAMPLES name the module, the
+// native ls11 tool and the samples folder.
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readdirSync, readFileSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { dirname, join } from "node:path";
+import { test } from "node:test";
+import { pathToFileURL } from "node:url";
+
+const ls11 = await import(pathToFileURL(process.env.LS11_JS).href);
+const tool = process.env.LS11_TOOL;
+const samples = process.env.LS11_SAMPLES;
+const work = mkdtempSync(join(tmpdir(), "ls11js-"));
+const native = (...args) => execFileSync(tool, args, { maxBuffer: 1 << 28 });
+
+// A deterministic generator, so that a failure can be run again.
+function random(seed) {
+  let state = seed >>> 0;
+  return () => (state = (Math.imul(state, 1664525) + 1013904223) >>> 0);
+}
+
+// Entries of every shape the encoder meets: empty, one byte, text-like runs
+// with repeats, noise, and one long repetitive block.
+function randomEntries(seed) {
+  const next = random(seed);
+  const words = ["castle", "general", "spring", "army", "\x00\x00\x00\x01", "rice"];
+  const text = (n) => {
+    const bytes = [];
+    while (bytes.length < n) bytes.push(...Buffer.from(words[next() % words.length] + " "));
+    return Uint8Array.from(bytes.slice(0, n));
+  };
+  const noise = (n) => Uint8Array.from({ length: n }, () => next() & 0xff);
+  return [new Uint8Array(0), Uint8Array.of(next() & 0xff), text(3000 + (next() % 5000)),
+          noise(500 + (next() % 2000)), text(70000)];
+}
+
+const sampleFiles = readdirSync(samples).filter((name) => name.endsWith(".LS11")).map((name) => join(samples, name));
+
+test("samples: table, entries and decoded file as the native tools give them", () => {
+  assert.ok(sampleFiles.length >= 4);
+  for (const path of sampleFiles) {
+    const archive = ls11.open(readFileSync(path));
+    const [listed] = JSON.parse(native("list", "--json", path).toString());
+    assert.equal(archive.format, listed.version, path);
+    assert.deepEqual(archive.entries, listed.entries.map((e) => ({
+      index: e.index, packedSize: e.packed_size, unpackedSize: e.unpacked_size,
+      dataOffset: e.offset, stored: e.stored })), path);
+    assert.deepEqual(archive.readAll(), new Uint8Array(readFileSync(path.replace(/LS11$/, "expected"))), path);
+    for (const { index } of archive.entries) {
+      assert.deepEqual(archive.read(index), new Uint8Array(native("cat", path, String(index))), `${path} ${index}`);
+    }
+    const dictionary = archive.dictionary;
+    const compressed = archive.entries.find((e) => !e.stored);
+    if (compressed) {
+      const bytes = readFileSync(path);
+      const packed = bytes.subarray(compressed.dataOffset, compressed.dataOffset + compressed.packedSize);
+      assert.deepEqual(ls11.decodeBlock(packed, dictionary.buffer, compressed.unpackedSize),
+                       archive.read(compressed.index));
+    }
+    archive.close();
+    archive.close();
+  }
+});
+
+test("random files: pack and replace give the native tool's bytes, and read back", () => {
+  const cases = [
+    { seed: 1, format: 11, level: "best", flags: [] },
+    { seed: 2, format: 10, level: "fast", flags: ["--level", "fast"] },
+    { seed: 3, format: 12, level: "store", flags: ["--store"] },
+  ];
+  for (const { seed, format, level, flags } of cases) {
+    const entries = randomEntries(seed);
+    const inputs = entries.map((bytes, i) => {
+      const path = join(work, `in${seed}.${i}`);
+      writeFileSync(path, bytes);
+      return path;
+    });
+    const packed = ls11.pack(entries, { format, level });
+    const nativePath = join(work, `packed${seed}.LS11`);
+    native("pack", "-q", "-o", nativePath, "--format", String(format), ...flags, ...inputs);
+    assert.deepEqual(packed, new Uint8Array(readFileSync(nativePath)), `pack ${format} ${level}`);
+
+    const archive = ls11.open(packed.buffer);
+    assert.equal(archive.format, format);
+    entries.forEach((bytes, i) => assert.deepEqual(archive.read(i), bytes, `entry ${i}`));
+
+    const fresh = randomEntries(seed + 100);
+    const replacedPath = join(work, `replaced${seed}.LS11`);
+    native("replace", "-q", nativePath, "-o", replacedPath, `1=${inputs[4]}`, `3=${inputs[0]}`);
+    const expected = new Uint8Array(readFileSync(replacedPath));
+    assert.deepEqual(ls11.replace(archive, new Map([[1, entries[4]], [3, entries[0]]])), expected);
+    assert.deepEqual(ls11.replace(packed, { 3: entries[0], 1: entries[4] }), expected);
+    const replaced = ls11.open(ls11.replace(archive, { 2: fresh[2] }));
+    assert.deepEqual(replaced.read(2), fresh[2]);
+    assert.deepEqual(replaced.read(4), entries[4]);
+    archive.close();
+    replaced.close();
+  }
+});
+
+test("statuses: numbers, descriptions and the failures that carry them", () => {
+  const names = ["OK", "ERR_OPEN", "ERR_WRITE", "ERR_FORMAT", "ERR_CORRUPT", "ERR_NO_MEMORY",
+                 "ERR_ARGUMENT", "ERR_TOO_LARGE"];
+  names.forEach((name, status) => assert.equal(ls11[name], status, name));
+  assert.equal(ls11.statusString(ls11.OK), "success");
+  assert.equal(ls11.statusString(ls11.ERR_CORRUPT), "a block lies outside the file or does not decode");
+  assert.equal(ls11.statusString(99), "unknown status");
+  assert.match(ls11.version, /^\d+\.\d+(\.\d+)?$/);
+
+  const sample = readFileSync(sampleFiles[0]);
+  const archive = ls11.open(sample);
+  const damaged = Uint8Array.from(sample);
+  const last = archive.entries.at(-1);
+  damaged.fill(0xff, last.dataOffset, last.dataOffset + last.packedSize);
+  const closed = ls11.open(sample);
+  closed.close();
+  const failures = [
+    { status: ls11.ERR_FORMAT, call: () => ls11.open(new Uint8Array(100)) },
+    { status: ls11.ERR_FORMAT, call: () => ls11.open(sample.subarray(0, sample.length - 1)) },
+    { status: ls11.ERR_CORRUPT, call: () => ls11.open(damaged).read(last.index) },
+    { status: ls11.ERR_CORRUPT, call: () => ls11.open(damaged).readAll() },
+    { status: ls11.ERR_CORRUPT, call: () => ls11.replace(damaged, { 0: new Uint8Array(3) }) },
+    { status: ls11.ERR_CORRUPT, call: () => ls11.decodeBlock(new Uint8Array(4), archive.dictionary, 100) },
+    { status: ls11.ERR_NO_MEMORY, call: () => ls11.decodeBlock(new Uint8Array(4), archive.dictionary, 0xffffffff) },
+    { status: ls11.ERR_ARGUMENT, call: () => ls11.pack([]) },
+    { status: ls11.ERR_ARGUMENT, call: () => closed.read(0) },
+  ];
+  for (const { status, call } of failures) {
+    assert.throws(call, (error) => error instanceof ls11.LS11Error && error.status === status &&
+                                  error.message.endsWith(ls11.statusString(status)), String(call));
+  }
+  archive.close();
+});
+
+test("wrong types and values out of range", () => {
+  const archive = ls11.open(readFileSync(sampleFiles[0]));
+  const bytes = new Uint8Array(4);
+  const wrong = [
+    { error: TypeError, call: () => ls11.open("file.LS11") },
+    { error: TypeError, call: () => ls11.pack(bytes) },
+    { error: TypeError, call: () => ls11.pack(null) },
+    { error: TypeError, call: () => ls11.pack([bytes, "text"]) },
+    { error: TypeError, call: () => ls11.pack([bytes], { level: 2 }) },
+    { error: TypeError, call: () => ls11.pack([bytes], { format: "11" }) },
+    { error: TypeError, call: () => ls11.replace(archive, { 0: "text" }) },
+    { error: TypeError, call: () => ls11.replace(archive, 5) },
+    { error: TypeError, call: () => ls11.replace(archive, null) },
+    { error: TypeError, call: () => archive.read("0") },
+    { error: TypeError, call: () => ls11.decodeBlock(bytes, archive.dictionary, "4") },
+    { error: TypeError, call: () => ls11.statusString("4") },
+    { error: RangeError, call: () => ls11.pack([bytes], { format: 13 }) },
+    { error: RangeError, call: () => ls11.pack([bytes], { level: "smallest" }) },
+    { error: RangeError, call: () => ls11.replace(archive, { [archive.entries.length]: bytes }) },
+    { error: RangeError, call: () => ls11.replace(archive, new Map([[-1, bytes]])) },
+    { error: RangeError, call: () => archive.read(archive.entries.length) },
+    { error: RangeError, call: () => archive.read(-1) },
+    { error: RangeError, call: () => ls11.decodeBlock(bytes, new Uint8Array(255), 4) },
+    { error: RangeError, call: () => ls11.decodeBlock(bytes, archive.dictionary, -1) },
+  ];
+  for (const { error, call } of wrong) assert.throws(call, error, String(call));
+  archive.close();
+});
+
+test("package: npm pack makes ls11kit with the module, its declarations and package.json", () => {
+  const folder = dirname(process.env.LS11_JS);
+  const [packed] = JSON.parse(execFileSync("npm", ["pack", "--dry-run", "--json"], { cwd: folder, stdio: ["ignore", "pipe", "ignore"] }));
+  assert.equal(packed.name, "ls11kit");
+  assert.equal(packed.version.split(".").slice(0, 2).join("."), ls11.version.split(".").slice(0, 2).join("."));
+  assert.deepEqual(packed.files.map((file) => file.path).sort(), ["ls11.d.ts", "ls11.js", "package.json"]);
+  const manifest = JSON.parse(readFileSync(join(folder, "package.json"), "utf8"));
+  assert.equal(manifest.type, "module");
+  assert.equal(manifest.exports["."].types, "./ls11.d.ts");
+  const declared = [...readFileSync(join(folder, "ls11.d.ts"), "utf8").matchAll(/^export (?:const|function|class) (\w+)/gm)]
+    .map(([, name]) => name).sort();
+  assert.deepEqual(declared, Object.keys(ls11).sort());
+});

@@ -1,0 +1,34 @@
+/* What the JavaScript module needs beyond the C API: the pack options and
+   the replacements built here, so that ls11.js never depends on how a C
+   struct is laid out, only on 32-bit pointers and sizes. */
+#include <stdlib.h>
+
+#include "ls11.h"
+
+#define GLUE_API __attribute__((visibility("default")))
+
+GLUE_API ls11_status ls11_wasm_pack(const void *const *entries, const size_t *sizes,
+                                    uint32_t count, int format, int level, void **out,
+                                    size_t *out_size) {
+  ls11_pack_options options = {0};
+  options.sizeof_options = sizeof options;
+  options.format = format;
+  options.level = level;
+  options.threads = 1;
+  return ls11_pack(entries, sizes, count, &options, out, out_size);
+}
+
+GLUE_API ls11_status ls11_wasm_replace(ls11_archive *archive, const uint32_t *indices,
+                                       const void *const *data, const size_t *sizes,
+                                       uint32_t count, void **out, size_t *out_size) {
+  ls11_replacement *replacements = malloc(sizeof *replacements * (count ? count : 1));
+  if (!replacements) return LS11_ERR_NO_MEMORY;
+  for (uint32_t i = 0; i < count; ++i) {
+    replacements[i].index = indices[i];
+    replacements[i].data = data[i];
+    replacements[i].size = sizes[i];
+  }
+  const ls11_status status = ls11_replace(archive, replacements, count, out, out_size);
+  free(replacements);
+  return status;
+}
