@@ -124,7 +124,10 @@ def encode_table(corpus, results):
         if codec == "ls11":
             threads = max(threads, int(t))
     mbs = lambda k, c, l, t=1: raw[k] / 1e6 / runs[k + (c, l, t)][0]
+    load = loads(results)
     out = ["### Encoder speed (MB/s of input, one run) and sizes against the yardstick", "",
+           "Load average %.2f at the start and %.2f at the end." % (load["encoder", "start"], load["encoder", "end"]),
+           "",
            "| kind | split | best 1T | best %dT | fast 1T | fast %dT | libdeflate -12 | libdeflate -6 "
            "| zlib -9 | zlib -6 | best / ld -12 | fast / ld -6 | best %dT / 1T | fast %dT / 1T "
            "| best vs yardstick | fast vs yardstick | fast vs best |" % (threads, threads, threads, threads),
@@ -142,6 +145,47 @@ def encode_table(corpus, results):
             mbs(key, "ls11", "best", threads) / mbs(key, "ls11", "best"),
             mbs(key, "ls11", "fast", threads) / mbs(key, "ls11", "fast"),
             100.0 * (best / yard[key] - 1), 100.0 * (fast / yard[key] - 1), 100.0 * (fast / best - 1)))
+    return out
+
+
+def loads(results):
+    """The load average at the start and the end of each timed part."""
+    with open(os.path.join(results, "load.tsv")) as f:
+        rows = [l.split("\t") for l in f.read().splitlines()]
+    return {(part, when): float(value) for part, when, value in rows}
+
+
+def whole_table(results):
+    """ls11 pack of many small files against libdeflate-gzip on the same
+    bytes, whole processes timed by hyperfine, and the ratios the encoder
+    is held to."""
+    with open(os.path.join(results, "whole", "times.json")) as f:
+        data = json.load(f)["results"]
+    t = {r["command"]: r["median"] for r in data}
+    cpu = {r["command"]: r["user"] + r["system"] for r in data}
+    load = loads(results)
+    raw = os.path.getsize(os.path.join(results, "whole", "entries.raw"))
+    entries = len(open(os.path.join(results, "whole", "names")).read().split())
+    out = ["### Whole-process packing: `ls11 pack` of %d files of 4-64 KiB (%.1f MB of headers and "
+           "programs) against libdeflate-gzip on the same bytes (median of %d runs)" % (
+               entries, raw / 1e6, len(data[0]["times"])), "",
+           "Load average %.2f at the start and %.2f at the end." % (load["whole", "start"], load["whole", "end"]), "",
+           "| command | seconds | MB/s | CPU seconds (user + system, mean) |", "|---|---:|---:|---:|"]
+    for r in data:
+        name = r["command"]
+        label = "ls11 pack --level %s -T %s" % tuple(name.split()) if name.split()[0] in ("best", "fast") \
+            else "libdeflate-gzip " + name.split()[1]
+        out.append("| %s | %.3f | %.1f | %.3f |" % (label, t[name], raw / 1e6 / t[name], cpu[name]))
+    # On a loaded machine the wall times of one thread move with the other
+    # jobs; the CPU times beside them move less. Two threads can only be
+    # judged by wall time, on a machine whose other jobs leave a core free.
+    out += ["", "| ratio | by wall time | by CPU time | goal |", "|---|---:|---:|---:|",
+            "| best, 1 thread, speed vs libdeflate -12 | %.2fx | %.2fx | >= 1.5x |" % (
+                t["libdeflate -12"] / t["best 1"], cpu["libdeflate -12"] / cpu["best 1"]),
+            "| fast, 1 thread, speed vs libdeflate -6 | %.2fx | %.2fx | >= 1.0x |" % (
+                t["libdeflate -6"] / t["fast 1"], cpu["libdeflate -6"] / cpu["fast 1"]),
+            "| best, 2 threads vs 1 | %.2fx | - | >= 1.8x |" % (t["best 1"] / t["best 2"]),
+            "| fast, 2 threads vs 1 | %.2fx | - | >= 1.8x |" % (t["fast 1"] / t["fast 2"])]
     return out
 
 
@@ -242,12 +286,16 @@ def js_decode_table(results):
 
 def main():
     corpus, results = sys.argv[1], sys.argv[2]
-    speeds = medians(os.path.join(results, "decode.json"))
     lines = ["Measured on: %s (%d logical cores), a shared machine; ratios come from one run." % (
         cpu_name(), os.cpu_count() or 0), ""]
-    for part in (decode_table(corpus, speeds, "entries"), decode_table(corpus, speeds, "files"),
-                 long_match_table(speeds), size_table(corpus), encode_table(corpus, results),
-                 pack_table(results), tool_table(results), rss_table(results), js_decode_table(results)):
+    parts = [size_table(corpus), encode_table(corpus, results), whole_table(results), pack_table(results)]
+    # The decoding parts, unless the run was --packing-only.
+    if os.path.exists(os.path.join(results, "decode.json")):
+        speeds = medians(os.path.join(results, "decode.json"))
+        parts = [decode_table(corpus, speeds, "entries"), decode_table(corpus, speeds, "files"),
+                 long_match_table(speeds)] + parts + [tool_table(results), rss_table(results),
+                                                      js_decode_table(results)]
+    for part in parts:
         lines += part + [""]
     print("\n".join(lines))
 

@@ -334,6 +334,25 @@ TEST_F(Ls11Test, CatEndsQuietlyOnABrokenPipe) {
 }
 #endif
 
+// Inputs of several sizes, an empty one among them, share one buffer read
+// on several threads: the file is the same for any thread count and decodes
+// to the inputs one after another.
+TEST_F(Ls11Test, PackReadsInputsOnThreadsIntoOneFile) {
+  put("a", roster(40));
+  put("empty", Bytes());
+  put("b", roster(3));
+  Bytes all = roster(40);
+  const Bytes b = roster(3);
+  all.insert(all.end(), b.begin(), b.end());
+  all.insert(all.end(), b.begin(), b.end());
+  for (const char* level : {"fast", "best"}) {
+    ASSERT_EQ(run({"pack", "-f", "--level", level, "-T", "1", "-o", "one.LS11", "a", "empty", "b", "b"}).exit_status, 0);
+    ASSERT_EQ(run({"pack", "-f", "--level", level, "-T", "3", "-o", "three.LS11", "a", "empty", "b", "b"}).exit_status, 0);
+    EXPECT_EQ(read("one.LS11"), read("three.LS11")) << level;
+    EXPECT_EQ(decoded_by_unls11("three.LS11"), all) << level;
+  }
+}
+
 TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
   put("a", roster(10));
   put("out.LS11", text("precious"));
@@ -344,6 +363,12 @@ TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
 
   // A missing input fails the run before the output is touched.
   r = run({"pack", "-f", "-o", "out.LS11", "a", "missing"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, "ls11: missing: cannot open the file: No such file or directory\n");
+  EXPECT_EQ(read("out.LS11"), text("precious"));
+  // Inputs are read on several threads, yet only the first that fails in
+  // command-line order is reported, as reading them in turn would.
+  r = run({"pack", "-f", "-T", "4", "-o", "out.LS11", "a", "a", "missing", "a", "missing2"});
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, "ls11: missing: cannot open the file: No such file or directory\n");
   EXPECT_EQ(read("out.LS11"), text("precious"));

@@ -59,41 +59,51 @@ void finish(BlockWriter& w) {
   for (unsigned i = bytes; i-- > 0;) *w.out_next++ = static_cast<uint8_t>(bits >> (8 * i));
 }
 
-// Writes a run of tokens once it is known to fit: the whole block must come
-// out smaller than its data, so a run that would pass the limit stops it.
-// Without an output it only counts.
+// The bits of one value as put_value writes them while they fit one put:
+// values below 2^16 - 2, which every literal code is.
+inline uint32_t value_pattern(uint32_t value) {
+  const unsigned n = value_width(value);
+  const uint32_t prefix = (uint32_t{1} << n) - 2;
+  return prefix << n | (value - prefix);
+}
+
+// Adds up (and with `kWrite` writes) a run of tokens. The whole block must
+// come out smaller than its data, so a token that would pass the limit
+// stops it; as nothing past the limit is written, the output never passes
+// its room either.
+template <bool kWrite>
+bool put_tokens(BlockWriter& w, uint32_t start, const Token* tokens, uint32_t count) {
+  const LiteralTable& literals = *w.literals;
+  const uint8_t* next = w.data + start;
+  uint64_t total = w.total_bits;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (tokens[i].distance == 0) {
+      const uint8_t byte = *next++;
+      total += literals.bits[byte];
+      ++w.literal_counts[byte];
+      if (total > w.bit_limit) break;
+      if constexpr (kWrite) put_bits(w, value_pattern(literals.code[byte]), literals.bits[byte]);
+    } else {
+      const uint64_t distance_value = uint64_t{256} + tokens[i].distance;
+      total += match_bits(tokens[i].length, tokens[i].distance);
+      if (total > w.bit_limit) break;
+      if constexpr (kWrite) {
+        put_value(w, distance_value);
+        put_value(w, tokens[i].length - kMinMatch);
+      }
+      next += tokens[i].length;
+    }
+  }
+  w.total_bits = total;
+  if (total <= w.bit_limit) return true;
+  w.too_large = true;
+  return false;
+}
+
 bool write_tokens(void* context, uint32_t start, const Token* tokens, uint32_t count) {
   BlockWriter& w = *static_cast<BlockWriter*>(context);
-  const LiteralTable& literals = *w.literals;
-  uint64_t bits = 0;
-  uint32_t position = start;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (tokens[i].distance == 0) {
-      const uint8_t byte = w.data[position];
-      bits += literals.bits[byte];
-      ++w.literal_counts[byte];
-    } else {
-      bits += match_bits(tokens[i].length, tokens[i].distance);
-    }
-    position += tokens[i].length;
-  }
-  if (w.total_bits + bits > w.bit_limit) {
-    w.too_large = true;
-    return false;
-  }
-  w.total_bits += bits;
-  if (w.out_next == nullptr) return true;
-  position = start;
-  for (uint32_t i = 0; i < count; ++i) {
-    if (tokens[i].distance == 0) {
-      put_value(w, literals.code[w.data[position]]);
-    } else {
-      put_value(w, uint64_t{256} + tokens[i].distance);
-      put_value(w, tokens[i].length - kMinMatch);
-    }
-    position += tokens[i].length;
-  }
-  return true;
+  return w.out_next != nullptr ? put_tokens<true>(w, start, tokens, count)
+                               : put_tokens<false>(w, start, tokens, count);
 }
 
 // A byte the dictionary does not hold cannot be written as a literal, and

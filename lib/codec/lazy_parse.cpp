@@ -1,14 +1,14 @@
-// The fast level: lazy matching over a small hash table.
+// The fast level: lazy matching over hash chains.
 //
-// Each bucket of the table holds the newest few positions whose next four
-// bytes share a hash, and a second table the newest position per 3-byte
-// hash; a search tries only those, nearest first, so it costs a cache line
-// and a few compares. At each position the match that saves the
-// most bits over writing its bytes as literals is compared with the best one
-// a position later; when the later one saves more, one literal is written
-// and the comparison moves on. Positions inside a long match are not
-// inserted, except its last few: a repeat of a repeat is found at its
-// first copy.
+// A table holds the newest position per 4-byte hash and a ring links each
+// position to the previous one with the same hash, so a search follows only
+// positions that can match, nearest first, a few deep; a second table holds
+// the newest position per 3-byte hash for the short matches that pay only
+// close by. At each position the match that saves the most bits over
+// writing its bytes as literals is compared with the best one a position
+// later; when the later one saves more, one literal is written and the
+// comparison moves on. Positions inside a long match are not inserted,
+// except its last few: a repeat of a repeat is found at its first copy.
 #include <bit>
 
 #include "codec/bytes.h"
@@ -21,15 +21,15 @@ namespace ls11 {
 namespace {
 
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
-// A bucket is one word that says which slot the next position takes, then
-// kWays slots used as a ring: an insert writes two words, and a search reads
-// the ring backwards from the newest.
-constexpr unsigned kWays = 7;
-constexpr unsigned kBucketWords = kWays + 1;
-constexpr unsigned kMinBucketBits = 8;
-constexpr unsigned kMaxBucketBits = 14;
-// A match this long is taken without looking a position further.
-constexpr uint32_t kNiceLength = 32;
+constexpr unsigned kMinHashBits = 10;
+constexpr unsigned kMaxHashBits = 16;
+// The chain ring: matches reach at most this far back through it (the
+// heads themselves reach anywhere in the block).
+constexpr unsigned kChainWindowBits = 18;
+// Chain links followed per search.
+constexpr unsigned kChainDepth = 16;
+// A match this long is taken without looking further.
+constexpr uint32_t kNiceLength = 48;
 // Of a match longer than this, only the last kInsertedTail positions go
 // into the table.
 constexpr uint32_t kInsertedTail = 16;
@@ -44,26 +44,24 @@ struct Table {
   const uint8_t* data;
   uint32_t size;
   unsigned shift;
-  uint32_t* buckets;
+  uint32_t window_mask;
+  uint32_t* heads;  // newest position per 4-byte hash
   uint32_t* near3;  // newest position per 3-byte hash
+  uint32_t* chain;  // previous position with the same 4-byte hash
 };
 
 inline uint32_t& near3_of(const Table& t, uint32_t position) {
   return t.near3[(load24(t.data + position) * 2246822519u) >> t.shift];
 }
 
-inline uint32_t* bucket_of(const Table& t, uint32_t position) {
-  return t.buckets + size_t{(load32(t.data + position) * 2654435761u) >> t.shift} * kBucketWords;
-}
-
-inline void insert(uint32_t* bucket, uint32_t position) {
-  const uint32_t slot = bucket[0];
-  bucket[1 + slot] = position;
-  bucket[0] = slot + 1 == kWays ? 0 : slot + 1;
+inline uint32_t& head_of(const Table& t, uint32_t position) {
+  return t.heads[(load32(t.data + position) * 2654435761u) >> t.shift];
 }
 
 inline void insert_position(const Table& t, uint32_t position) {
-  insert(bucket_of(t, position), position);
+  uint32_t& head = head_of(t, position);
+  t.chain[position & t.window_mask] = head;
+  head = position;
   near3_of(t, position) = position;
 }
 
@@ -77,7 +75,7 @@ struct Choice {
 // far by being longer: the byte just past the best length is checked first.
 Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t position) {
   const uint8_t* const here = t.data + position;
-  uint32_t* const bucket = bucket_of(t, position);
+  uint32_t& head = head_of(t, position);
   uint32_t& near = near3_of(t, position);
   const uint32_t limit = t.size - position;
   Choice best{Token{1, 0}, 0};
@@ -86,18 +84,11 @@ Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t positio
   int64_t priced[kPricedBytes + 1];
   priced[0] = 0;
   uint32_t priced_count = 0;
-  uint32_t slot = bucket[0];
-  for (unsigned w = 0; w <= kWays && best_length < limit; ++w) {
-    if (w != 0) slot = slot == 0 ? kWays - 1 : slot - 1;
-    const uint32_t candidate = w == 0 ? near : bucket[1 + slot];
-    if (candidate == kNoPosition) {
-      if (w == 0) continue;
-      break;
-    }
+  auto consider = [&](uint32_t candidate) {
     const uint8_t* const there = t.data + candidate;
-    if (there[best_length] != here[best_length] || load24(there) != load24(here)) continue;
+    if (there[best_length] != here[best_length] || load24(there) != load24(here)) return;
     const uint32_t length = common_length(there, here, kMinMatch, limit);
-    if (length <= best_length) continue;
+    if (length <= best_length) return;
     best_length = length;
     const uint32_t exact = length < kPricedBytes ? length : kPricedBytes;
     for (; priced_count < exact; ++priced_count) {
@@ -106,9 +97,21 @@ Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t positio
     const uint32_t distance = position - candidate;
     const int64_t saving = priced[exact] + kTailBits * (length - exact) - match_bits(length, distance);
     if (saving > best.saving) best = Choice{Token{length, distance}, saving};
+  };
+  if (near != kNoPosition) consider(near);
+  uint32_t candidate = head;
+  for (unsigned depth = kChainDepth; depth > 0 && candidate != kNoPosition && best_length < limit &&
+                                     best_length < kNiceLength;
+       --depth) {
+    consider(candidate);
+    const uint32_t previous = t.chain[candidate & t.window_mask];
+    // A link older than the ring was overwritten: the chain ends there.
+    if (previous == kNoPosition || position - previous > t.window_mask) break;
+    candidate = previous;
   }
   near = position;
-  insert(bucket, position);
+  t.chain[position & t.window_mask] = head;
+  head = position;
   return best;
 }
 
@@ -129,26 +132,35 @@ inline bool emit(Output& out, Token token, uint32_t end) {
   return go_on;
 }
 
-unsigned bucket_bits_for(uint32_t size) {
-  const unsigned bits = static_cast<unsigned>(std::bit_width(size / kWays));
-  return bits < kMinBucketBits ? kMinBucketBits : bits > kMaxBucketBits ? kMaxBucketBits : bits;
+unsigned bits_for(uint32_t size, unsigned least, unsigned most) {
+  const unsigned bits = static_cast<unsigned>(std::bit_width(size));
+  return bits < least ? least : bits > most ? most : bits;
 }
 
 }  // namespace
 
 bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
                 ParseMemory& memory, TokenSink sink, void* context) {
-  const unsigned bits = bucket_bits_for(size);
-  const size_t buckets = size_t{1} << bits;
-  const size_t slots = buckets * (kBucketWords + 1);
-  if (!reserve_table(memory.heads, memory.heads_capacity, slots) ||
+  // A quarter to a half as many heads as positions keeps chains short
+  // without clearing a table much larger than the block.
+  const unsigned hash_bits = bits_for(size / 4, kMinHashBits, kMaxHashBits);
+  const unsigned window_bits = bits_for(size, kMinHashBits, kChainWindowBits);
+  const size_t hashes = size_t{1} << hash_bits;
+  const size_t window = size_t{1} << window_bits;
+  if (!reserve_table(memory.heads, memory.heads_capacity, 2 * hashes + window) ||
       !reserve_table(memory.tokens, memory.tokens_capacity, kTokenBatch)) {
     return false;
   }
-  for (size_t i = 0; i < slots; ++i) memory.heads[i] = kNoPosition;
-  for (size_t i = 0; i < buckets; ++i) memory.heads[i * kBucketWords] = 0;
-  const Table table{data, size, 32 - bits, memory.heads.get(),
-                    memory.heads.get() + buckets * kBucketWords};
+  // Chain links are written when their position is inserted, before any
+  // search can reach them; only the heads start empty.
+  for (size_t i = 0; i < 2 * hashes; ++i) memory.heads[i] = kNoPosition;
+  const Table table{data,
+                    size,
+                    32 - hash_bits,
+                    static_cast<uint32_t>(window - 1),
+                    memory.heads.get(),
+                    memory.heads.get() + hashes,
+                    memory.heads.get() + 2 * hashes};
   Output out{memory.tokens.get(), 0, 0, sink, context};
   // Positions from `searchable` on have fewer than four bytes left.
   const uint32_t searchable = size >= 4 ? size - 3 : 0;

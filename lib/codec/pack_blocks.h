@@ -39,4 +39,18 @@ namespace ls11 {
 bool pack_blocks(const BlockView* blocks, uint32_t count, EncodeLevel level, unsigned threads,
                  uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes);
 
+// The threads a request for `requested` (0: one per core) gets for `jobs`
+// independent jobs: never more than the jobs, nor than twice the cores or
+// 4, whichever is more (beyond a few per core threads add nothing but
+// their tables), and at least one.
+unsigned packing_threads(unsigned requested, uint32_t jobs);
+
+// Runs job(context, w) for w = 0 to threads - 1 at once, w = 0 on the
+// calling thread and each other on a thread of its own; a thread the
+// system will not start leaves its share to the others (the jobs take
+// their work from a shared counter), so only the first w values run.
+// Returns how many ran, once all have ended. The only place where packing
+// starts threads.
+unsigned run_workers(unsigned threads, void (*job)(void* context, unsigned worker), void* context);
+
 }  // namespace ls11

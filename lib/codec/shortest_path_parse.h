@@ -34,7 +34,7 @@ void make_literal_table(const uint8_t dictionary[256], LiteralTable& table);
 // and is never cleared beyond what a block uses.
 struct ParseMemory {
   FinderTables finder;                // the best level's binary trees
-  std::unique_ptr<uint32_t[]> heads;  // the fast level's hash buckets
+  std::unique_ptr<uint32_t[]> heads;  // the fast level's hash heads and chains
   size_t heads_capacity = 0;
   std::unique_ptr<uint32_t[]> price;  // the shortest path's arrays
   std::unique_ptr<Token[]> arrival;

@@ -104,7 +104,8 @@ Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, 
 
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += inputs[i].size;
-  packed.storage.reset(new (std::nothrow) uint8_t[total]);
+  if (total > SIZE_MAX) return STATUS_NO_MEMORY;
+  packed.storage = allocate_large_buffer(static_cast<size_t>(total));
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
   if (!packed.storage || !packed_sizes ||
       !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),

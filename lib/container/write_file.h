@@ -11,6 +11,7 @@
 #include "codec/encode_block.h"
 #include "codec/pack_blocks.h"
 #include "container/status.h"
+#include "io/large_buffer.h"
 
 namespace ls11 {
 
@@ -60,7 +61,7 @@ Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
 struct PackedEntries {
   uint8_t dictionary[256];
   std::unique_ptr<PackedBlock[]> blocks;
-  std::unique_ptr<uint8_t[]> storage;  // the compressed blocks' bytes
+  LargeBuffer storage;  // the compressed blocks' bytes
 };
 
 // Packs `count` inputs, one entry each: at `level` on up to `threads`

@@ -72,6 +72,13 @@ bool recorded_length(std::FILE* file, uint64_t& length) {
   return true;
 }
 
+bool regular_file_length(const char* path, uint64_t& length) {
+  struct _stat64 status;
+  if (_wstat64(utf8_to_wide(path).c_str(), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return false;
+  length = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
 void wait_for_data(std::FILE*) {}
 
 #else
@@ -113,6 +120,13 @@ bool stream_length(std::FILE* file, uint64_t& length) {
 bool recorded_length(std::FILE* file, uint64_t& length) {
   struct stat status;
   if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  length = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool regular_file_length(const char* path, uint64_t& length) {
+  struct stat status;
+  if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return false;
   length = static_cast<uint64_t>(status.st_size);
   return true;
 }

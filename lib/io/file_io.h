@@ -39,6 +39,10 @@ bool stream_length(std::FILE* file, uint64_t& length);
 // reading to the end is what counts.
 bool recorded_length(std::FILE* file, uint64_t& length);
 
+// The length of the regular file at `path`; false for anything else, or
+// when it cannot be told. Opens nothing, so a FIFO is left to its reader.
+bool regular_file_length(const char* path, uint64_t& length);
+
 // Makes reads wait for data again on an input opened by open_input_file,
 // so that a pipe is read to its end; a FIFO is first waited on until its
 // writer sends something. Nothing to do on Windows.

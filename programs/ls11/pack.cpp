@@ -42,11 +42,12 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
 
 int run_pack(const Options& options) {
   if (!output_allowed(options.output, options.force)) return kExitFailed;
-  std::vector<LoadedFile> inputs(options.operands.size());
+  std::vector<LoadedFile> inputs;
+  LargeBuffer shared;
+  if (!load_entries(options.operands, options.threads, inputs, shared)) return kExitFailed;
   std::vector<BlockView> blocks;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    if (!load_entry(options.operands[i], inputs[i])) return kExitFailed;
-    blocks.push_back(BlockView{inputs[i].bytes.get(), static_cast<uint32_t>(inputs[i].size)});
+  for (const LoadedFile& input : inputs) {
+    blocks.push_back(BlockView{input.data, static_cast<uint32_t>(input.size)});
   }
   return write_output(options, options.version, blocks);
 }
@@ -71,7 +72,7 @@ int run_repack(const Options& options) {
     return kExitFailed;
   }
   std::vector<BlockView> blocks;
-  const uint8_t* next = decoded.bytes.get();
+  const uint8_t* next = decoded.data;
   for (uint32_t i = 0; i < container.count; ++i) {
     blocks.push_back(BlockView{next, container.entries[i].unpacked_size});
     next += container.entries[i].unpacked_size;

@@ -104,7 +104,7 @@ int run_replace(const Options& options) {
   for (size_t i = 0; i < requests.size(); ++i) {
     if (!load_entry(requests[i].path, files[i])) return kExitFailed;
     replacements.push_back(Replacement{requests[i].index,
-                                       BlockView{files[i].bytes.get(), static_cast<uint32_t>(files[i].size)}});
+                                       BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
   }
 
   ReplacementPlan plan;
