@@ -121,7 +121,7 @@ LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loade
   std::FILE* file = open_input_file(path.c_str());
   if (!file) {
     loaded.size = 0;
-    failure_reason = with_reason("cannot open the file", errno);
+    failure_reason = with_reason(status_description(STATUS_OPEN_INPUT), errno);
     return LoadResult::failed;
   }
   return load_stream(file, limit, loaded, failure_reason, room, room_size);
