@@ -29,8 +29,8 @@ ls11_status ls11_open(const char* path, ls11_archive** archive) {
   ls11_archive* opened = new (std::nothrow) ls11_archive;
   if (!opened) return LS11_ERR_NO_MEMORY;
   opened->file = ls11::make_file_ptr(ls11::open_input_file(path));
-  const ls11::Status status =
-      opened->file ? read_container(opened->file.get(), opened->container) : ls11::STATUS_OPEN_INPUT;
+  const ls11::Status status = opened->file ? read_container(opened->file.get(), opened->container)
+                                           : ls11::STATUS_OPEN_INPUT;
   return ls11::finish_open(opened, status, archive);
 }
 
@@ -41,8 +41,8 @@ ls11_status ls11_open_memory(const void* data, size_t size, ls11_archive** archi
   ls11_archive* opened = new (std::nothrow) ls11_archive;
   if (!opened) return LS11_ERR_NO_MEMORY;
   opened->memory = static_cast<const uint8_t*>(data);
-  return ls11::finish_open(opened, read_container_memory(opened->memory, size, opened->container),
-                     archive);
+  return ls11::finish_open(
+      opened, read_container_memory(opened->memory, size, opened->container), archive);
 }
 
 void ls11_close(ls11_archive* archive) { delete archive; }
@@ -73,7 +73,9 @@ ls11_status ls11_read_entry(ls11_archive* archive, uint32_t index, void* out, si
   const ls11::BlockSource source{archive->file.get(), archive->memory, &archive->buffers};
   const uint8_t* packed = nullptr;
   ls11::Status status = ls11::locate_block(source, container, index, packed);
-  if (status == ls11::STATUS_OK) status = ls11::decode_entry(container, index, packed, static_cast<uint8_t*>(out));
+  if (status == ls11::STATUS_OK) {
+    status = ls11::decode_entry(container, index, packed, static_cast<uint8_t*>(out));
+  }
   return ls11::public_status(status);
 }
 

@@ -13,7 +13,8 @@ namespace ls11 {
 namespace {
 
 bool options_valid(const ls11_pack_options& options) {
-  return options.sizeof_options == sizeof(ls11_pack_options) && options.format >= 10 && options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
+  return options.sizeof_options == sizeof(ls11_pack_options) && options.format >= 10 &&
+         options.format <= 12 && options.level >= LS11_LEVEL_STORE &&
          options.level <= LS11_LEVEL_BEST && options.threads >= 0;
 }
 

@@ -49,7 +49,9 @@ Status replace_to_memory(ls11_archive& archive, const ls11_replacement* given, u
                               failed_index);
   }
   uint64_t length = 0;
-  if (status == STATUS_OK) status = compute_file_length(plan.blocks.get(), archive.container.count, length);
+  if (status == STATUS_OK) {
+    status = compute_file_length(plan.blocks.get(), archive.container.count, length);
+  }
   if (status != STATUS_OK) return status;
   ReplaceWrite w{source, archive.container, plan};
   return write_to_new_buffer(length, write_replaced, &w, out, out_size);

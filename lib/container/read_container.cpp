@@ -112,7 +112,9 @@ Status read_table(std::FILE* file, uint64_t length, int version, Container& cont
 Status read_container(std::FILE* file, Container& container) {
   const int version = detect_version(file);
   uint64_t length = 0;
-  if (version == 0 || !stream_length(file, length) || length > kLargestFile) return STATUS_UNSUPPORTED;
+  if (version == 0 || !stream_length(file, length) || length > kLargestFile) {
+    return STATUS_UNSUPPORTED;
+  }
   return read_table(file, length, version, container);
 }
 

@@ -98,11 +98,13 @@ Status try_open_container(const std::string& path, OpenedContainer& opened, std:
     status = read_container(opened.file.get(), opened.container);
   } else {
     // No file longer than this is an LS11 file.
-    const LoadResult loaded = load_stream(opened.file.release(), kLargestFile, opened.whole, reason);
+    const LoadResult loaded =
+        load_stream(opened.file.release(), kLargestFile, opened.whole, reason);
     if (loaded == LoadResult::failed) return STATUS_OPEN_INPUT;
+    const LoadedFile& whole = opened.whole;
     status = loaded == LoadResult::too_long
                  ? STATUS_UNSUPPORTED
-                 : read_container_memory(opened.whole.bytes.get(), opened.whole.size, opened.container);
+                 : read_container_memory(whole.bytes.get(), whole.size, opened.container);
   }
   reason = status_message(status);
   return status;
