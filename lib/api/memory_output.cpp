@@ -10,7 +10,7 @@ Status write_to_new_buffer(uint64_t length, Status (*write)(ByteSink sink, void*
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length)));
   if (!buffer) return STATUS_NO_MEMORY;
   MemoryCursor cursor{buffer};
-  const ls11::Status status = write(memory_sink(cursor), context);
+  const Status status = write(memory_sink(cursor), context);
   if (status != STATUS_OK) {
     std::free(buffer);
     return status;

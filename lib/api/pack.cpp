@@ -43,7 +43,7 @@ Status write_packed(ByteSink sink, void* context) {
 Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
                       const ls11_pack_options& options, void** out, size_t* out_size) {
   std::unique_ptr<BlockView[]> inputs;
-  ls11::Status status = gather_inputs(entries, sizes, count, inputs);
+  Status status = gather_inputs(entries, sizes, count, inputs);
   PackedEntries packed;
   if (status == STATUS_OK) {
     const EncodeLevel level = options.level == LS11_LEVEL_FAST ? ENCODE_FAST : ENCODE_BEST;

@@ -40,7 +40,7 @@ Status write_replaced(ByteSink sink, void* context) {
 Status replace_to_memory(ls11_archive& archive, const ls11_replacement* given, uint32_t count,
                          void** out, size_t* out_size) {
   std::unique_ptr<Replacement[]> replacements;
-  ls11::Status status = gather_replacements(given, count, replacements);
+  Status status = gather_replacements(given, count, replacements);
   const BlockSource source{archive.file.get(), archive.memory, &archive.buffers};
   ReplacementPlan plan;
   uint32_t failed_index = 0;

@@ -57,6 +57,13 @@ void add_entries(const uint8_t* raw, uint32_t first, uint32_t batch, Container& 
   }
 }
 
+// The buffer for compressed blocks' output (stored blocks are handed out
+// from their packed bytes).
+Status allocate_decoded(const Container& container, EntryBuffers& buffers) {
+  buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
+  return buffers.decoded ? STATUS_OK : STATUS_NO_MEMORY;
+}
+
 bool length_rule_holds(uint64_t length, uint32_t count, uint32_t packed_sum) {
   return static_cast<uint32_t>(length) - kEntrySize * count ==
          kTableOffset + kClosingWordSize + packed_sum;
@@ -162,12 +169,8 @@ Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
       container.max_packed < container.file_length ? container.max_packed : container.file_length;
   buffers.packed.reset(new (std::nothrow) uint8_t[packed_size]);
   if (!buffers.packed) return STATUS_NO_MEMORY;
-  if (with_decoded) {
-    buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
-    if (!buffers.decoded) return STATUS_NO_MEMORY;
-  }
   buffers.position = kUnknownPosition;
-  return STATUS_OK;
+  return with_decoded ? allocate_decoded(container, buffers) : STATUS_OK;
 }
 
 Status read_block(std::FILE* file, const Container& container, uint32_t index,
@@ -199,9 +202,8 @@ Status locate_block(BlockSource source, const Container& container, uint32_t ind
 }
 
 Status prepare_entry_buffers(BlockSource source, const Container& container) {
-  if (source.file) return allocate_entry_buffers(container, *source.buffers);
-  source.buffers->decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
-  return source.buffers->decoded ? STATUS_OK : STATUS_NO_MEMORY;
+  return source.file ? allocate_entry_buffers(container, *source.buffers)
+                     : allocate_decoded(container, *source.buffers);
 }
 
 Status read_entry(BlockSource source, const Container& container, uint32_t index,
@@ -215,8 +217,8 @@ Status read_entry(BlockSource source, const Container& container, uint32_t index
   }
   EntryBuffers& buffers = *source.buffers;
   if (!buffers.decoded) {
-    buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
-    if (!buffers.decoded) return STATUS_NO_MEMORY;
+    const Status allocated = allocate_decoded(container, buffers);
+    if (allocated != STATUS_OK) return allocated;
   }
   data = buffers.decoded.get();
   return decode_entry(container, index, packed, buffers.decoded.get());

@@ -104,7 +104,7 @@ Status try_open_container(const std::string& path, OpenedContainer& opened, std:
     const LoadedFile& whole = opened.whole;
     status = loaded == LoadResult::too_long
                  ? STATUS_UNSUPPORTED
-                 : read_container_memory(whole.bytes.get(), whole.size, opened.container);
+                 : read_container_memory(whole.data, whole.size, opened.container);
   }
   reason = status_message(status);
   return status;

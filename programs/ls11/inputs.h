@@ -30,7 +30,7 @@ struct OpenedContainer {
   Container container;
   EntryBuffers buffers;
   BlockSource source() {
-    return BlockSource{whole.bytes ? nullptr : file.get(), whole.bytes.get(), &buffers};
+    return BlockSource{whole.data ? nullptr : file.get(), whole.data, &buffers};
   }
 };
 
