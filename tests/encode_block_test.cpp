@@ -209,7 +209,8 @@ TEST(EncodeBlock, DictionariesThatAreNotPermutations) {
   EXPECT_FALSE(p.stored);
   expect_round_trip(data, dictionary, LS11_LEVEL_BEST);
   data.push_back('z');
-  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST}) EXPECT_TRUE(encode(data, dictionary, level).stored);
+  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST})
+    EXPECT_TRUE(encode(data, dictionary, level).stored);
 }
 
 // The dictionary gives the shortest codes to the bytes the parse writes as

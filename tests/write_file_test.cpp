@@ -134,7 +134,8 @@ TEST(PackFile, ManyBlocks) {
   for (int i = 0; i < 3000; ++i) inputs.push_back(Bytes(static_cast<size_t>(i % 17), static_cast<uint8_t>(i)));
   const std::vector<BlockView> blocks = views(inputs);
   const Written w = write_to_bytes([&](std::FILE* f) {
-    return pack_file(f, 11, LS11_LEVEL_FAST, 0, blocks.data(), static_cast<uint32_t>(blocks.size()));
+    return pack_file(f, 11, LS11_LEVEL_FAST, 0, blocks.data(),
+                     static_cast<uint32_t>(blocks.size()));
   });
   ASSERT_TRUE(w.ok);
   const Conversion c = convert_bytes(w.bytes);

@@ -168,7 +168,8 @@ bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes,
   uint64_t total = 0;
   uint8_t next[256];
   for (int round = 0; round < rounds; ++round) {
-    if (!pack_round(work, LS11_LEVEL_FAST, dictionary, nullptr, packed_sizes, literal_counts, total)) {
+    if (!pack_round(work, LS11_LEVEL_FAST, dictionary, nullptr, packed_sizes, literal_counts,
+                    total)) {
       return false;
     }
     order_by_counts(literal_counts, work.byte_counts, next);
@@ -259,7 +260,8 @@ bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsi
   work.blocks = sample.get();
   if (!estimate_dictionary(work, 1, packed_sizes, dictionary)) return false;
   work.blocks = blocks;
-  if (level == LS11_LEVEL_BEST && !estimate_dictionary(work, kSettlingRounds, packed_sizes, dictionary)) {
+  if (level == LS11_LEVEL_BEST &&
+      !estimate_dictionary(work, kSettlingRounds, packed_sizes, dictionary)) {
     return false;
   }
   return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);
