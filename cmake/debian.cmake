@@ -36,7 +36,7 @@ set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${CPACK_PACKAGE_NAME})
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\nunls11 decodes LS11 container files, the data files of many older games;\nls11 lists, verifies, extracts and builds them and replaces their entries.\nWith ls11kit.html, a page that does the same in a browser.")
+    "Tools for LS11 container files\nunls11 decodes LS11 container files, the data files of many older games;\nls11 lists, verifies, extracts and builds them and replaces their entries.\nWith ls11kit.html, a page that does the same in a browser.")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-ls11)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3:any, ${LS11_DEB_RUNTIME} ${same_version}")
