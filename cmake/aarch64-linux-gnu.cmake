@@ -1,7 +1,7 @@
 # Cross-compiles for 64-bit ARM Linux with Debian's cross compiler (package
 # g++-aarch64-linux-gnu, whose C and C++ libraries live under
 # /usr/aarch64-linux-gnu). The programs run on this machine under
-# qemu-aarch64 (the presets' CMAKE_CROSSCOMPILING_EMULATOR).
+# qemu-aarch64-static (the presets' CMAKE_CROSSCOMPILING_EMULATOR).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 

@@ -27,6 +27,10 @@ C
 "$work/version"
 (cd / && python3 -c 'import ls11, sys; print("ls11", ls11.__version__); ls11.open(sys.argv[1]).read_all()' "$work/records.LS11")
 rm -rf "$work"
+# What the purge must remove: the bytecode compiled on install, and what
+# importing as root wrote.
+compgen -G '/usr/lib/python3/dist-packages/ls11/__pycache__/*.pyc' >/dev/null ||
+  { echo "no bytecode beside the module after installing and importing it"; exit 1; }
 for package in python3-ls11 ls11kit libls11-dev libls11-1; do
   apt-get purge -y "$package" >/dev/null
 done

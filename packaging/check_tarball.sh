@@ -10,7 +10,7 @@
 # library wherever the archive is unpacked; no path of the build machine is
 # recorded.
 # Usage: check_tarball.sh TGZ SAMPLES_DIR CC [EMULATOR...]
-# (EMULATOR: the cross build's, e.g. qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# (EMULATOR: the cross build's, e.g. qemu-aarch64-static -L /usr/aarch64-linux-gnu)
 set -euo pipefail
 tgz=$(realpath "$1") samples=$(realpath "$2") cc=$3
 shift 3
@@ -47,9 +47,9 @@ for tool in unls11 ls11; do
   cp "$top/bin/$tool" "$samples/$sample" "$empty/"
   run=("/$tool")
   if [ ${#emulator[@]} -gt 0 ]; then
-    static_emulator=$(command -v "$(basename "${emulator[0]}")-static")
-    cp "$static_emulator" "$empty/"
-    run=("/$(basename "$static_emulator")" "/$tool")
+    # The emulator (qemu-aarch64-static) is a static executable too.
+    cp "$(command -v "${emulator[0]}")" "$empty/"
+    run=("/$(basename "${emulator[0]}")" "/$tool")
   fi
   if [ $tool = unls11 ]; then
     (cd / && chroot "$empty" "${run[@]}" "$sample" >/dev/null) || { echo "$tool failed in an empty root"; status=1; }
