@@ -32,6 +32,7 @@ constexpr bool kWindows = false;
 const std::string kUnls11 = UNLS11_PATH;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string text_string(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 Bytes roster(int rows) {
   std::string s;
@@ -351,6 +352,43 @@ TEST_F(Ls11Test, PackReadsInputsOnThreadsIntoOneFile) {
     EXPECT_EQ(read("one.LS11"), read("three.LS11")) << level;
     EXPECT_EQ(decoded_by_unls11("three.LS11"), all) << level;
   }
+#ifndef _WIN32
+  // A pipe named twice is read once, in order, whatever the thread count:
+  // all of it in the first entry, nothing in the second.
+  put("big", noise(8 << 20));
+  fs::create_symlink("/proc/self/fd/0", folder_ + "/in");
+  for (const std::string threads : {"1", "4"}) {
+    SCOPED_TRACE(threads);
+    const ToolRun r = run_tool(
+        "/bin/sh", {"-c", "cat big | \"$0\" pack --store -f -T " + threads + " -o p.LS11 in a in", kTool},
+        folder_);
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    const std::string first = run({"cat", "p.LS11", "0"}).out;
+    EXPECT_EQ(first.size(), size_t{8} << 20);
+    EXPECT_TRUE(text(first) == read("big"));  // not EXPECT_EQ: 8 MiB printed on a failure
+    EXPECT_EQ(text(run({"cat", "p.LS11", "1"}).out), roster(40));
+    EXPECT_EQ(run({"cat", "p.LS11", "2"}).out, "");
+  }
+#endif
+}
+
+// A folder given to pack (with or without -r) stands for every file below
+// it, in the order of their paths sorted byte by byte, subfolders mixed in.
+TEST_F(Ls11Test, PackTakesFoldersInPathOrder) {
+  const std::vector<std::string> files = {"d/a.txt", "d/a/x", "d/a/y/z", "d/b", "top"};
+  fs::create_directories(folder_ + "/d/a/y");
+  fs::create_directories(folder_ + "/d/empty");
+  for (auto it = files.rbegin(); it != files.rend(); ++it) put(*it, text(*it + ";"));
+#ifndef _WIN32
+  fs::create_directory_symlink("..", folder_ + "/d/up");  // not followed
+#endif
+  for (const std::string recursive : {"-r", "--"}) {
+    SCOPED_TRACE(recursive);
+    const ToolRun r = run({"pack", "-f", "-o", "out.LS11", recursive, "d", "top"});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(run({"cat", "out.LS11"}).out, "d/a.txt;d/a/x;d/a/y/z;d/b;top;");
+    EXPECT_EQ(run({"cat", "out.LS11", "2"}).out, "d/a/y/z;");
+  }
 }
 
 TEST_F(Ls11Test, OutputsAreReplacedOnlyWithForceAndNeverLeftHalfWritten) {
@@ -402,9 +440,9 @@ TEST_F(Ls11Test, FailuresLeaveNothingBehindAndSayWhy) {
       {"a damaged file makes no output folder", {"extract", "-o", "new/sub", "bad.LS11"},
        "ls11: bad.LS11: entry 1: Failed to decode the file!\n"},
       {"an entry that cannot be written leaves none", {"extract", "-f", "-o", "out", "MAP.LS11"},
-       "ls11: out/MAP.LS11.001: is not a file (only files and symbolic links are replaced)\n"},
+       "ls11: out/MAP.LS11.001: is not a file (only a file, or a link to one, is replaced)\n"},
       {"a folder is not replaced", {"pack", "-f", "-o", "out", "a"},
-       "ls11: out: is not a file (only files and symbolic links are replaced)\n"},
+       "ls11: out: is not a file (only a file, or a link to one, is replaced)\n"},
       {"control characters are escaped", {"verify", "x\033[31mRED\x7f"},
 #ifdef _WIN32
        // Windows allows no control character in a name.
@@ -490,7 +528,12 @@ TEST_F(Ls11Test, UsageErrorsExitTwo) {
       {{"pack", "-xyz", "a"}, "ls11: unknown option '-xyz'\nTry 'ls11 pack --help'.\n"},
       {{"pack", "-o", "", "a"}, "ls11: the value of -o is empty\nTry 'ls11 pack --help'.\n"},
       {{"extract", "--output=", "a"}, "ls11: the value of --output is empty\nTry 'ls11 extract --help'.\n"},
-      {{"pack", "-r", "-o", "x", "a"}, "ls11: pack takes no option -r\nTry 'ls11 pack --help'.\n"},
+      {{"cat", "-r", "one.LS11"}, "ls11: cat takes no option -r\nTry 'ls11 cat --help'.\n"},
+      {{"help", "frobnicate"}, "ls11: unknown command 'frobnicate'\nTry 'ls11 --help'.\n"},
+      {{"help", "pack", "cat"}, "ls11: help takes one command at most\nTry 'ls11 --help'.\n"},
+      {{"extract", "-o", "-", "one.LS11"},
+       "ls11: extract: -o names a folder, not standard output (ls11 cat writes entries there)\n"
+       "Try 'ls11 extract --help'.\n"},
       {{"replace", "a", "0=a"}, "ls11: replace needs -o OUT\nTry 'ls11 replace --help'.\n"},
       {{"replace", "-o", "x", "a", "0:a"}, "ls11: replace: '0:a' is not INDEX=FILE\nTry 'ls11 replace --help'.\n"},
       {{"replace", "-o", "x", "a", "1=a", "1=b"}, "ls11: replace: entry 1 is named twice\nTry 'ls11 replace --help'.\n"},
@@ -519,6 +562,11 @@ TEST_F(Ls11Test, HelpVersionAndDoubleDash) {
     EXPECT_EQ(r.exit_status, 0);
     EXPECT_EQ(r.out.rfind("Usage: ls11 " + command, 0), 0u) << r.out;
   }
+  // ls11 help [COMMAND] says what --help does.
+  EXPECT_EQ(run({"help"}).out, run({"--help"}).out);
+  r = run({"help", "pack"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.out, run({"pack", "--help"}).out);
   for (const std::string version : {"--version", "-V"}) {
     r = run({version});
     EXPECT_EQ(r.exit_status, 0);
@@ -552,40 +600,92 @@ TEST_F(Ls11Test, InterruptsLeaveNoTemporaryFile) {
   }
 }
 
-// --force replaces a file (keeping its permission bits) or a symbolic link
-// (never what it points at), and nothing else. New files get the umask's
-// permissions.
-TEST_F(Ls11Test, ForceReplacesOnlyFilesAndLinks) {
+// --force replaces a file, keeping its permission bits; a symbolic link to
+// a file is written through, the link kept, and a link to nothing is
+// refused. New files get the umask's permissions.
+TEST_F(Ls11Test, ForceReplacesFilesAndWritesThroughLinks) {
   put("a", roster(10));
   put("kept", text("kept"));
   put("private.LS11", text("old"));
   chmod((folder_ + "/private.LS11").c_str(), 0600);
-  ASSERT_EQ(mkfifo((folder_ + "/fifo").c_str(), 0644), 0);
+  chmod((folder_ + "/kept").c_str(), 0640);
   fs::create_symlink("kept", folder_ + "/link");
+  fs::create_symlink("nowhere", folder_ + "/dangling");
   umask(022);
   struct Case {
     std::string target;
     std::string err;
-    fs::file_type type;  // what the target is afterwards
-    fs::perms perms;
+    std::string written;  // the file that holds the output afterwards
+    fs::perms perms;      // its permissions
   };
   const std::vector<Case> cases = {
-      {"private.LS11", "", fs::file_type::regular, fs::perms(0600)},
-      {"link", "", fs::file_type::regular, fs::perms(0644)},
-      {"new.LS11", "", fs::file_type::regular, fs::perms(0644)},
-      {"fifo", "ls11: fifo: is not a file (only files and symbolic links are replaced)\n", fs::file_type::fifo,
-       fs::perms(0644)},
+      {"private.LS11", "", "private.LS11", fs::perms(0600)},
+      {"link", "", "kept", fs::perms(0640)},
+      {"new.LS11", "", "new.LS11", fs::perms(0644)},
+      {"dangling", "ls11: dangling: is a symbolic link to nothing (a link is written through only to a file)\n",
+       "", fs::perms(0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target);
     const ToolRun r = run({"pack", "-f", "-o", c.target, "a"});
     EXPECT_EQ(r.err, c.err);
-    const fs::file_status status = fs::symlink_status(folder_ + "/" + c.target);
-    EXPECT_EQ(status.type(), c.type);
-    EXPECT_EQ(status.permissions(), c.perms);
+    if (c.written.empty()) continue;
+    EXPECT_EQ(fs::status(folder_ + "/" + c.written).permissions(), c.perms);
+    EXPECT_EQ(decoded_by_unls11(c.written), roster(10));
   }
-  EXPECT_EQ(read("kept"), text("kept"));
-  EXPECT_EQ(decoded_by_unls11("link"), roster(10));
+  EXPECT_TRUE(fs::is_symlink(folder_ + "/link"));
+  EXPECT_TRUE(fs::is_symlink(folder_ + "/dangling"));
+  EXPECT_EQ(listing(), (std::vector<std::string>{"a", "dangling", "kept", "link", "new.LS11", "private.LS11"}));
+}
+
+// Outputs that reach a stream are written as one, with no --force needed:
+// `-o -` (standard output), a link to a pipe, a FIFO. Nothing is renamed
+// over them, and no link or device node is ever replaced. An input that is
+// not a file is not edited in place, nor extracted beside itself.
+TEST_F(Ls11Test, OutputsThatAreStreamsAreWrittenAsStreams) {
+  put("a", roster(30));
+  put("b", noise(40));
+  ASSERT_EQ(run({"pack", "-o", "ref.LS11", "a"}).exit_status, 0);
+  ASSERT_EQ(run({"replace", "ref.LS11", "-o", "rep.LS11", "0=b"}).exit_status, 0);
+  const std::string ref = text_string(read("ref.LS11"));
+  const std::string rep = text_string(read("rep.LS11"));
+  fs::create_symlink("/proc/self/fd/1", folder_ + "/myout");
+  fs::create_symlink("/proc/self/fd/0", folder_ + "/in");
+  ASSERT_EQ(mkfifo((folder_ + "/fifo").c_str(), 0644), 0);
+  struct Case {
+    std::string script;  // run by sh, "$0" being ls11
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {"\"$0\" pack -o - a", 0, ref, ""},
+      {"\"$0\" pack -o myout a | cat", 0, ref, ""},
+      {"\"$0\" pack -f -o myout a | cat", 0, ref, ""},
+      {"timeout 20 cat fifo & \"$0\" pack -f -o fifo a; wait", 0, ref, ""},
+      {"\"$0\" repack ref.LS11 a -o - | cat", 0, ref, ""},
+      {"\"$0\" replace ref.LS11 -o - 0=b", 0, rep, ""},
+      {"cat ref.LS11 | \"$0\" replace in -f -o myout 0=b | cat", 0, rep, ""},
+      {"cat ref.LS11 | \"$0\" replace in -f -o in 0=b", 1, "",
+       "ls11: in: is also an input that is not a file (it cannot be edited in place)\n"},
+      {"cat a | \"$0\" pack -f -o in in", 1, "",
+       "ls11: in: is also an input that is not a file (it cannot be edited in place)\n"},
+      {"cat ref.LS11 | \"$0\" extract in", 1, "",
+       "ls11: in: is not a file, so its entries need a folder: name one with -o\n"},
+      {"cat ref.LS11 | \"$0\" extract -o out in && cat out/in.000", 0, text_string(roster(30)), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    const ToolRun r = run_tool("/bin/sh", {"-c", c.script, kTool}, folder_);
+    EXPECT_EQ(r.exit_status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_TRUE(fs::is_symlink(folder_ + "/myout"));
+    EXPECT_TRUE(fs::is_symlink(folder_ + "/in"));
+    EXPECT_TRUE(fs::is_fifo(folder_ + "/fifo"));
+    fs::remove_all(folder_ + "/out");
+    EXPECT_EQ(listing(), (std::vector<std::string>{"a", "b", "fifo", "in", "myout", "ref.LS11", "rep.LS11"}));
+  }
 }
 
 // Every write to standard output is checked, the last flush included.

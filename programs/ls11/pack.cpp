@@ -18,7 +18,7 @@ namespace {
 // Packs the blocks into the output file, which appears only once complete.
 int write_output(const Options& options, int version, const std::vector<BlockView>& blocks) {
   SafeOutput output;
-  if (!begin_output(options.output, output, options.force)) {
+  if (!begin_output(options.output, output, options.force, true)) {
     report_error(options.output, output.failure);
     return kExitFailed;
   }
@@ -38,10 +38,16 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
   return kExitFailed;
 }
 
+// Whether OUT may be written, checked before any input is read.
+bool output_usable(const Options& options) {
+  return output_allowed(options.output, options.force, true) &&
+         output_is_not_an_input(options.output, options.operands);
+}
+
 }  // namespace
 
 int run_pack(const Options& options) {
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  if (!output_usable(options)) return kExitFailed;
   std::vector<LoadedFile> inputs;
   LargeBuffer shared;
   if (!load_entries(options.operands, options.threads, inputs, shared)) return kExitFailed;
@@ -53,7 +59,7 @@ int run_pack(const Options& options) {
 }
 
 int run_repack(const Options& options) {
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  if (!output_usable(options)) return kExitFailed;
   const std::string& original_path = options.operands[0];
   const std::string& decoded_path = options.operands[1];
   OpenedContainer original;
