@@ -89,7 +89,8 @@ const Command kCommands[] = {
      "                   folders below it are made again under DIR\n"
      "  -o DIR           write into DIR (created if missing) instead of beside FILE\n"
      "  -f, --force      replace files that exist already\n"},
-    {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT | OPT_RECURSIVE, true, 1, 0,
+    {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT | OPT_RECURSIVE, true, 1,
+     0,
      "Usage: ls11 pack -o OUT [--format 10|11|12] [--level fast|best] [--store]\n"
      "                 [-T N] [--force] [-r] INPUT...\n"
      "Build an LS11 file in which each INPUT is one entry, in the order given.\n"
@@ -140,7 +141,8 @@ const Command kCommands[] = {
 
 // A thread count: 0 (one per core) to 1024, in decimal digits.
 bool parse_threads(const std::string& value, unsigned& threads) {
-  if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
+  if (value.empty() || value.size() > 4 ||
+      value.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   threads = static_cast<unsigned>(std::stoul(value));
@@ -254,7 +256,8 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
     if (has_value) {
       value = arg.substr(is_long ? name_end + 1 : name_end);
     } else if (option->takes_value) {
-      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
+      if (i + 1 == args.size())
+        return usage_error("option " + name + " needs a value", command.name);
       value = args[++i];
     }
     if (option->takes_value && value.empty()) {
@@ -325,7 +328,8 @@ int run_command_line(const std::vector<std::string>& arguments) {
 
 int usage_error(const std::string& message, const char* command) {
   print_error_text(("ls11: " + printable(message) + "\n").c_str());
-  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
+  std::fprintf(stderr, "Try 'ls11 %s--help'.\n",
+               command ? (std::string(command) + " ").c_str() : "");
   return kExitUsage;
 }
 

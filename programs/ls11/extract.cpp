@@ -98,7 +98,8 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
   const std::string folder =
       options.output.empty() ? folder_part(path) : options.output + "/" + subfolder;
   const std::string base = path.substr(folder_part(path).size());
-  Extraction run{{}, std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
+  Extraction run{{},
+                 std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
                  options.force};
   if (!run.outputs) {
     report_error(path, status_message(STATUS_NO_MEMORY));
@@ -117,8 +118,9 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
 
 int run_extract(const Options& options) {
   if (options.output == "-") {
-    return usage_error("extract: -o names a folder, not standard output (ls11 cat writes entries there)",
-                       "extract");
+    return usage_error(
+        "extract: -o names a folder, not standard output (ls11 cat writes entries there)",
+        "extract");
   }
   std::vector<std::string> made;
   int status = kExitOk;

@@ -156,8 +156,8 @@ struct EntryLoads {
 };
 
 void load_one(EntryLoads& loads, size_t i) {
-  loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i], loads.failures[i],
-                                loads.places[i], loads.room[i]);
+  loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i],
+                                loads.failures[i], loads.places[i], loads.room[i]);
 }
 
 void load_some(void* context, unsigned) {
@@ -203,7 +203,8 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
   for (size_t i = 0; i < paths.size(); ++i) {
     if (loads.streams[i]) load_one(loads, i);
   }
-  const uint32_t count = paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
+  const uint32_t count =
+      paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
   run_workers(packing_threads(threads, count), load_some, &loads);
   // Reported as a load one after another would: the first failure only.
   for (size_t i = 0; i < paths.size(); ++i) {

@@ -29,11 +29,11 @@ int write_output(const Options& options, int format, const std::vector<BlockView
   const int write_error = errno;
   end_progress();
   if (status == STATUS_OK && commit_output(output)) return kExitOk;
-  const std::string reason = status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
-                             : status == STATUS_TOO_LARGE
-                                 ? "the entries do not fit in an LS11 file (4 GiB at most)"
-                             : status != STATUS_OK ? with_reason("cannot write the file", write_error)
-                                                   : output.failure;
+  const std::string reason =
+      status == STATUS_NO_MEMORY   ? status_message(STATUS_NO_MEMORY)
+      : status == STATUS_TOO_LARGE ? "the entries do not fit in an LS11 file (4 GiB at most)"
+      : status != STATUS_OK        ? with_reason("cannot write the file", write_error)
+                                   : output.failure;
   report_error(options.output, reason);
   return kExitFailed;
 }
@@ -67,7 +67,8 @@ int run_repack(const Options& options) {
   const Container& container = original.container;
   // The decoded file may pass 4 GiB: only each entry is limited.
   LoadedFile decoded;
-  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed) return kExitFailed;
+  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed)
+    return kExitFailed;
   if (decoded.size != container.total_unpacked) {
     const std::string length = decoded.size_known
                                    ? std::to_string(decoded.size)

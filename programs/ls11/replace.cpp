@@ -108,17 +108,18 @@ int run_replace(const Options& options) {
   std::vector<Replacement> replacements;
   for (size_t i = 0; i < requests.size(); ++i) {
     if (!load_entry(requests[i].path, files[i])) return kExitFailed;
-    replacements.push_back(Replacement{requests[i].index,
-                                       BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
+    replacements.push_back(
+        Replacement{requests[i].index,
+                    BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
   }
 
   ReplacementPlan plan;
   uint32_t failed_index = kNoEntry;
   show_activity(options.output + ": encoding " + std::to_string(requests.size()) +
                 (requests.size() == 1 ? " entry" : " entries"));
-  const Status status = plan_replacement(original.source(), container, replacements.data(),
-                                         static_cast<uint32_t>(replacements.size()), plan,
-                                         failed_index);
+  const Status status =
+      plan_replacement(original.source(), container, replacements.data(),
+                       static_cast<uint32_t>(replacements.size()), plan, failed_index);
   end_progress();
   if (status == STATUS_DECODE_FAILED) {
     report_error(original_path, failure_reason(status, failed_index) +

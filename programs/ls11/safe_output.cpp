@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "ls11/report.h"
 #include "io/file_io.h"
+#include "ls11/report.h"
 #include "tool_support/interrupt_cleanup.h"
 #include "tool_support/output_files.h"
 
@@ -56,7 +56,8 @@ Decision decide(const std::string& target, bool replace, bool streams) {
     case OutputTarget::missing: decision.refusal = kDangling; break;
     case OutputTarget::other: decision.refusal = kNotAFile; break;
   }
-  if (error != 0 && decision.refusal.empty()) decision.refusal = with_reason("cannot look at the file", error);
+  if (error != 0 && decision.refusal.empty())
+    decision.refusal = with_reason("cannot look at the file", error);
   return decision;
 }
 
@@ -151,8 +152,9 @@ bool commit_output(SafeOutput& output) {
   const PathKind kind = path_kind(output.destination, error);
   if (error != 0) return fail(output, with_reason("cannot look at the file", error));
   if (output.replace && kind != PathKind::missing && kind != PathKind::regular) {
-    return fail(output, kind == PathKind::symlink || output.destination != output.target ? kChanged
-                                                                                          : kNotAFile);
+    return fail(output, kind == PathKind::symlink || output.destination != output.target
+                            ? kChanged
+                            : kNotAFile);
   }
   if (!output.replace && kind != PathKind::missing) return fail(output, kExists);
   error = output.replace ? rename_replacing(output.temporary, output.destination)

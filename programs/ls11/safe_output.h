@@ -31,10 +31,10 @@ struct SafeOutput {
   std::FILE* file = nullptr;  // open while the bytes are written
   std::string destination;    // the file renamed over: the target, or where its link points
   bool replace = false;
-  bool stream = false;        // written straight to the target, no temporary file
-  bool replaced = false;      // the commit replaced an existing file
+  bool stream = false;    // written straight to the target, no temporary file
+  bool replaced = false;  // the commit replaced an existing file
   size_t cleanup_slot = 0;
-  std::string failure;        // why the last call failed, for report_error
+  std::string failure;  // why the last call failed, for report_error
 
   SafeOutput() = default;
   SafeOutput(const SafeOutput&) = delete;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "container/read_container.h"
-#include "ls11/report.h"
 #include "io/file_io.h"
+#include "ls11/report.h"
 #include "tool_support/output_files.h"
 
 namespace ls11 {
@@ -75,7 +75,8 @@ void walk_folder(const std::string& folder, const std::string& subfolder, Walk& 
 // subfolder.
 void sort_by_path(Walk& walk, size_t first) {
   std::vector<std::pair<std::string, std::string>> found;
-  for (size_t i = first; i < walk.files.size(); ++i) found.emplace_back(walk.files[i], walk.subfolders[i]);
+  for (size_t i = first; i < walk.files.size(); ++i)
+    found.emplace_back(walk.files[i], walk.subfolders[i]);
   std::sort(found.begin(), found.end());
   for (size_t i = first; i < walk.files.size(); ++i) {
     walk.files[i] = std::move(found[i - first].first);

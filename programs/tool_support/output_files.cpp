@@ -5,8 +5,8 @@
 #include "tool_support/output_files.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "tool_support/interrupt_cleanup.h"
@@ -85,8 +85,9 @@ std::wstring wide(const std::string& path) { return utf8_to_wide(path.c_str()); 
 
 // Opened so that an interrupt can delete it while it is open.
 std::FILE* create_new(const std::string& path, int& error) {
-  const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = last_error();
     return nullptr;
@@ -165,7 +166,9 @@ OutputTarget output_target(const std::string& path, int& error) {
     case fs::file_type::regular: return OutputTarget::file;
     case fs::file_type::fifo:
     case fs::file_type::character: return OutputTarget::stream;
-    case fs::file_type::none: error = code.value() != 0 ? code.value() : EIO; return OutputTarget::other;
+    case fs::file_type::none:
+      error = code.value() != 0 ? code.value() : EIO;
+      return OutputTarget::other;
     default: return OutputTarget::other;
   }
 }
@@ -212,7 +215,9 @@ int open_stream(const std::string& path, std::FILE*& file) {
 }
 
 int rename_replacing(const std::string& from, const std::string& to) {
-  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : last_error();
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+             ? 0
+             : last_error();
 }
 
 int rename_no_replace(const std::string& from, const std::string& to) {
@@ -223,7 +228,9 @@ int make_folder(const std::string& path) {
   return CreateDirectoryW(wide(path).c_str(), nullptr) ? 0 : last_error();
 }
 
-int remove_file(const std::string& path) { return DeleteFileW(wide(path).c_str()) ? 0 : last_error(); }
+int remove_file(const std::string& path) {
+  return DeleteFileW(wide(path).c_str()) ? 0 : last_error();
+}
 
 int remove_folder(const std::string& path) {
   return RemoveDirectoryW(wide(path).c_str()) ? 0 : last_error();
@@ -250,12 +257,14 @@ int copy_permissions(const std::string& model, std::FILE* file) {
 }
 
 int open_stream(const std::string& path, std::FILE*& file) {
-  const int fd = path == "-" ? fcntl(1, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  const int fd = path == "-" ? fcntl(1, F_DUPFD_CLOEXEC, 0)
+                             : open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return errno;
   struct stat status;
   int error = fstat(fd, &status) != 0 ? errno : 0;
   // Writing into a file without truncating it would leave its old tail.
-  if (error == 0 && path != "-" && (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode))) error = EEXIST;
+  if (error == 0 && path != "-" && (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)))
+    error = EEXIST;
   file = error == 0 ? fdopen(fd, "wb") : nullptr;
   if (file) return 0;
   close(fd);
