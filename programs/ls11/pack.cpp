@@ -24,16 +24,16 @@ int write_output(const Options& options, int format, const std::vector<BlockView
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
   errno = 0;
-  const Status status = pack_file(output.file, format, options.level, options.threads,
-                                  blocks.data(), static_cast<uint32_t>(blocks.size()));
+  const ls11_status status = pack_file(output.file, format, options.level, options.threads,
+                                       blocks.data(), static_cast<uint32_t>(blocks.size()));
   const int write_error = errno;
   end_progress();
-  if (status == STATUS_OK && commit_output(output)) return kExitOk;
-  const std::string reason =
-      status == STATUS_NO_MEMORY   ? status_message(STATUS_NO_MEMORY)
-      : status == STATUS_TOO_LARGE ? "the entries do not fit in an LS11 file (4 GiB at most)"
-      : status != STATUS_OK        ? with_reason("cannot write the file", write_error)
-                                   : output.failure;
+  if (status == LS11_OK && commit_output(output)) return kExitOk;
+  const std::string reason = status == LS11_ERR_NO_MEMORY ? status_message(LS11_ERR_NO_MEMORY)
+                             : status == LS11_ERR_TOO_LARGE
+                                 ? "the entries do not fit in an LS11 file (4 GiB at most)"
+                             : status != LS11_OK ? with_reason("cannot write the file", write_error)
+                                                 : output.failure;
   report_error(options.output, reason);
   return kExitFailed;
 }
@@ -84,7 +84,7 @@ int run_repack(const Options& options) {
     blocks.push_back(BlockView{next, container.entries[i].unpacked_size});
     next += container.entries[i].unpacked_size;
   }
-  return write_output(options, container.version, blocks);
+  return write_output(options, container.format, blocks);
 }
 
 }  // namespace ls11
