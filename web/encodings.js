@@ -134,8 +134,10 @@ export function encoderFor(label) {
   };
 }
 
-// Whether `bytes` decode in `label` without error and encode back to
-// themselves: only such text can be edited as text.
+// Whether `bytes` decode in `label` without error into text with no control
+// codes but tab and line ends, and encode back to themselves: only such
+// text can be edited as text (a control code in a text box would be lost
+// or changed unseen).
 export function roundTrips(bytes, label) {
   const encode = encoderFor(label);
   if (!encode) return false;
@@ -145,6 +147,7 @@ export function roundTrips(bytes, label) {
   } catch {
     return false;
   }
+  if (/[\x00-\x08\x0b\x0c\x0e-\x1f\x7f-\x9f]/.test(text)) return false;
   const { bytes: again } = encode(text);
   return again !== undefined && again.length === bytes.length && again.every((byte, i) => byte === bytes[i]);
 }

@@ -45,7 +45,7 @@ export function applyFilter() {
         .filter((index) => ranges.some(([low, high]) => index >= low && index <= high));
     }
     const visible = paths.every((word) => path.includes(word)) && (!problemsOnly || problem(file)) &&
-      (view === null || view.length > 0 || ranges.length === 0);
+      (ranges.length === 0 || view?.length > 0);
     file.card.hidden = !visible;
     if (visible) ++shown;
     file.view = view;
@@ -217,11 +217,11 @@ function entryRow(file, e) {
     `<th scope="row" data-field="index">${e.index}</th>` +
     `<td data-field="offset">${e.dataOffset}</td><td data-field="packed">${e.packedSize}</td>` +
     `<td data-field="unpacked">${e.unpackedSize}</td>` +
-    `<td data-field="kind" class="kind">${e.stored ? "stored" : "compressed"}</td>` +
+    `<td data-field="kind">${e.stored ? "stored" : "compressed"}</td>` +
     `<td data-field="ratio">${ratio(e.packedSize, e.unpackedSize)}</td>` +
-    `<td class="mark">${status ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
-    `<td class="act"><button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${e.index}">Preview</button> ` +
-    `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${e.index}">Download</button> ` +
+    `<td data-field="mark">${status ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
+    `<td data-field="act"><button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${e.index}">View</button> ` +
+    `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${e.index}">Save</button> ` +
     `<button type="button" class="button small" data-testid="replace-entry" aria-label="Replace entry ${e.index}" ` +
     `title="Or drop a file on this row">Replace…</button></td></tr>`;
 }
@@ -232,11 +232,13 @@ function drawTable(file) {
   const body = file.card.querySelector(".body");
   const { entries } = file.table;
   body.innerHTML = `<div class="table-wrap" tabindex="0"><table><caption class="visually-hidden">Entries of ${escapeHtml(file.path)}</caption>` +
-    "<thead><tr>" + ["entry", "offset", "packed", "unpacked", "kind", "ratio", "", ""]
-      .map((heading) => `<th scope="col"${heading === "kind" ? ' class="kind"' : ""}>${heading}</th>`).join("") +
-    `</tr></thead><tbody></tbody><tfoot><tr><th scope="row">total</th><td></td><td data-field="packed">${file.totals.packed}</td>` +
-    `<td data-field="unpacked">${file.totals.unpacked}</td><td></td><td>${ratio(file.totals.packed, file.totals.unpacked)}</td>` +
-    "<td></td><td></td></tr></tfoot></table></div>";
+    "<thead><tr>" + [["entry", "index"], ["offset", "offset"], ["packed", "packed"], ["unpacked", "unpacked"],
+                     ["kind", "kind"], ["ratio", "ratio"], ["", "mark"], ["", "act"]]
+      .map(([heading, field]) => `<th scope="col" data-field="${field}">${heading}</th>`).join("") +
+    `</tr></thead><tbody></tbody><tfoot><tr><th scope="row">total</th><td data-field="offset"></td>` +
+    `<td data-field="packed">${file.totals.packed}</td><td data-field="unpacked">${file.totals.unpacked}</td>` +
+    `<td data-field="kind"></td><td data-field="ratio">${ratio(file.totals.packed, file.totals.unpacked)}</td>` +
+    '<td data-field="mark"></td><td data-field="act"></td></tr></tfoot></table></div>';
   const tbody = body.querySelector("tbody");
   file.rows = new VirtualList(body.querySelector(".table-wrap"), (first, end, padTop, padBottom) => {
     let html = padTop > 0 ? `<tr class="pad" aria-hidden="true" style="height:${padTop}px"></tr>` : "";

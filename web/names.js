@@ -1,8 +1,9 @@
 // The names the page gives what it makes from a file. A name that is all
-// extension (".LS11") keeps it, so that nothing is named "000" or ".DEC".
+// extension (".LS11") stands for itself without its dot (browsers drop a
+// leading dot from a download's name), so that nothing is named "000".
 export function baseName(name) {
   const dot = name.lastIndexOf(".");
-  return dot > 0 ? name.slice(0, dot) : name;
+  return dot > 0 ? name.slice(0, dot) : name.replace(/^\.+/, "") || "file";
 }
 
 export const entryName = (name, index) => `${baseName(name)}.${String(index).padStart(3, "0")}`;

@@ -58,8 +58,8 @@ async function packNow() {
     download(bytes, name);
     result = new File([bytes], name);
     $("pack-result").hidden = false;
-    $("pack-result-text").textContent = `${name}: ${sizeText(bytes.length)} from ${sizeText(total)} ` +
-      `(${ratio(bytes.length, total)}).`;
+    $("pack-result-text").textContent = `${name}: ${bytes.length.toLocaleString("en")} bytes ` +
+      `(${sizeText(bytes.length)}) from ${total.toLocaleString("en")}, ${ratio(bytes.length, total)}.`;
     work.done(`Packed ${name}: ${sizeText(bytes.length)}, ${ratio(bytes.length, total)} of ${sizeText(total)}.`);
   } catch (error) {
     work.failed(`Packing: ${error.message}`);

@@ -124,6 +124,7 @@ function show() {
   $("tab-hex").setAttribute("aria-selected", String(mode === "hex"));
   $("tab-text").setAttribute("aria-selected", String(mode === "text"));
   view.className = `view ${mode}`;
+  lineHeight = 0;  // the views' fonts differ
   if (mode === "text" && !state.lines) state.lines = textLines(bytes, state.encoding);
   const count = bytes.length === 0 ? 1 : mode === "hex" ? Math.ceil(bytes.length / 16) : state.lines.length;
   sizer.style.height = `${Math.min(count * list.rowHeight(), 8_000_000)}px`;

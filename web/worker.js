@@ -143,7 +143,7 @@ function members(archive, name, progress, prefix = "") {
   const list = [];
   const failed = [];
   for (const { index } of archive.entries) {
-    progress?.({ done: index, total: archive.entries.length });
+    if (index % 1024 === 0) progress?.({ done: index, total: archive.entries.length });
     try {
       list.push({ name: prefix + entryName(name, index), data: archive.read(index) });
     } catch (error) {
