@@ -95,7 +95,7 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
   Extraction run{{}, std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
                  options.force};
   if (!run.outputs) {
-    report_error(path, status_message(STATUS_NO_MEMORY));
+    report_error(path, status_message(LS11_ERR_NO_MEMORY));
     return false;
   }
   for (uint32_t i = 0; i < container.count; ++i) {

@@ -55,7 +55,7 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
     loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
     loaded.data = loaded.bytes.get();
   }
-  const char* failure = loaded.data ? nullptr : status_message(STATUS_NO_MEMORY);
+  const char* failure = loaded.data ? nullptr : status_message(LS11_ERR_NO_MEMORY);
   while (!failure) {
     if (loaded.size == capacity) {
       // Full: one more byte tells the end from more to come.
@@ -67,7 +67,7 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
         return LoadResult::too_long;
       }
       if (!grow(loaded, capacity, limit)) {
-        failure = status_message(STATUS_NO_MEMORY);
+        failure = status_message(LS11_ERR_NO_MEMORY);
         break;
       }
       loaded.data[loaded.size++] = static_cast<uint8_t>(next);
@@ -79,31 +79,32 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
   }
   if (!failure && std::ferror(file.get())) failure = "cannot read the file";
   if (!failure) return LoadResult::ok;
-  reason = with_reason(failure, failure == status_message(STATUS_NO_MEMORY) ? 0 : errno);
+  reason = with_reason(failure, failure == status_message(LS11_ERR_NO_MEMORY) ? 0 : errno);
   return LoadResult::failed;
 }
 
 }  // namespace
 
-Status try_open_container(const std::string& path, OpenedContainer& opened, std::string& reason) {
+ls11_status try_open_container(const std::string& path, OpenedContainer& opened,
+                               std::string& reason) {
   errno = 0;
   opened.file = make_file_ptr(open_input_file(path.c_str()));
   if (!opened.file) {
-    reason = with_reason(status_description(STATUS_OPEN_INPUT), errno);
-    return STATUS_OPEN_INPUT;
+    reason = with_reason(status_description(LS11_ERR_OPEN), errno);
+    return LS11_ERR_OPEN;
   }
   uint64_t length = 0;
-  Status status = STATUS_OK;
+  ls11_status status = LS11_OK;
   if (recorded_length(opened.file.get(), length)) {
     status = read_container(opened.file.get(), opened.container);
   } else {
     // No file longer than this is an LS11 file.
     const LoadResult loaded =
         load_stream(opened.file.release(), kLargestFile, opened.whole, reason);
-    if (loaded == LoadResult::failed) return STATUS_OPEN_INPUT;
+    if (loaded == LoadResult::failed) return LS11_ERR_OPEN;
     const LoadedFile& whole = opened.whole;
     status = loaded == LoadResult::too_long
-                 ? STATUS_UNSUPPORTED
+                 ? LS11_ERR_FORMAT
                  : read_container_memory(whole.data, whole.size, opened.container);
   }
   reason = status_message(status);
@@ -112,9 +113,9 @@ Status try_open_container(const std::string& path, OpenedContainer& opened, std:
 
 bool open_container(const std::string& path, OpenedContainer& opened) {
   std::string reason;
-  const Status status = try_open_container(path, opened, reason);
-  if (status != STATUS_OK) report_error(path, reason);
-  return status == STATUS_OK;
+  const ls11_status status = try_open_container(path, opened, reason);
+  if (status != LS11_OK) report_error(path, reason);
+  return status == LS11_OK;
 }
 
 LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
@@ -123,7 +124,7 @@ LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loade
   std::FILE* file = open_input_file(path.c_str());
   if (!file) {
     loaded.size = 0;
-    failure_reason = with_reason(status_description(STATUS_OPEN_INPUT), errno);
+    failure_reason = with_reason(status_description(LS11_ERR_OPEN), errno);
     return LoadResult::failed;
   }
   return load_stream(file, limit, loaded, failure_reason, room, room_size);

@@ -16,7 +16,7 @@ namespace ls11 {
 namespace {
 
 // Packs the blocks into the output file, which appears only once complete.
-int write_output(const Options& options, int version, const std::vector<BlockView>& blocks) {
+int write_output(const Options& options, int format, const std::vector<BlockView>& blocks) {
   SafeOutput output;
   if (!begin_output(options.output, output, options.force)) {
     report_error(options.output, output.failure);
@@ -24,16 +24,16 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
   errno = 0;
-  const Status status = pack_file(output.file, version, options.level, options.threads, options.store,
-                                  blocks.data(), static_cast<uint32_t>(blocks.size()));
+  const ls11_status status = pack_file(output.file, format, options.level, options.threads,
+                                       blocks.data(), static_cast<uint32_t>(blocks.size()));
   const int write_error = errno;
   end_progress();
-  if (status == STATUS_OK && commit_output(output)) return kExitOk;
-  const std::string reason = status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
-                             : status == STATUS_TOO_LARGE
+  if (status == LS11_OK && commit_output(output)) return kExitOk;
+  const std::string reason = status == LS11_ERR_NO_MEMORY ? status_message(LS11_ERR_NO_MEMORY)
+                             : status == LS11_ERR_TOO_LARGE
                                  ? "the entries do not fit in an LS11 file (4 GiB at most)"
-                             : status != STATUS_OK ? with_reason("cannot write the file", write_error)
-                                                   : output.failure;
+                             : status != LS11_OK ? with_reason("cannot write the file", write_error)
+                                                 : output.failure;
   report_error(options.output, reason);
   return kExitFailed;
 }
@@ -49,7 +49,7 @@ int run_pack(const Options& options) {
   for (const LoadedFile& input : inputs) {
     blocks.push_back(BlockView{input.data, static_cast<uint32_t>(input.size)});
   }
-  return write_output(options, options.version, blocks);
+  return write_output(options, options.format, blocks);
 }
 
 int run_repack(const Options& options) {
@@ -77,7 +77,7 @@ int run_repack(const Options& options) {
     blocks.push_back(BlockView{next, container.entries[i].unpacked_size});
     next += container.entries[i].unpacked_size;
   }
-  return write_output(options, container.version, blocks);
+  return write_output(options, container.format, blocks);
 }
 
 }  // namespace ls11

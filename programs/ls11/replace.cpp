@@ -44,9 +44,9 @@ int parse_requests(const Options& options, std::vector<Request>& requests) {
   return -1;
 }
 
-std::string write_failure(Status status, int error) {
-  if (status == STATUS_NO_MEMORY) return status_message(status);
-  if (status == STATUS_TOO_LARGE) return "the entries do not fit in an LS11 file (4 GiB at most)";
+std::string write_failure(ls11_status status, int error) {
+  if (status == LS11_ERR_NO_MEMORY) return status_message(status);
+  if (status == LS11_ERR_TOO_LARGE) return "the entries do not fit in an LS11 file (4 GiB at most)";
   return with_reason("cannot write the file", error);
 }
 
@@ -56,8 +56,8 @@ int write_output(const std::string& target, bool force, OpenedContainer& origina
                  const ReplacementPlan& plan) {
   const Container& container = original.container;
   uint64_t length = 0;
-  Status status = compute_file_length(plan.blocks.get(), container.count, length);
-  if (status != STATUS_OK) {
+  ls11_status status = compute_file_length(plan.blocks.get(), container.count, length);
+  if (status != LS11_OK) {
     report_error(target, write_failure(status, 0));
     return kExitFailed;
   }
@@ -70,13 +70,13 @@ int write_output(const std::string& target, bool force, OpenedContainer& origina
   status = write_replacement(file_sink(output.file), original.source(), container, plan);
   const int write_error = errno;
   original.file.reset();
-  if (status == STATUS_DECODE_FAILED) {
+  if (status == LS11_ERR_CORRUPT) {
     abandon_output(output);
     report_error(target, "the original could not be read again");
     return kExitFailed;
   }
-  if (status != STATUS_OK || !commit_output(output)) {
-    report_error(target, status != STATUS_OK ? write_failure(status, write_error) : output.failure);
+  if (status != LS11_OK || !commit_output(output)) {
+    report_error(target, status != LS11_OK ? write_failure(status, write_error) : output.failure);
     return kExitFailed;
   }
   return kExitOk;
@@ -111,17 +111,17 @@ int run_replace(const Options& options) {
   uint32_t failed_index = kNoEntry;
   show_activity(options.output + ": encoding " + std::to_string(requests.size()) +
                 (requests.size() == 1 ? " entry" : " entries"));
-  const Status status = plan_replacement(original.source(), container, replacements.data(),
-                                         static_cast<uint32_t>(replacements.size()), plan,
-                                         failed_index);
+  const ls11_status status =
+      plan_replacement(original.source(), container, replacements.data(),
+                       static_cast<uint32_t>(replacements.size()), plan, failed_index);
   end_progress();
-  if (status == STATUS_DECODE_FAILED) {
+  if (status == LS11_ERR_CORRUPT) {
     report_error(original_path, failure_reason(status, failed_index) +
                                     " (replace copies the other entries unseen, so it refuses a "
                                     "damaged file)");
     return kExitFailed;
   }
-  if (status != STATUS_OK) {
+  if (status != LS11_OK) {
     report_error(original_path, status_message(status));
     return kExitFailed;
   }

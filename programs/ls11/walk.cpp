@@ -26,7 +26,7 @@ std::string utf8_name(const fs::path& path) {
 
 bool has_ls11_header(const std::string& path) {
   FilePtr file = make_file_ptr(open_input_file(path.c_str()));
-  return file && detect_version(file.get()) != 0;
+  return file && detect_format(file.get()) != 0;
 }
 
 struct Walk {
