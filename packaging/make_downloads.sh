@@ -15,8 +15,11 @@ step() {
   echo "make_downloads: $* took $((SECONDS - start)) s"
 }
 
-# The page and the module first: every package holds the page. Their tests
-# include the page's in headless Chromium and the npm package's contents.
+# The page and the module first: every package holds the page. esbuild
+# bundles it and puppeteer-core drives its test in headless Chromium, both
+# pinned by web/package-lock.json; the tests include the npm package's
+# contents.
+(cd web && npm ci --no-audit --no-fund)
 step cmake --workflow --preset wasm
 step cmake --workflow --preset release
 step cmake --workflow --preset linux-x86_64
