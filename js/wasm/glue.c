@@ -1,9 +1,16 @@
 /* What the JavaScript module needs beyond the C API: the pack options and
-   the replacements built here, so that ls11.js never depends on how a C
-   struct is laid out, only on 32-bit pointers and sizes. */
+   the replacements built here, since their layout is the compiler's. What
+   ls11.js does read at fixed offsets, ls11_entry's three words and the
+   pointer and size a call writes out, is pinned below. */
+#include <stddef.h>
 #include <stdlib.h>
 
 #include "ls11.h"
+
+_Static_assert(sizeof(void *) == 4 && sizeof(size_t) == 4, "ls11.js reads 32-bit pointers and sizes");
+_Static_assert(offsetof(ls11_entry, packed_size) == 0 && offsetof(ls11_entry, unpacked_size) == 4 &&
+                   offsetof(ls11_entry, data_offset) == 8 && sizeof(ls11_entry) == 12,
+               "ls11.js reads an entry as three 32-bit words");
 
 #define GLUE_API __attribute__((visibility("default")))
 
