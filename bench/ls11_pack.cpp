@@ -5,7 +5,7 @@
 using namespace ls11;
 
 bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads, Archive& archive) {
-  const EncodeLevel encode_level = level == PackLevel::best ? ENCODE_BEST : ENCODE_FAST;
+  const ls11_level encode_level = level == PackLevel::best ? LS11_LEVEL_BEST : LS11_LEVEL_FAST;
   std::vector<BlockView> views;
   size_t total = 0;
   for (const Bytes& b : blocks) {

@@ -179,8 +179,8 @@ bool yardstick_size(const std::vector<Bytes>& blocks, unsigned threads, uint64_t
   Bytes packed(raw);
   std::vector<uint32_t> packed_sizes(blocks.size());
   uint8_t dictionary[256];
-  if (!pack_blocks(views.data(), static_cast<uint32_t>(views.size()), ENCODE_BEST, threads, dictionary,
-                   packed.data(), packed_sizes.data())) {
+  if (!pack_blocks(views.data(), static_cast<uint32_t>(views.size()), LS11_LEVEL_BEST, threads,
+                   dictionary, packed.data(), packed_sizes.data())) {
     return false;
   }
   uint64_t counts[256];

@@ -36,7 +36,7 @@ void make_dictionary(uint8_t kind, uint8_t key, uint8_t dictionary[256]) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < kDataStart) return 0;
-  const EncodeLevel level = (data[0] & 1) ? ENCODE_BEST : ENCODE_FAST;
+  const ls11_level level = (data[0] & 1) ? LS11_LEVEL_BEST : LS11_LEVEL_FAST;
   const uint8_t kind = static_cast<uint8_t>((data[0] >> 1) & 3);
   uint8_t dictionary[256];
   make_dictionary(kind, data[1], dictionary);

@@ -66,7 +66,11 @@ typedef enum ls11_status {
 
 /* Packing levels: every block stored as it is (identity dictionary), a fast
    parse, or the smallest file the encoder can find. */
-enum { LS11_LEVEL_STORE = 0, LS11_LEVEL_FAST = 1, LS11_LEVEL_BEST = 2 };
+typedef enum ls11_level {
+  LS11_LEVEL_STORE = 0,
+  LS11_LEVEL_FAST = 1,
+  LS11_LEVEL_BEST = 2
+} ls11_level;
 
 /* An open LS11 file: its header, dictionary and entry table. */
 typedef struct ls11_archive ls11_archive;

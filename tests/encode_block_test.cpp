@@ -23,7 +23,7 @@ struct Packed {
   bool stored;
 };
 
-Packed encode(const Bytes& data, const Bytes& dictionary, EncodeLevel level) {
+Packed encode(const Bytes& data, const Bytes& dictionary, ls11_level level) {
   Bytes out(data.size());
   uint32_t packed_size = 0xDEADBEEF;
   EXPECT_TRUE(encode_block(data.data(), static_cast<uint32_t>(data.size()), dictionary.data(), level,
@@ -35,7 +35,7 @@ Packed encode(const Bytes& data, const Bytes& dictionary, EncodeLevel level) {
 
 // Encodes at `level` and decodes with both decoders; a stored block must be
 // the data itself.
-void expect_round_trip(const Bytes& data, const Bytes& dictionary, EncodeLevel level) {
+void expect_round_trip(const Bytes& data, const Bytes& dictionary, ls11_level level) {
   const Packed packed = encode(data, dictionary, level);
   if (packed.stored) {
     EXPECT_EQ(packed.bytes, data);
@@ -54,7 +54,7 @@ void expect_round_trip(const Bytes& data, const Bytes& dictionary, EncodeLevel l
   }
 }
 
-Bytes dictionary_for(const Bytes& data, EncodeLevel level) {
+Bytes dictionary_for(const Bytes& data, ls11_level level) {
   Bytes dictionary(256);
   const BlockView view{data.data(), static_cast<uint32_t>(data.size())};
   EXPECT_TRUE(build_dictionary(&view, 1, level, dictionary.data()));
@@ -129,10 +129,12 @@ TEST(EncodeBlock, RoundTripsEveryShape) {
   shapes[9].data.insert(shapes[9].data.end(), 100000, 0);
   for (const Shape& s : shapes) {
     SCOPED_TRACE(s.name);
-    for (EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
+    for (ls11_level level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
       expect_round_trip(s.data, dictionary_for(s.data, level), level);
       expect_round_trip(s.data, identity_dictionary(), level);
     }
+    EXPECT_TRUE(encode(s.data, dictionary_for(s.data, LS11_LEVEL_BEST), LS11_LEVEL_STORE).stored);
+    EXPECT_EQ(dictionary_for(s.data, LS11_LEVEL_STORE), identity_dictionary());
   }
 }
 
@@ -141,7 +143,7 @@ TEST(EncodeBlock, RoundTripsEveryShape) {
 TEST(EncodeBlock, RoundTripsBlocksOfSeveralMegabytes) {
   Bytes big = mixed(3 << 20, 6);
   big.insert(big.end(), 1 << 20, 0x55);  // one match of 2^20 bytes
-  for (EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
+  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
     SCOPED_TRACE(level);
     const Bytes dictionary = dictionary_for(big, level);
     expect_round_trip(big, dictionary, level);
@@ -153,9 +155,9 @@ TEST(EncodeBlock, BestIsNeverLargerThanFast) {
                                      Bytes(70000, 1), mixed(5000, 10)};
   for (size_t i = 0; i < blocks.size(); ++i) {
     SCOPED_TRACE(i);
-    const Bytes dictionary = dictionary_for(blocks[i], ENCODE_FAST);
-    const Packed fast = encode(blocks[i], dictionary, ENCODE_FAST);
-    const Packed best = encode(blocks[i], dictionary, ENCODE_BEST);
+    const Bytes dictionary = dictionary_for(blocks[i], LS11_LEVEL_FAST);
+    const Packed fast = encode(blocks[i], dictionary, LS11_LEVEL_FAST);
+    const Packed best = encode(blocks[i], dictionary, LS11_LEVEL_BEST);
     EXPECT_LE(best.bytes.size(), fast.bytes.size());
   }
 }
@@ -174,10 +176,10 @@ TEST(EncodeBlock, SmallBlocksArePackedSmallerOrStored) {
     for (uint8_t& b : data) b = static_cast<uint8_t>(rng() % alphabet * 41);
     Bytes dictionary = identity_dictionary();
     std::shuffle(dictionary.begin(), dictionary.end(), rng);
-    const Packed p = encode(data, dictionary, round % 2 ? ENCODE_BEST : ENCODE_FAST);
+    const Packed p = encode(data, dictionary, round % 2 ? LS11_LEVEL_BEST : LS11_LEVEL_FAST);
     ASSERT_LE(p.bytes.size(), data.size());
     (p.stored ? stored : packed) += 1;
-    expect_round_trip(data, dictionary, round % 2 ? ENCODE_BEST : ENCODE_FAST);
+    expect_round_trip(data, dictionary, round % 2 ? LS11_LEVEL_BEST : LS11_LEVEL_FAST);
   }
   EXPECT_GT(stored, 100);
   EXPECT_GT(packed, 100);
@@ -185,7 +187,7 @@ TEST(EncodeBlock, SmallBlocksArePackedSmallerOrStored) {
 
 TEST(EncodeBlock, StoresWhatDoesNotShrink) {
   const Bytes noise = random_bytes(10000, 12);
-  for (EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
+  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
     const Packed p = encode(noise, identity_dictionary(), level);
     EXPECT_TRUE(p.stored);
     EXPECT_EQ(p.bytes, noise);
@@ -203,11 +205,12 @@ TEST(EncodeBlock, DictionariesThatAreNotPermutations) {
   dictionary[2] = 'a';
   Bytes data;
   for (int i = 0; i < 3000; ++i) data.push_back(i % 7 < 3 ? 'a' : i % 5 ? 'b' : 'x');
-  const Packed p = encode(data, dictionary, ENCODE_BEST);
+  const Packed p = encode(data, dictionary, LS11_LEVEL_BEST);
   EXPECT_FALSE(p.stored);
-  expect_round_trip(data, dictionary, ENCODE_BEST);
+  expect_round_trip(data, dictionary, LS11_LEVEL_BEST);
   data.push_back('z');
-  for (EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) EXPECT_TRUE(encode(data, dictionary, level).stored);
+  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST})
+    EXPECT_TRUE(encode(data, dictionary, level).stored);
 }
 
 // The dictionary gives the shortest codes to the bytes the parse writes as
@@ -217,7 +220,7 @@ TEST(BuildDictionary, OrdersBytesByLiteralUse) {
   std::mt19937 rng(13);
   // 'e' is common and scattered; 'q' rare; 'z' only inside one long repeat.
   for (int i = 0; i < 20000; ++i) data.push_back(rng() % 3 == 0 ? 'e' : rng() % 50 == 0 ? 'q' : 't');
-  const Bytes dictionary = dictionary_for(data, ENCODE_BEST);
+  const Bytes dictionary = dictionary_for(data, LS11_LEVEL_BEST);
   Bytes sorted = dictionary;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_EQ(sorted, identity_dictionary());
@@ -302,7 +305,7 @@ uint64_t exhaustive_bits(const Bytes& data, const LiteralTable& literals) {
   return price[n];
 }
 
-// Only some lengths of each match get an arrival (see parse.cpp); the path
+// Only some lengths of each match get an arrival (see shortest_path_parse.cpp); the path
 // must still be as cheap as the one over every length, in the blocks where
 // that choice matters: short ones over few bytes, with matches of every
 // length and many cut short by the next match. The bytes take codes 6 to
@@ -320,7 +323,7 @@ TEST(EncodeBlock, BestMatchesAnExhaustiveParse) {
     const uint32_t alphabet = 2 + static_cast<uint32_t>(rng() % 3);
     for (uint8_t& b : data) b = static_cast<uint8_t>(rng() % alphabet);
     const uint64_t optimum = (exhaustive_bits(data, literals) + 7) / 8;
-    const Packed p = encode(data, dictionary, ENCODE_BEST);
+    const Packed p = encode(data, dictionary, LS11_LEVEL_BEST);
     if (p.stored) {
       EXPECT_GE(optimum, data.size());
       continue;
@@ -342,7 +345,7 @@ TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
     views.push_back({b.data(), static_cast<uint32_t>(b.size())});
     total += b.size();
   }
-  for (EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
+  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
     Bytes first;
     for (unsigned threads : {1u, 2u, 3u, 0u}) {
       SCOPED_TRACE(threads);

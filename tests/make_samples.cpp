@@ -74,7 +74,7 @@ bool write_sample(const std::string& dir, const std::string& name, int version,
   const std::string path = dir + "/" + name + ".LS11";
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (!out) return false;
-  const bool packed = pack_file(out, version, ENCODE_BEST, 1, false, blocks.data(),
+  const bool packed = pack_file(out, version, LS11_LEVEL_BEST, 1, blocks.data(),
                                 static_cast<uint32_t>(blocks.size()));
   return std::fclose(out) == 0 && packed &&
          write_file_bytes(dir + "/" + name + ".expected", expected);

@@ -110,23 +110,21 @@ TEST(PackFile, ConvertsBackToItsInputs) {
     inputs.push_back(b);
   }
   const std::vector<BlockView> blocks = views(inputs);
-  for (const bool store : {false, true}) {
-    for (const EncodeLevel level : {ENCODE_FAST, ENCODE_BEST}) {
-      for (const int version : {10, 11, 12}) {
-        SCOPED_TRACE(testing::Message() << store << level << version);
-        const Written w = write_to_bytes([&](std::FILE* f) {
-          return pack_file(f, version, level, 0, store, blocks.data(), static_cast<uint32_t>(blocks.size()));
-        });
-        ASSERT_TRUE(w.ok);
-        EXPECT_EQ(w.bytes[3], '0' + version - 10);
-        const Conversion c = convert_bytes(w.bytes);
-        ASSERT_TRUE(c.succeeded);
-        EXPECT_EQ(c.output, concatenated(inputs));
-        // Stored files keep every byte as it is; packed ones shrink.
-        const size_t stored_size = 276 + 12 * inputs.size() + concatenated(inputs).size();
-        if (store) EXPECT_EQ(w.bytes.size(), stored_size);
-        else EXPECT_LT(w.bytes.size(), stored_size);
-      }
+  for (const ls11_level level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
+    for (const int version : {10, 11, 12}) {
+      SCOPED_TRACE(testing::Message() << level << version);
+      const Written w = write_to_bytes([&](std::FILE* f) {
+        return pack_file(f, version, level, 0, blocks.data(), static_cast<uint32_t>(blocks.size()));
+      });
+      ASSERT_TRUE(w.ok);
+      EXPECT_EQ(w.bytes[3], '0' + version - 10);
+      const Conversion c = convert_bytes(w.bytes);
+      ASSERT_TRUE(c.succeeded);
+      EXPECT_EQ(c.output, concatenated(inputs));
+      // Stored files keep every byte as it is; packed ones shrink.
+      const size_t stored_size = 276 + 12 * inputs.size() + concatenated(inputs).size();
+      if (level == LS11_LEVEL_STORE) EXPECT_EQ(w.bytes.size(), stored_size);
+      else EXPECT_LT(w.bytes.size(), stored_size);
     }
   }
 }
@@ -136,7 +134,8 @@ TEST(PackFile, ManyBlocks) {
   for (int i = 0; i < 3000; ++i) inputs.push_back(Bytes(static_cast<size_t>(i % 17), static_cast<uint8_t>(i)));
   const std::vector<BlockView> blocks = views(inputs);
   const Written w = write_to_bytes([&](std::FILE* f) {
-    return pack_file(f, 11, ENCODE_FAST, 0, false, blocks.data(), static_cast<uint32_t>(blocks.size()));
+    return pack_file(f, 11, LS11_LEVEL_FAST, 0, blocks.data(),
+                     static_cast<uint32_t>(blocks.size()));
   });
   ASSERT_TRUE(w.ok);
   const Conversion c = convert_bytes(w.bytes);

@@ -46,9 +46,8 @@ Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t 
   Status status = gather_inputs(entries, sizes, count, inputs);
   PackedEntries packed;
   if (status == STATUS_OK) {
-    const EncodeLevel level = options.level == LS11_LEVEL_FAST ? ENCODE_FAST : ENCODE_BEST;
-    status = pack_entries(inputs.get(), count, level, static_cast<unsigned>(options.threads),
-                          options.level == LS11_LEVEL_STORE, packed);
+    status = pack_entries(inputs.get(), count, static_cast<ls11_level>(options.level),
+                          static_cast<unsigned>(options.threads), packed);
   }
   uint64_t length = 0;
   if (status == STATUS_OK) status = compute_file_length(packed.blocks.get(), count, length);

@@ -13,7 +13,7 @@ namespace ls11 {
 // Fills `dictionary` with the permutation of the 256 byte values that
 // pack_blocks would pack `blocks` with at `level`. Returns false when
 // working memory cannot be allocated.
-bool build_dictionary(const BlockView* blocks, uint32_t count, EncodeLevel level,
+bool build_dictionary(const BlockView* blocks, uint32_t count, ls11_level level,
                       uint8_t dictionary[256]);
 
 // dictionary[v] = v: what a file of stored blocks is written with.

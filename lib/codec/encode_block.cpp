@@ -118,11 +118,11 @@ bool all_bytes_present(const uint8_t* data, uint32_t size, const LiteralTable& l
 }  // namespace
 
 bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                           EncodeLevel level, ParseMemory& memory, uint8_t* out,
+                           ls11_level level, ParseMemory& memory, uint8_t* out,
                            uint32_t& packed_size, uint64_t literal_counts[256]) {
   LiteralTable literals;
   make_literal_table(dictionary, literals);
-  if (size != 0 && all_bytes_present(data, size, literals)) {
+  if (level != LS11_LEVEL_STORE && size != 0 && all_bytes_present(data, size, literals)) {
     BlockWriter w{data, &literals, out, (uint64_t{size} - 1) * 8, 0, 0, 0, false, {}};
     if (parse_block(data, size, literals.bits, level, memory, write_tokens, &w)) {
       if (out != nullptr) finish(w);
@@ -138,7 +138,7 @@ bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dic
 }
 
 bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                  EncodeLevel level, uint8_t* out, uint32_t& packed_size) {
+                  ls11_level level, uint8_t* out, uint32_t& packed_size) {
   uint64_t ignored[256] = {};
   ParseMemory memory;
   return encode_block_counting(data, size, dictionary, level, memory, out, packed_size, ignored);

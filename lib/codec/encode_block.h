@@ -9,15 +9,15 @@
 
 #include <cstdint>
 
+#include "ls11.h"
+
 namespace ls11 {
 
-enum EncodeLevel {
-  // Lazy matching over a small hash table: several times faster than best.
-  ENCODE_FAST = 0,
-  // Optimal parse: the shortest path over every position, with the nearest
-  // match of each useful length from a binary-tree match finder.
-  ENCODE_BEST = 1,
-};
+// Levels are the public scale: LS11_LEVEL_FAST parses lazily over a small
+// hash table, several times faster than LS11_LEVEL_BEST, which takes the
+// shortest path over every position with the nearest match of each useful
+// length from a binary-tree match finder; LS11_LEVEL_STORE writes every
+// block as it is.
 
 // Packs `size` bytes of `data` into `out`, which has room for `size` bytes.
 // On return `packed_size` < `size` means `out` holds a compressed block;
@@ -27,7 +27,7 @@ enum EncodeLevel {
 // a compressed block is never written with equal sizes. Returns false only
 // when working memory cannot be allocated.
 bool encode_block(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                  EncodeLevel level, uint8_t* out, uint32_t& packed_size);
+                  ls11_level level, uint8_t* out, uint32_t& packed_size);
 
 struct ParseMemory;
 
@@ -35,11 +35,11 @@ struct ParseMemory;
 // out compressed, how many times it wrote each byte as a literal to
 // `literal_counts[byte]` (what a dictionary for the next try is ordered
 // by), and it works in `memory`, which the caller keeps from block to block
-// (see parse.h). With `out` null it writes nothing and only gives the
+// (see shortest_path_parse.h). With `out` null it writes nothing and only gives the
 // packed size and the counts, which is all a round that tries a dictionary
 // needs.
 bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
-                           EncodeLevel level, ParseMemory& memory, uint8_t* out,
+                           ls11_level level, ParseMemory& memory, uint8_t* out,
                            uint32_t& packed_size, uint64_t literal_counts[256]);
 
 }  // namespace ls11

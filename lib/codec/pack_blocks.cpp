@@ -75,7 +75,7 @@ struct Work {
 struct Round {
   const Work* work;
   bool (*step)(Round& round, Worker& worker, uint32_t block);
-  EncodeLevel level;
+  ls11_level level;
   const uint8_t* dictionary;
   uint8_t* packed;
   uint32_t* packed_sizes;
@@ -132,7 +132,7 @@ void run_steps(void* context, unsigned worker_index) {
 // when memory runs out; `total` is the packed size of all blocks and
 // `literal_counts` the literals they wrote, and the bytes a counting round
 // counted are added to the work's.
-bool run_round(Work& work, bool (*step)(Round&, Worker&, uint32_t), EncodeLevel level,
+bool run_round(Work& work, bool (*step)(Round&, Worker&, uint32_t), ls11_level level,
                const uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes,
                uint64_t literal_counts[256], uint64_t& total) {
   Round round{&work, step, level, dictionary, packed, packed_sizes, {0}};
@@ -154,7 +154,7 @@ bool run_round(Work& work, bool (*step)(Round&, Worker&, uint32_t), EncodeLevel 
 
 // Every block packed with `dictionary`, or only measured when `packed` is
 // null.
-bool pack_round(Work& work, EncodeLevel level, const uint8_t dictionary[256], uint8_t* packed,
+bool pack_round(Work& work, ls11_level level, const uint8_t dictionary[256], uint8_t* packed,
                 uint32_t* packed_sizes, uint64_t literal_counts[256], uint64_t& total) {
   return run_round(work, pack_step, level, dictionary, packed, packed_sizes, literal_counts, total);
 }
@@ -168,7 +168,8 @@ bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes,
   uint64_t total = 0;
   uint8_t next[256];
   for (int round = 0; round < rounds; ++round) {
-    if (!pack_round(work, ENCODE_FAST, dictionary, nullptr, packed_sizes, literal_counts, total)) {
+    if (!pack_round(work, LS11_LEVEL_FAST, dictionary, nullptr, packed_sizes, literal_counts,
+                    total)) {
       return false;
     }
     order_by_counts(literal_counts, work.byte_counts, next);
@@ -210,7 +211,7 @@ void identity_dictionary(uint8_t dictionary[256]) {
   for (int v = 0; v < 256; ++v) dictionary[v] = static_cast<uint8_t>(v);
 }
 
-bool build_dictionary(const BlockView* blocks, uint32_t count, EncodeLevel level,
+bool build_dictionary(const BlockView* blocks, uint32_t count, ls11_level level,
                       uint8_t dictionary[256]) {
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += blocks[i].size;
@@ -220,8 +221,17 @@ bool build_dictionary(const BlockView* blocks, uint32_t count, EncodeLevel level
          pack_blocks(blocks, count, level, 1, dictionary, packed.get(), packed_sizes.get());
 }
 
-bool pack_blocks(const BlockView* blocks, uint32_t count, EncodeLevel level, unsigned threads,
+bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsigned threads,
                  uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes) {
+  if (level == LS11_LEVEL_STORE) {
+    identity_dictionary(dictionary);
+    for (uint32_t i = 0; i < count; ++i) {
+      if (blocks[i].size != 0) std::memcpy(packed, blocks[i].data, blocks[i].size);
+      packed += blocks[i].size;
+      packed_sizes[i] = blocks[i].size;
+    }
+    return true;
+  }
   Work work{blocks, count, nullptr, nullptr, {}, 0, nullptr, packing_threads(threads, count)};
   work.offsets.reset(new (std::nothrow) uint64_t[count]);
   work.order.reset(new (std::nothrow) uint32_t[count]);
@@ -250,7 +260,8 @@ bool pack_blocks(const BlockView* blocks, uint32_t count, EncodeLevel level, uns
   work.blocks = sample.get();
   if (!estimate_dictionary(work, 1, packed_sizes, dictionary)) return false;
   work.blocks = blocks;
-  if (level == ENCODE_BEST && !estimate_dictionary(work, kSettlingRounds, packed_sizes, dictionary)) {
+  if (level == LS11_LEVEL_BEST &&
+      !estimate_dictionary(work, kSettlingRounds, packed_sizes, dictionary)) {
     return false;
   }
   return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);

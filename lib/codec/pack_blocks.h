@@ -34,9 +34,9 @@ namespace ls11 {
 // stored when that equals its size (see encode_block). `dictionary`
 // receives the permutation of the 256 byte values it was packed with.
 // Besides the blocks and the output, it needs per thread the working
-// memory of encode_block_counting for the largest block (see parse.h).
+// memory of encode_block_counting for the largest block (see shortest_path_parse.h).
 // Returns false when working memory cannot be allocated.
-bool pack_blocks(const BlockView* blocks, uint32_t count, EncodeLevel level, unsigned threads,
+bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsigned threads,
                  uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes);
 
 // The threads a request for `requested` (0: one per core) gets for `jobs`

@@ -148,8 +148,10 @@ void make_literal_table(const uint8_t dictionary[256], LiteralTable& table) {
 }
 
 bool parse_block(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
-                 EncodeLevel level, ParseMemory& memory, TokenSink sink, void* context) {
-  if (level == ENCODE_BEST) return parse_shortest_path(data, size, literal_bits, memory, sink, context);
+                 ls11_level level, ParseMemory& memory, TokenSink sink, void* context) {
+  if (level == LS11_LEVEL_BEST) {
+    return parse_shortest_path(data, size, literal_bits, memory, sink, context);
+  }
   return parse_lazy(data, size, literal_bits, memory, sink, context);
 }
 

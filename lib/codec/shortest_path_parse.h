@@ -53,7 +53,7 @@ using TokenSink = bool (*)(void* context, uint32_t start, const Token* tokens, u
 // `literal_bits[b]` is the price of byte b as a literal. Returns false when
 // working memory cannot be allocated or the sink stopped the parse.
 bool parse_block(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
-                 EncodeLevel level, ParseMemory& memory, TokenSink sink, void* context);
+                 ls11_level level, ParseMemory& memory, TokenSink sink, void* context);
 
 // The two parses behind parse_block.
 bool parse_shortest_path(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],

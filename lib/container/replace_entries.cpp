@@ -56,7 +56,8 @@ Status encode_replacements(const Container& container, const Replacement* replac
   for (uint32_t i = 0; i < count; ++i) {
     const BlockView& data = replacements[i].data;
     uint32_t packed_size = 0;
-    if (!encode_block(data.data, data.size, container.dictionary, ENCODE_BEST, next, packed_size)) {
+    if (!encode_block(data.data, data.size, container.dictionary, LS11_LEVEL_BEST, next,
+                      packed_size)) {
       return STATUS_NO_MEMORY;
     }
     plan.blocks[replacements[i].index] = PackedBlock{next, packed_size, data.size};

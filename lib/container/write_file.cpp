@@ -90,12 +90,12 @@ Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
   return STATUS_OK;
 }
 
-Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
-                    bool store, PackedEntries& packed) {
+Status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level, unsigned threads,
+                    PackedEntries& packed) {
   packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
   if (!packed.blocks) return STATUS_NO_MEMORY;
   identity_dictionary(packed.dictionary);
-  if (store) {
+  if (level == LS11_LEVEL_STORE) {
     for (uint32_t i = 0; i < count; ++i) {
       packed.blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
     }
@@ -120,11 +120,11 @@ Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, 
   return STATUS_OK;
 }
 
-Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
+Status pack_file(std::FILE* output, int version, ls11_level level, unsigned threads,
                  const BlockView* inputs, uint32_t count) {
   if (version < 10 || version > 12 || count == 0) return STATUS_INVALID_ARGUMENT;
   PackedEntries packed;
-  const Status status = pack_entries(inputs, count, level, threads, store, packed);
+  const Status status = pack_entries(inputs, count, level, threads, packed);
   if (status != STATUS_OK) return status;
   return write_file(file_sink(output), version, packed.dictionary, packed.blocks.get(), count);
 }

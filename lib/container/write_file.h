@@ -65,14 +65,15 @@ struct PackedEntries {
 };
 
 // Packs `count` inputs, one entry each: at `level` on up to `threads`
-// threads (0: one per core) with a dictionary built for them (pack_blocks) or, with `store`, every block stored as it is,
-// with the identity dictionary (the blocks then point at the inputs).
+// threads (0: one per core) with a dictionary built for them (pack_blocks)
+// or, at LS11_LEVEL_STORE, every block stored as it is with the identity
+// dictionary (the blocks then point at the inputs, copying nothing).
 // STATUS_NO_MEMORY when working memory runs out.
-Status pack_entries(const BlockView* inputs, uint32_t count, EncodeLevel level, unsigned threads,
-                    bool store, PackedEntries& packed);
+Status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level, unsigned threads,
+                    PackedEntries& packed);
 
 // pack_entries, then write_file.
-Status pack_file(std::FILE* output, int version, EncodeLevel level, unsigned threads, bool store,
+Status pack_file(std::FILE* output, int version, ls11_level level, unsigned threads,
                  const BlockView* inputs, uint32_t count);
 
 }  // namespace ls11

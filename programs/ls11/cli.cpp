@@ -195,11 +195,12 @@ std::string apply_option(const OptionSpec& option, const std::string& value, Opt
   } else if (name == "--force") {
     options.force = true;
   } else if (name == "--store") {
-    options.store = true;
+    options.level = LS11_LEVEL_STORE;
   } else if (name == "--level" && (value == "fast" || value == "best")) {
-    options.level = value == "fast" ? ENCODE_FAST : ENCODE_BEST;
+    if (options.level != LS11_LEVEL_STORE)
+      options.level = value == "fast" ? LS11_LEVEL_FAST : LS11_LEVEL_BEST;
   } else if (name == "--format" && (value == "10" || value == "11" || value == "12")) {
-    options.version = value == "10" ? 10 : value == "11" ? 11 : 12;
+    options.format = value == "10" ? 10 : value == "11" ? 11 : 12;
   } else if (name == "--threads" && parse_threads(value, options.threads)) {
     // parse_threads has stored the count.
   } else {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/encode_block.h"
+#include "ls11.h"
 
 namespace ls11 {
 
@@ -21,9 +21,9 @@ struct Options {
   bool quiet = false;  // -q: nothing but errors and the data asked for
   bool json = false;
   bool force = false;
-  bool store = false;
-  int version = 11;
-  EncodeLevel level = ENCODE_BEST;
+  int format = 11;
+  // --store wins over --level, whichever comes first.
+  ls11_level level = LS11_LEVEL_BEST;
   unsigned threads = 0;  // -T: threads to pack on, 0 for one per core
 };
 

@@ -16,7 +16,7 @@ namespace ls11 {
 namespace {
 
 // Packs the blocks into the output file, which appears only once complete.
-int write_output(const Options& options, int version, const std::vector<BlockView>& blocks) {
+int write_output(const Options& options, int format, const std::vector<BlockView>& blocks) {
   SafeOutput output;
   if (!begin_output(options.output, output, options.force)) {
     report_error(options.output, output.failure);
@@ -24,7 +24,7 @@ int write_output(const Options& options, int version, const std::vector<BlockVie
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
   errno = 0;
-  const Status status = pack_file(output.file, version, options.level, options.threads, options.store,
+  const Status status = pack_file(output.file, format, options.level, options.threads,
                                   blocks.data(), static_cast<uint32_t>(blocks.size()));
   const int write_error = errno;
   end_progress();
@@ -49,7 +49,7 @@ int run_pack(const Options& options) {
   for (const LoadedFile& input : inputs) {
     blocks.push_back(BlockView{input.data, static_cast<uint32_t>(input.size)});
   }
-  return write_output(options, options.version, blocks);
+  return write_output(options, options.format, blocks);
 }
 
 int run_repack(const Options& options) {
