@@ -73,7 +73,7 @@ bool write_archive(const std::string& path, const Archive& archive) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
   const bool written = write_file(file_sink(file), 11, archive.dictionary.data(), blocks.data(),
-                                  static_cast<uint32_t>(blocks.size())) == STATUS_OK;
+                                  static_cast<uint32_t>(blocks.size())) == LS11_OK;
   return std::fclose(file) == 0 && written;
 }
 

@@ -76,7 +76,7 @@ bool header_recognised(const uint8_t* data, size_t size) {
 }
 
 struct Expected {
-  int status = STATUS_OK;
+  int status = LS11_OK;
   std::vector<uint8_t> output;
   bool output_exists = true;
 };
@@ -98,18 +98,18 @@ Expected model(const uint8_t* data, size_t size) {
   Expected e;
   uint32_t count = 0;
   if (!header_recognised(data, size)) {
-    e.status = STATUS_UNSUPPORTED;
+    e.status = LS11_ERR_FORMAT;
     e.output_exists = false;
     return e;
   }
   if (!table_count(data, size, count)) {
-    e.status = STATUS_UNSUPPORTED;
+    e.status = LS11_ERR_FORMAT;
     return e;
   }
   uint32_t packed_sum = 0;
   for (uint32_t i = 0; i < count; ++i) packed_sum += be32(data + 272 + 12 * size_t{i});
   if (static_cast<uint32_t>(size) - 12 * count != 276 + packed_sum) {
-    e.status = STATUS_UNSUPPORTED;
+    e.status = LS11_ERR_FORMAT;
     return e;
   }
   const uint8_t* dictionary = data + 16;
@@ -119,7 +119,7 @@ Expected model(const uint8_t* data, size_t size) {
     const uint32_t unpacked = be32(entry + 4);
     const uint32_t offset = be32(entry + 8);
     if (uint64_t{offset} + packed > size) {
-      e.status = STATUS_DECODE_FAILED;
+      e.status = LS11_ERR_CORRUPT;
       return e;
     }
     const size_t at = e.output.size();
@@ -130,7 +130,7 @@ Expected model(const uint8_t* data, size_t size) {
     e.output.resize(at + unpacked);
     if (!reference_decode_block(data + offset, packed, dictionary, e.output.data() + at, unpacked)) {
       e.output.resize(at);
-      e.status = STATUS_DECODE_FAILED;
+      e.status = LS11_ERR_CORRUPT;
       return e;
     }
   }
@@ -166,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::remove(paths.output.c_str());
   fuzz_check(write_whole_file(paths.input, data, size), "cannot write the input file");
 
-  g_status = STATUS_OK;
+  g_status = LS11_OK;
   reset_largest_array_allocation();
   const bool converted = convert_file(paths.input.c_str(), paths.output.c_str());
   const int status = g_status;
@@ -175,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool output_exists = stat(paths.output.c_str(), &st) == 0;
   const std::vector<uint8_t> output = read_whole_file(paths.output);
 
-  fuzz_check(converted == (status == STATUS_OK), "success reported without status 0, or the reverse");
+  fuzz_check(converted == (status == LS11_OK), "success reported without status 0, or the reverse");
   const Expected expected = model(data, size);
   fuzz_check(status == expected.status, "unexpected status");
   fuzz_check(output_exists == expected.output_exists, "output file created or missing unexpectedly");
@@ -188,7 +188,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reset_largest_array_allocation();
   const ApiRead api = api_read_memory(data, size);
   fuzz_check(largest_array_allocation() <= size + claimed, "the API took a buffer larger than the file and its claims");
-  fuzz_check((api.open_status == LS11_OK) == (status != STATUS_UNSUPPORTED), "the API's open disagrees with the conversion");
+  fuzz_check((api.open_status == LS11_OK) == (status != LS11_ERR_FORMAT),
+             "the API's open disagrees with the conversion");
   fuzz_check(api.status == status, "the API's status differs from the conversion's");
   fuzz_check(api.output == output, "the API's bytes differ from the conversion's");
   return 0;

@@ -60,7 +60,7 @@ class ConvertTest : public ::testing::Test {
   }
 
   Outcome convert_path(const std::string& in, const std::string& out) {
-    g_status = STATUS_OK;
+    g_status = LS11_OK;
     Outcome o;
     o.ok = convert_file(in.c_str(), out.c_str());
     o.status = g_status;
@@ -78,7 +78,7 @@ TEST_F(ConvertTest, AllThreeVersionsConvertAlike) {
     SCOPED_TRACE(digit);
     Outcome o = convert(build_file(entries, digit));
     EXPECT_TRUE(o.ok);
-    EXPECT_EQ(o.status, STATUS_OK);
+    EXPECT_EQ(o.status, LS11_OK);
     EXPECT_EQ(o.output, text("stored!abcabcabc"));
   }
 }
@@ -88,7 +88,7 @@ TEST_F(ConvertTest, DetectVersionReadsHeaderAndRestoresPosition) {
   ASSERT_TRUE(write_file_bytes(path("v.LS12"), file));
   std::FILE* f = std::fopen(path("v.LS12").c_str(), "rb");
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(detect_version(f), 12);
+  EXPECT_EQ(detect_format(f), 12);
   EXPECT_EQ(std::ftell(f), 0);
   std::fclose(f);
 }
@@ -116,7 +116,7 @@ TEST_F(ConvertTest, UnrecognisedHeadersCreateNoOutput) {
     SCOPED_TRACE(name);
     Outcome o = convert(bytes);
     EXPECT_FALSE(o.ok);
-    EXPECT_EQ(o.status, STATUS_UNSUPPORTED);
+    EXPECT_EQ(o.status, LS11_ERR_FORMAT);
     EXPECT_FALSE(o.output_exists);
   }
 }
@@ -124,13 +124,13 @@ TEST_F(ConvertTest, UnrecognisedHeadersCreateNoOutput) {
 TEST_F(ConvertTest, MissingFileOrDirectoryIsStatusOneWithoutOutput) {
   Outcome missing = convert_path(path("nothing.LS11"), path("nothing.LS11.DEC"));
   EXPECT_FALSE(missing.ok);
-  EXPECT_EQ(missing.status, STATUS_OPEN_INPUT);
+  EXPECT_EQ(missing.status, LS11_ERR_OPEN);
   EXPECT_FALSE(missing.output_exists);
 
   fs::create_directory(path("dir.LS11"));
   Outcome dir = convert_path(path("dir.LS11"), path("dir.LS11.DEC"));
   EXPECT_FALSE(dir.ok);
-  EXPECT_EQ(dir.status, STATUS_OPEN_INPUT);
+  EXPECT_EQ(dir.status, LS11_ERR_OPEN);
   EXPECT_FALSE(dir.output_exists);
 }
 
@@ -158,7 +158,7 @@ TEST_F(ConvertTest, RejectedLayoutsLeaveAnEmptyOutput) {
     SCOPED_TRACE(name);
     Outcome o = convert(bytes);
     EXPECT_FALSE(o.ok);
-    EXPECT_EQ(o.status, STATUS_UNSUPPORTED);
+    EXPECT_EQ(o.status, LS11_ERR_FORMAT);
     EXPECT_TRUE(o.output_exists);
     EXPECT_TRUE(o.output.empty());
   }
@@ -179,7 +179,7 @@ TEST_F(ConvertTest, LengthRuleWrapsAroundAt32Bits) {
   set_be32(file, 272 + 24, 2);
   Outcome o = convert(file);
   EXPECT_FALSE(o.ok);
-  EXPECT_EQ(o.status, STATUS_DECODE_FAILED);
+  EXPECT_EQ(o.status, LS11_ERR_CORRUPT);
   EXPECT_EQ(o.output, text("abcd"));
 }
 
@@ -244,7 +244,7 @@ TEST_F(ConvertTest, OffsetsOutOfOrderOrSharedAreFollowedInTableOrder) {
 TEST_F(ConvertTest, DecodeFailureKeepsEarlierBlocks) {
   Outcome o = convert(build_file({stored_entry(text("one,")), abc_entry(), broken_entry(), stored_entry(text("four"))}));
   EXPECT_FALSE(o.ok);
-  EXPECT_EQ(o.status, STATUS_DECODE_FAILED);
+  EXPECT_EQ(o.status, LS11_ERR_CORRUPT);
   EXPECT_EQ(o.output, text("one,abcabcabc"));
 }
 
@@ -259,11 +259,11 @@ TEST_F(ConvertTest, BlocksMustLieInsideTheFile) {
     set_be32(file, 272 + 12 + 8, length - 1);  // starts in the file, ends past it
     Outcome o = convert(file);
     EXPECT_FALSE(o.ok);
-    EXPECT_EQ(o.status, STATUS_DECODE_FAILED);
+    EXPECT_EQ(o.status, LS11_ERR_CORRUPT);
     EXPECT_EQ(o.output, text("first"));
     set_be32(file, 272 + 12 + 8, 0xFFFFFFF0u);  // offset + size past 2^32
     o = convert(file);
-    EXPECT_EQ(o.status, STATUS_DECODE_FAILED);
+    EXPECT_EQ(o.status, LS11_ERR_CORRUPT);
     EXPECT_EQ(o.output, text("first"));
   }
 }
@@ -274,7 +274,7 @@ TEST_F(ConvertTest, BlocksNeverShareHistory) {
   put_literal(w, 'q');
   put_match(w, 2, 3);
   Outcome o = convert(build_file({stored_entry(text("xy")), compressed_entry(w, 4)}));
-  EXPECT_EQ(o.status, STATUS_DECODE_FAILED);
+  EXPECT_EQ(o.status, LS11_ERR_CORRUPT);
   EXPECT_EQ(o.output, text("xy"));
 }
 
@@ -295,7 +295,7 @@ TEST_F(ConvertTest, MisplacedFirstBlockIsReadWithAWrongCount) {
   file.insert(file.begin() + 288, 1, 0);
   set_be32(file, 280, 276 + 12 + 13);
   o = convert(file);
-  EXPECT_EQ(o.status, STATUS_UNSUPPORTED);
+  EXPECT_EQ(o.status, LS11_ERR_FORMAT);
   EXPECT_TRUE(o.output.empty());
 }
 
@@ -310,11 +310,11 @@ TEST_F(ConvertTest, OutputThatCannotBeCreatedIsStatusTwo) {
   ASSERT_TRUE(write_file_bytes(path("in.LS11"), build_file({abc_entry()})));
   Outcome o = convert_path(path("in.LS11"), path("no-such-dir/in.LS11.DEC"));
   EXPECT_FALSE(o.ok);
-  EXPECT_EQ(o.status, STATUS_CREATE_OUTPUT);
+  EXPECT_EQ(o.status, LS11_ERR_WRITE);
   // An unrecognised file never gets as far as creating its output.
   ASSERT_TRUE(write_file_bytes(path("bad"), text("not an LS11 file at all")));
   Outcome bad = convert_path(path("bad"), path("no-such-dir/bad.DEC"));
-  EXPECT_EQ(bad.status, STATUS_UNSUPPORTED);
+  EXPECT_EQ(bad.status, LS11_ERR_FORMAT);
 }
 
 TEST_F(ConvertTest, WriteFailureIsReportedNotOk) {
@@ -329,9 +329,9 @@ TEST_F(ConvertTest, WriteFailureIsReportedNotOk) {
     SCOPED_TRACE(size);
     ASSERT_TRUE(write_file_bytes(path("in.LS11"), build_file({stored_entry(Bytes(size, 'w'))})));
     // (Not through convert_path: reading /dev/full back never ends.)
-    g_status = STATUS_OK;
+    g_status = LS11_OK;
     EXPECT_FALSE(convert_file(path("in.LS11").c_str(), path("full.DEC").c_str()));
-    EXPECT_EQ(g_status, STATUS_CREATE_OUTPUT);
+    EXPECT_EQ(g_status, LS11_ERR_WRITE);
   }
 #endif
 }

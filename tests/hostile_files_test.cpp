@@ -62,13 +62,13 @@ void run_cases(const std::vector<HostileCase>& cases) {
     SCOPED_TRACE(c.name);
     const Conversion got = convert_bytes(c.file);
     EXPECT_EQ(got.status, c.status);
-    EXPECT_EQ(got.succeeded, c.status == STATUS_OK);
+    EXPECT_EQ(got.succeeded, c.status == LS11_OK);
     EXPECT_EQ(got.output_exists, c.output_exists);
     EXPECT_EQ(got.output, c.output);
     ASSERT_TRUE(write_file_bytes(path, c.file));
     for (const ApiRead& api : {api_read_memory(c.file), api_read_path(path)}) {
       EXPECT_EQ(api.status, c.status);
-      EXPECT_EQ(api.open_status == LS11_OK, c.status != STATUS_UNSUPPORTED);
+      EXPECT_EQ(api.open_status == LS11_OK, c.status != LS11_ERR_FORMAT);
       EXPECT_EQ(api.output, c.output);
     }
   }
@@ -84,30 +84,38 @@ TEST(HostileFiles, IntegerOverflowInLengthsOffsetsAndSums) {
   Bytes wrapped_offset = build_file({stored_entry(text("hello")), stored_entry(text("abcd"))});
   set_offset(wrapped_offset, 1, 0xFFFFFFFEu);
   run_cases({
-      {"packed sizes whose sum wraps to the file's length", wrapped_sum, STATUS_DECODE_FAILED, text("hello")},
-      {"data_offset plus packed_size wraps past 4 GiB", wrapped_offset, STATUS_DECODE_FAILED, text("hello")},
+      {"packed sizes whose sum wraps to the file's length", wrapped_sum, LS11_ERR_CORRUPT,
+       text("hello")},
+      {"data_offset plus packed_size wraps past 4 GiB", wrapped_offset, LS11_ERR_CORRUPT,
+       text("hello")},
       {"largest length code does not wrap the owed count",
-       build_file({stored_entry(text("ok")), compressed(codes({1, 257, 0xFFFFFFFDu}), 12)}), STATUS_DECODE_FAILED,
-       text("ok")},
-      {"largest distance code does not wrap", build_file({compressed(codes({1, 0xFFFFFFFDu, 0}), 20)}),
-       STATUS_DECODE_FAILED, {}},
+       build_file({stored_entry(text("ok")), compressed(codes({1, 257, 0xFFFFFFFDu}), 12)}),
+       LS11_ERR_CORRUPT, text("ok")},
+      {"largest distance code does not wrap",
+       build_file({compressed(codes({1, 0xFFFFFFFDu, 0}), 20)}),
+       LS11_ERR_CORRUPT,
+       {}},
       {"control: the length that fills the block exactly",
-       build_file({stored_entry(text("ok")), compressed(codes({1, 257, 9}), 13)}), STATUS_OK,
+       build_file({stored_entry(text("ok")), compressed(codes({1, 257, 9}), 13)}), LS11_OK,
        text("ok\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01")},
   });
 }
 
 TEST(HostileFiles, BackReferencesBeforeTheOutputStart) {
   run_cases({
-      {"a back-reference as the first code", build_file({compressed(codes({257, 0, 1}), 4)}), STATUS_DECODE_FAILED,
+      {"a back-reference as the first code",
+       build_file({compressed(codes({257, 0, 1}), 4)}),
+       LS11_ERR_CORRUPT,
        {}},
-      {"distance one past the bytes written", build_file({compressed(codes({1, 2, 3, 256 + 4, 0}), 6)}),
-       STATUS_DECODE_FAILED, {}},
+      {"distance one past the bytes written",
+       build_file({compressed(codes({1, 2, 3, 256 + 4, 0}), 6)}),
+       LS11_ERR_CORRUPT,
+       {}},
       {"a block cannot reach back into the previous block",
-       build_file({stored_entry(text("abcdef")), compressed(codes({259, 1}), 4)}), STATUS_DECODE_FAILED,
+       build_file({stored_entry(text("abcdef")), compressed(codes({259, 1}), 4)}), LS11_ERR_CORRUPT,
        text("abcdef")},
-      {"control: distance equal to the bytes written", build_file({compressed(codes({'x', 'y', 'z', 259, 0}), 6)}),
-       STATUS_OK, text("xyzxyz")},
+      {"control: distance equal to the bytes written",
+       build_file({compressed(codes({'x', 'y', 'z', 259, 0}), 6)}), LS11_OK, text("xyzxyz")},
   });
 }
 
@@ -124,12 +132,14 @@ TEST(HostileFiles, AllocationsSizedFromUntrustedHeaders) {
   Bytes count_zero = build_file({stored_entry(text("hello"))});
   set_offset(count_zero, 0, 287);
   run_cases({
-      {"unpacked_size of 4 GiB - 1 in a small file", build_file({compressed(codes({1, 256}), 0xFFFFFFFFu)}),
-       STATUS_DECODE_FAILED, {}},
-      {"packed_size of 4 GiB - 1 in a small file", huge_stored, STATUS_DECODE_FAILED, text("hello")},
-      {"first data_offset 0: a table of 4 GiB", offset_zero, STATUS_UNSUPPORTED, {}},
-      {"first data_offset 0xFFFFFFFF: a table of 4 GiB", offset_max, STATUS_UNSUPPORTED, {}},
-      {"first data_offset 287: count 0", count_zero, STATUS_UNSUPPORTED, {}},
+      {"unpacked_size of 4 GiB - 1 in a small file",
+       build_file({compressed(codes({1, 256}), 0xFFFFFFFFu)}),
+       LS11_ERR_CORRUPT,
+       {}},
+      {"packed_size of 4 GiB - 1 in a small file", huge_stored, LS11_ERR_CORRUPT, text("hello")},
+      {"first data_offset 0: a table of 4 GiB", offset_zero, LS11_ERR_FORMAT, {}},
+      {"first data_offset 0xFFFFFFFF: a table of 4 GiB", offset_max, LS11_ERR_FORMAT, {}},
+      {"first data_offset 287: count 0", count_zero, LS11_ERR_FORMAT, {}},
   });
 }
 
@@ -148,14 +158,19 @@ TEST(HostileFiles, TruncatedTablesAndBlocks) {
   Bytes one_byte_short = build_file({stored_entry(text("hello")), stored_entry(text("world"))});
   one_byte_short.pop_back();
   run_cases({
-      {"not a header at all", text("LS11 but not zeros"), STATUS_UNSUPPORTED, {}, false},
-      {"a header of 15 bytes", Bytes(header_only.begin(), header_only.end() - 1), STATUS_UNSUPPORTED, {}, false},
-      {"a recognised header alone", header_only, STATUS_UNSUPPORTED, {}},
-      {"too short for entry 0", short_of_entry0, STATUS_UNSUPPORTED, {}},
-      {"a table running past the end", table_past_end, STATUS_UNSUPPORTED, {}},
-      {"a stored block running past the end", stored_past_end, STATUS_DECODE_FAILED, text("hello")},
-      {"a compressed block running past the end", compressed_past_end, STATUS_DECODE_FAILED, text("hello")},
-      {"a file one byte short of its table", one_byte_short, STATUS_UNSUPPORTED, {}},
+      {"not a header at all", text("LS11 but not zeros"), LS11_ERR_FORMAT, {}, false},
+      {"a header of 15 bytes",
+       Bytes(header_only.begin(), header_only.end() - 1),
+       LS11_ERR_FORMAT,
+       {},
+       false},
+      {"a recognised header alone", header_only, LS11_ERR_FORMAT, {}},
+      {"too short for entry 0", short_of_entry0, LS11_ERR_FORMAT, {}},
+      {"a table running past the end", table_past_end, LS11_ERR_FORMAT, {}},
+      {"a stored block running past the end", stored_past_end, LS11_ERR_CORRUPT, text("hello")},
+      {"a compressed block running past the end", compressed_past_end, LS11_ERR_CORRUPT,
+       text("hello")},
+      {"a file one byte short of its table", one_byte_short, LS11_ERR_FORMAT, {}},
   });
 }
 
@@ -173,12 +188,13 @@ TEST(HostileFiles, ReadsOfNeverFilledBuffers) {
   Bytes empty_past_end = build_file({stored_entry(text("hello")), stored_entry({})});
   set_offset(empty_past_end, 1, size32(empty_past_end) + 1);
   run_cases({
-      {"a stored block cut short after a larger one", stale_stored, STATUS_DECODE_FAILED, letters},
-      {"a compressed block cut short after a larger one", stale_compressed, STATUS_DECODE_FAILED, letters},
-      {"control: an empty block at the very end", empty_at_end, STATUS_OK, text("hello")},
-      {"an empty block past the end", empty_past_end, STATUS_DECODE_FAILED, text("hello")},
+      {"a stored block cut short after a larger one", stale_stored, LS11_ERR_CORRUPT, letters},
+      {"a compressed block cut short after a larger one", stale_compressed, LS11_ERR_CORRUPT,
+       letters},
+      {"control: an empty block at the very end", empty_at_end, LS11_OK, text("hello")},
+      {"an empty block past the end", empty_past_end, LS11_ERR_CORRUPT, text("hello")},
       {"control: packed bytes that decode to nothing",
-       build_file({compressed(Bytes(3, 0xFF), 0), stored_entry(text("hi"))}), STATUS_OK, text("hi")},
+       build_file({compressed(Bytes(3, 0xFF), 0), stored_entry(text("hi"))}), LS11_OK, text("hi")},
   });
 }
 
@@ -188,14 +204,24 @@ TEST(HostileFiles, LongOneBitRuns) {
   put_bits(thirty_one, (uint64_t{1} << 31) - 1, 31);
   put_bits(thirty_one, 0, 40);
   run_cases({
-      {"31 one-bits in a code", build_file({compressed(thirty_one.bytes, 2)}), STATUS_DECODE_FAILED, {}},
-      {"a block of nothing but one-bits", build_file({compressed(Bytes(16, 0xFF), 4)}), STATUS_DECODE_FAILED, {}},
-      {"30 one-bits: a distance far past the start", build_file({compressed(codes({1, 0x80000000u, 0}), 4)}),
-       STATUS_DECODE_FAILED, {}},
-      {"a run of one-bits cut by the end of the block", build_file({compressed(codes({1}, 20), 2)}),
-       STATUS_DECODE_FAILED, {}},
-      {"control: a 32-bit length code", build_file({compressed(codes({'a', 257, 65536}), 1 + 65539)}), STATUS_OK,
-       Bytes(65540, 'a')},
+      {"31 one-bits in a code",
+       build_file({compressed(thirty_one.bytes, 2)}),
+       LS11_ERR_CORRUPT,
+       {}},
+      {"a block of nothing but one-bits",
+       build_file({compressed(Bytes(16, 0xFF), 4)}),
+       LS11_ERR_CORRUPT,
+       {}},
+      {"30 one-bits: a distance far past the start",
+       build_file({compressed(codes({1, 0x80000000u, 0}), 4)}),
+       LS11_ERR_CORRUPT,
+       {}},
+      {"a run of one-bits cut by the end of the block",
+       build_file({compressed(codes({1}, 20), 2)}),
+       LS11_ERR_CORRUPT,
+       {}},
+      {"control: a 32-bit length code",
+       build_file({compressed(codes({'a', 257, 65536}), 1 + 65539)}), LS11_OK, Bytes(65540, 'a')},
   });
 }
 

@@ -57,9 +57,9 @@ TEST(LargeFile, BlocksBeyondTwoAndFourGibibytes) {
     }
     ASSERT_EQ(std::filesystem::file_size(utf8_path(path)), length);
 
-    g_status = STATUS_OK;
+    g_status = LS11_OK;
     EXPECT_TRUE(convert_file(path.c_str(), (path + ".DEC").c_str()));
-    EXPECT_EQ(g_status, STATUS_OK);
+    EXPECT_EQ(g_status, LS11_OK);
     EXPECT_EQ(read_file_bytes(path + ".DEC"), expected);
   }
   remove_tree(folder);

@@ -22,9 +22,9 @@ TEST(Samples, EachDecodesToItsExpectedBytes) {
     fs::path expected = entry.path();
     expected.replace_extension(".expected");
     const std::string out = folder + "/" + entry.path().filename().string() + ".DEC";
-    g_status = STATUS_OK;
+    g_status = LS11_OK;
     EXPECT_TRUE(convert_file(entry.path().string().c_str(), out.c_str()));
-    EXPECT_EQ(g_status, STATUS_OK);
+    EXPECT_EQ(g_status, LS11_OK);
     EXPECT_EQ(read_file_bytes(out), read_file_bytes(expected.string()));
     ++checked;
   }

@@ -23,11 +23,11 @@ template <typename Write>
 Written write_to_bytes(Write write) {
   const std::string folder = make_temp_folder();
   const std::string path = folder + "/out.ls11";
-  Written w{false, STATUS_OK, {}};
+  Written w{false, LS11_OK, {}};
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file) {
     w.status = write(file);
-    w.ok = w.status == STATUS_OK;
+    w.ok = w.status == LS11_OK;
     std::fclose(file);
     w.bytes = read_file_bytes(path);
   }
@@ -84,17 +84,17 @@ TEST(WriteFile, RefusesWhatTheFormatCannotHold) {
   const PackedBlock huge[] = {{a.data(), 0xFFFFFFFFu - 300, 1}, {a.data(), 0x200u, 1}};
   const struct {
     Written w;
-    Status status;
-  } cases[] = {{attempt(9, one, 1), STATUS_INVALID_ARGUMENT},
-               {attempt(13, one, 1), STATUS_INVALID_ARGUMENT},
-               {attempt(11, one, 0), STATUS_INVALID_ARGUMENT},
-               {attempt(11, huge, 2), STATUS_TOO_LARGE}};
+    ls11_status status;
+  } cases[] = {{attempt(9, one, 1), LS11_ERR_ARGUMENT},
+               {attempt(13, one, 1), LS11_ERR_ARGUMENT},
+               {attempt(11, one, 0), LS11_ERR_ARGUMENT},
+               {attempt(11, huge, 2), LS11_ERR_TOO_LARGE}};
   for (const auto& c : cases) {
     EXPECT_EQ(c.w.status, c.status);
     EXPECT_TRUE(c.w.bytes.empty());
   }
   uint64_t length = 0;
-  EXPECT_EQ(compute_file_length(huge, 1, length), STATUS_OK);
+  EXPECT_EQ(compute_file_length(huge, 1, length), LS11_OK);
   EXPECT_EQ(length, 276u + 12 + 0xFFFFFFFFu - 300);
 }
 

@@ -7,10 +7,10 @@ namespace ls11 {
 
 namespace {
 
-ls11_status finish_open(ls11_archive* opened, Status status, ls11_archive** archive) {
-  if (status != STATUS_OK) {
+ls11_status finish_open(ls11_archive* opened, ls11_status status, ls11_archive** archive) {
+  if (status != LS11_OK) {
     delete opened;
-    return public_status(status);
+    return status;
   }
   *archive = opened;
   return LS11_OK;
@@ -29,8 +29,8 @@ ls11_status ls11_open(const char* path, ls11_archive** archive) {
   ls11_archive* opened = new (std::nothrow) ls11_archive;
   if (!opened) return LS11_ERR_NO_MEMORY;
   opened->file = ls11::make_file_ptr(ls11::open_input_file(path));
-  const ls11::Status status = opened->file ? read_container(opened->file.get(), opened->container)
-                                           : ls11::STATUS_OPEN_INPUT;
+  const ls11_status status =
+      opened->file ? read_container(opened->file.get(), opened->container) : LS11_ERR_OPEN;
   return ls11::finish_open(opened, status, archive);
 }
 
@@ -47,7 +47,7 @@ ls11_status ls11_open_memory(const void* data, size_t size, ls11_archive** archi
 
 void ls11_close(ls11_archive* archive) { delete archive; }
 
-int ls11_format(const ls11_archive* archive) { return archive ? archive->container.version : 0; }
+int ls11_format(const ls11_archive* archive) { return archive ? archive->container.format : 0; }
 
 const uint8_t* ls11_dictionary(const ls11_archive* archive) {
   return archive ? archive->container.dictionary : nullptr;
@@ -72,11 +72,11 @@ ls11_status ls11_read_entry(ls11_archive* archive, uint32_t index, void* out, si
   if (capacity < container.entries[index].unpacked_size) return LS11_ERR_ARGUMENT;
   const ls11::BlockSource source{archive->file.get(), archive->memory, &archive->buffers};
   const uint8_t* packed = nullptr;
-  ls11::Status status = ls11::locate_block(source, container, index, packed);
-  if (status == ls11::STATUS_OK) {
+  ls11_status status = ls11::locate_block(source, container, index, packed);
+  if (status == LS11_OK) {
     status = ls11::decode_entry(container, index, packed, static_cast<uint8_t*>(out));
   }
-  return ls11::public_status(status);
+  return status;
 }
 
 }  // extern "C"

@@ -10,11 +10,11 @@
 
 namespace ls11 {
 
-inline Status check_caller_block(const void* data, size_t size, BlockView& block) {
-  if (!data && size != 0) return STATUS_INVALID_ARGUMENT;
-  if (size > UINT32_MAX) return STATUS_TOO_LARGE;
+inline ls11_status check_caller_block(const void* data, size_t size, BlockView& block) {
+  if (!data && size != 0) return LS11_ERR_ARGUMENT;
+  if (size > UINT32_MAX) return LS11_ERR_TOO_LARGE;
   block = BlockView{static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)};
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 }  // namespace ls11

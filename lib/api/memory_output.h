@@ -13,7 +13,7 @@ namespace ls11 {
 // Allocates `length` bytes, has `write` fill them through a sink, and on
 // success sets *out and *out_size; on failure the buffer is freed and the
 // outputs are left as they were.
-Status write_to_new_buffer(uint64_t length, Status (*write)(ByteSink sink, void* context),
-                           void* context, void** out, size_t* out_size);
+ls11_status write_to_new_buffer(uint64_t length, ls11_status (*write)(ByteSink sink, void* context),
+                                void* context, void** out, size_t* out_size);
 
 }  // namespace ls11

@@ -18,15 +18,15 @@ bool options_valid(const ls11_pack_options& options) {
          options.level <= LS11_LEVEL_BEST && options.threads >= 0;
 }
 
-Status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t count,
-                     std::unique_ptr<BlockView[]>& inputs) {
+ls11_status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t count,
+                          std::unique_ptr<BlockView[]>& inputs) {
   inputs.reset(new (std::nothrow) BlockView[count]);
-  if (!inputs) return STATUS_NO_MEMORY;
+  if (!inputs) return LS11_ERR_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
-    const Status status = check_caller_block(entries[i], sizes[i], inputs[i]);
-    if (status != STATUS_OK) return status;
+    const ls11_status status = check_caller_block(entries[i], sizes[i], inputs[i]);
+    if (status != LS11_OK) return status;
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 struct PackWrite {
@@ -35,23 +35,23 @@ struct PackWrite {
   uint32_t count;
 };
 
-Status write_packed(ByteSink sink, void* context) {
+ls11_status write_packed(ByteSink sink, void* context) {
   const PackWrite& w = *static_cast<const PackWrite*>(context);
   return write_file(sink, w.format, w.packed.dictionary, w.packed.blocks.get(), w.count);
 }
 
-Status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
-                      const ls11_pack_options& options, void** out, size_t* out_size) {
+ls11_status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
+                           const ls11_pack_options& options, void** out, size_t* out_size) {
   std::unique_ptr<BlockView[]> inputs;
-  Status status = gather_inputs(entries, sizes, count, inputs);
+  ls11_status status = gather_inputs(entries, sizes, count, inputs);
   PackedEntries packed;
-  if (status == STATUS_OK) {
+  if (status == LS11_OK) {
     status = pack_entries(inputs.get(), count, static_cast<ls11_level>(options.level),
                           static_cast<unsigned>(options.threads), packed);
   }
   uint64_t length = 0;
-  if (status == STATUS_OK) status = compute_file_length(packed.blocks.get(), count, length);
-  if (status != STATUS_OK) return status;
+  if (status == LS11_OK) status = compute_file_length(packed.blocks.get(), count, length);
+  if (status != LS11_OK) return status;
   PackWrite w{options.format, packed, count};
   return write_to_new_buffer(length, write_packed, &w, out, out_size);
 }
@@ -71,7 +71,7 @@ ls11_status ls11_pack(const void* const* entries, const size_t* sizes, uint32_t 
   if (!entries || !sizes || count == 0 || !out || !out_size || !ls11::options_valid(*options)) {
     return LS11_ERR_ARGUMENT;
   }
-  return ls11::public_status(ls11::pack_to_memory(entries, sizes, count, *options, out, out_size));
+  return ls11::pack_to_memory(entries, sizes, count, *options, out, out_size);
 }
 
 void ls11_free(void* p) { std::free(p); }

@@ -11,16 +11,17 @@ namespace ls11 {
 
 namespace {
 
-Status gather_replacements(const ls11_replacement* given, uint32_t count,
-                           std::unique_ptr<Replacement[]>& replacements) {
+ls11_status gather_replacements(const ls11_replacement* given, uint32_t count,
+                                std::unique_ptr<Replacement[]>& replacements) {
   replacements.reset(new (std::nothrow) Replacement[count]);
-  if (!replacements) return STATUS_NO_MEMORY;
+  if (!replacements) return LS11_ERR_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
     replacements[i].index = given[i].index;
-    const Status status = check_caller_block(given[i].data, given[i].size, replacements[i].data);
-    if (status != STATUS_OK) return status;
+    const ls11_status status =
+        check_caller_block(given[i].data, given[i].size, replacements[i].data);
+    if (status != LS11_OK) return status;
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 struct ReplaceWrite {
@@ -29,7 +30,7 @@ struct ReplaceWrite {
   const ReplacementPlan& plan;
 };
 
-Status write_replaced(ByteSink sink, void* context) {
+ls11_status write_replaced(ByteSink sink, void* context) {
   const ReplaceWrite& w = *static_cast<const ReplaceWrite*>(context);
   return write_replacement(sink, w.source, w.container, w.plan);
 }
@@ -37,22 +38,22 @@ Status write_replaced(ByteSink sink, void* context) {
 // The output buffer is exactly the new file's size; kept blocks are read
 // one at a time through the archive's own packed buffer, so its record of
 // the stream's position stays true.
-Status replace_to_memory(ls11_archive& archive, const ls11_replacement* given, uint32_t count,
-                         void** out, size_t* out_size) {
+ls11_status replace_to_memory(ls11_archive& archive, const ls11_replacement* given, uint32_t count,
+                              void** out, size_t* out_size) {
   std::unique_ptr<Replacement[]> replacements;
-  Status status = gather_replacements(given, count, replacements);
+  ls11_status status = gather_replacements(given, count, replacements);
   const BlockSource source{archive.file.get(), archive.memory, &archive.buffers};
   ReplacementPlan plan;
   uint32_t failed_index = 0;
-  if (status == STATUS_OK) {
+  if (status == LS11_OK) {
     status = plan_replacement(source, archive.container, replacements.get(), count, plan,
                               failed_index);
   }
   uint64_t length = 0;
-  if (status == STATUS_OK) {
+  if (status == LS11_OK) {
     status = compute_file_length(plan.blocks.get(), archive.container.count, length);
   }
-  if (status != STATUS_OK) return status;
+  if (status != LS11_OK) return status;
   ReplaceWrite w{source, archive.container, plan};
   return write_to_new_buffer(length, write_replaced, &w, out, out_size);
 }
@@ -68,7 +69,7 @@ ls11_status ls11_replace(ls11_archive* archive, const ls11_replacement* replacem
   if (out) *out = nullptr;
   if (out_size) *out_size = 0;
   if (!archive || !out || !out_size || (!replacements && count != 0)) return LS11_ERR_ARGUMENT;
-  return ls11::public_status(ls11::replace_to_memory(*archive, replacements, count, out, out_size));
+  return ls11::replace_to_memory(*archive, replacements, count, out, out_size);
 }
 
 }  // extern "C"

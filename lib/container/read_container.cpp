@@ -29,14 +29,14 @@ bool table_count(const uint8_t entry0[kEntrySize], uint64_t length, uint32_t& co
   return kTableOffset + kClosingWordSize + uint64_t{kEntrySize} * count <= length;
 }
 
-Status allocate_table(uint32_t count, Container& container) {
+ls11_status allocate_table(uint32_t count, Container& container) {
   container.count = count;
   container.entries.reset(new (std::nothrow) Entry[count]);
-  if (!container.entries) return STATUS_NO_MEMORY;
+  if (!container.entries) return LS11_ERR_NO_MEMORY;
   container.max_packed = 0;
   container.max_decoded = 0;
   container.total_unpacked = 0;
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 // Parses `batch` raw entries into the table from index `first`, keeping the
@@ -59,9 +59,9 @@ void add_entries(const uint8_t* raw, uint32_t first, uint32_t batch, Container& 
 
 // The buffer for compressed blocks' output (stored blocks are handed out
 // from their packed bytes).
-Status allocate_decoded(const Container& container, EntryBuffers& buffers) {
+ls11_status allocate_decoded(const Container& container, EntryBuffers& buffers) {
   buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
-  return buffers.decoded ? STATUS_OK : STATUS_NO_MEMORY;
+  return buffers.decoded ? LS11_OK : LS11_ERR_NO_MEMORY;
 }
 
 bool length_rule_holds(uint64_t length, uint32_t count, uint32_t packed_sum) {
@@ -71,7 +71,7 @@ bool length_rule_holds(uint64_t length, uint32_t count, uint32_t packed_sum) {
 
 }  // namespace
 
-int header_version(const uint8_t header[kHeaderSize]) {
+int header_format(const uint8_t header[kHeaderSize]) {
   if (std::memcmp(header, "LS1", 3) != 0) return 0;
   if (header[3] < '0' || header[3] > '2') return 0;
   for (uint32_t i = 4; i < kHeaderSize; ++i) {
@@ -80,17 +80,17 @@ int header_version(const uint8_t header[kHeaderSize]) {
   return 10 + (header[3] - '0');
 }
 
-int detect_version(std::FILE* input) {
+int detect_format(std::FILE* input) {
   uint64_t start = 0;
   uint8_t header[kHeaderSize];
   if (!stream_position(input, start) || !read_exact(input, header, kHeaderSize)) return 0;
-  const int version = header_version(header);
-  if (version == 0 || !seek_to(input, start)) return 0;
-  return version;
+  const int format = header_format(header);
+  if (format == 0 || !seek_to(input, start)) return 0;
+  return format;
 }
 
-Status read_table(std::FILE* file, uint64_t length, int version, Container& container) {
-  container.version = version;
+ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& container) {
+  container.format = format;
   container.file_length = length;
   // A recognised file too short for the dictionary and entry 0 is refused
   // like any other file whose layout does not add up.
@@ -99,46 +99,46 @@ Status read_table(std::FILE* file, uint64_t length, int version, Container& cont
   if (!seek_to(file, kDictionaryOffset) ||
       !read_exact(file, container.dictionary, sizeof container.dictionary) ||
       !read_exact(file, entry0, sizeof entry0) || !table_count(entry0, length, count)) {
-    return STATUS_UNSUPPORTED;
+    return LS11_ERR_FORMAT;
   }
-  if (allocate_table(count, container) != STATUS_OK) return STATUS_NO_MEMORY;
+  if (allocate_table(count, container) != LS11_OK) return LS11_ERR_NO_MEMORY;
 
   uint32_t packed_sum = 0;
   // The table follows the dictionary and entry 0 is read again with it: the
   // stream is already there, so this is no seek.
-  if (!seek_to(file, kTableOffset)) return STATUS_UNSUPPORTED;
+  if (!seek_to(file, kTableOffset)) return LS11_ERR_FORMAT;
   for (uint32_t first = 0; first < count; first += kTableBatch) {
     uint8_t raw[kTableBatch * kEntrySize];
     const uint32_t batch = count - first < kTableBatch ? count - first : kTableBatch;
-    if (!read_exact(file, raw, size_t{batch} * kEntrySize)) return STATUS_UNSUPPORTED;
+    if (!read_exact(file, raw, size_t{batch} * kEntrySize)) return LS11_ERR_FORMAT;
     add_entries(raw, first, batch, container, packed_sum);
   }
-  return length_rule_holds(length, count, packed_sum) ? STATUS_OK : STATUS_UNSUPPORTED;
+  return length_rule_holds(length, count, packed_sum) ? LS11_OK : LS11_ERR_FORMAT;
 }
 
-Status read_container(std::FILE* file, Container& container) {
-  const int version = detect_version(file);
+ls11_status read_container(std::FILE* file, Container& container) {
+  const int format = detect_format(file);
   uint64_t length = 0;
-  if (version == 0 || !stream_length(file, length) || length > kLargestFile) {
-    return STATUS_UNSUPPORTED;
+  if (format == 0 || !stream_length(file, length) || length > kLargestFile) {
+    return LS11_ERR_FORMAT;
   }
-  return read_table(file, length, version, container);
+  return read_table(file, length, format, container);
 }
 
-Status read_container_memory(const uint8_t* data, size_t size, Container& container) {
+ls11_status read_container_memory(const uint8_t* data, size_t size, Container& container) {
   const uint64_t length = size;
   uint32_t count = 0;
-  if (length < kTableOffset + kEntrySize || length > kLargestFile) return STATUS_UNSUPPORTED;
-  container.version = header_version(data);
+  if (length < kTableOffset + kEntrySize || length > kLargestFile) return LS11_ERR_FORMAT;
+  container.format = header_format(data);
   container.file_length = length;
-  if (container.version == 0 || !table_count(data + kTableOffset, length, count)) {
-    return STATUS_UNSUPPORTED;
+  if (container.format == 0 || !table_count(data + kTableOffset, length, count)) {
+    return LS11_ERR_FORMAT;
   }
   std::memcpy(container.dictionary, data + kDictionaryOffset, sizeof container.dictionary);
-  if (allocate_table(count, container) != STATUS_OK) return STATUS_NO_MEMORY;
+  if (allocate_table(count, container) != LS11_OK) return LS11_ERR_NO_MEMORY;
   uint32_t packed_sum = 0;
   add_entries(data + kTableOffset, 0, count, container, packed_sum);
-  return length_rule_holds(length, count, packed_sum) ? STATUS_OK : STATUS_UNSUPPORTED;
+  return length_rule_holds(length, count, packed_sum) ? LS11_OK : LS11_ERR_FORMAT;
 }
 
 bool block_in_file(const Container& container, uint32_t index) {
@@ -146,20 +146,20 @@ bool block_in_file(const Container& container, uint32_t index) {
   return uint64_t{e.data_offset} + e.packed_size <= container.file_length;
 }
 
-Status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
-                    uint8_t* out) {
+ls11_status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
+                         uint8_t* out) {
   const Entry& e = container.entries[index];
   if (entry_is_stored(e)) {
     if (out != packed && e.packed_size != 0) std::memcpy(out, packed, e.packed_size);
-    return STATUS_OK;
+    return LS11_OK;
   }
   return decode_block(packed, e.packed_size, container.dictionary, out, e.unpacked_size)
-             ? STATUS_OK
-             : STATUS_DECODE_FAILED;
+             ? LS11_OK
+             : LS11_ERR_CORRUPT;
 }
 
-Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
-                              bool with_decoded) {
+ls11_status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
+                                   bool with_decoded) {
   // A block larger than the file fails before it is read, so the packed
   // buffer never needs more than the file's length: packed sizes that wrap
   // the length rule's sum can claim up to 4 GiB in a file of a few hundred
@@ -168,57 +168,57 @@ Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
   const uint64_t packed_size =
       container.max_packed < container.file_length ? container.max_packed : container.file_length;
   buffers.packed.reset(new (std::nothrow) uint8_t[packed_size]);
-  if (!buffers.packed) return STATUS_NO_MEMORY;
+  if (!buffers.packed) return LS11_ERR_NO_MEMORY;
   buffers.position = kUnknownPosition;
-  return with_decoded ? allocate_decoded(container, buffers) : STATUS_OK;
+  return with_decoded ? allocate_decoded(container, buffers) : LS11_OK;
 }
 
-Status read_block(std::FILE* file, const Container& container, uint32_t index,
-                  EntryBuffers& buffers) {
+ls11_status read_block(std::FILE* file, const Container& container, uint32_t index,
+                       EntryBuffers& buffers) {
   const Entry& e = container.entries[index];
   if (!block_in_file(container, index) ||
       (e.data_offset != buffers.position && !seek_to(file, e.data_offset)) ||
       !read_exact(file, buffers.packed.get(), e.packed_size)) {
     buffers.position = kUnknownPosition;
-    return STATUS_DECODE_FAILED;
+    return LS11_ERR_CORRUPT;
   }
   buffers.position = uint64_t{e.data_offset} + e.packed_size;
-  return STATUS_OK;
+  return LS11_OK;
 }
 
-Status locate_block(BlockSource source, const Container& container, uint32_t index,
-                    const uint8_t*& packed) {
-  if (!block_in_file(container, index)) return STATUS_DECODE_FAILED;
+ls11_status locate_block(BlockSource source, const Container& container, uint32_t index,
+                         const uint8_t*& packed) {
+  if (!block_in_file(container, index)) return LS11_ERR_CORRUPT;
   if (!source.file) {
     packed = source.memory + container.entries[index].data_offset;
-    return STATUS_OK;
+    return LS11_OK;
   }
   if (!source.buffers->packed) {
-    const Status allocated = allocate_entry_buffers(container, *source.buffers, false);
-    if (allocated != STATUS_OK) return allocated;
+    const ls11_status allocated = allocate_entry_buffers(container, *source.buffers, false);
+    if (allocated != LS11_OK) return allocated;
   }
   packed = source.buffers->packed.get();
   return read_block(source.file, container, index, *source.buffers);
 }
 
-Status prepare_entry_buffers(BlockSource source, const Container& container) {
+ls11_status prepare_entry_buffers(BlockSource source, const Container& container) {
   return source.file ? allocate_entry_buffers(container, *source.buffers)
                      : allocate_decoded(container, *source.buffers);
 }
 
-Status read_entry(BlockSource source, const Container& container, uint32_t index,
-                  const uint8_t*& data) {
+ls11_status read_entry(BlockSource source, const Container& container, uint32_t index,
+                       const uint8_t*& data) {
   const uint8_t* packed = nullptr;
-  const Status status = locate_block(source, container, index, packed);
-  if (status != STATUS_OK) return status;
+  const ls11_status status = locate_block(source, container, index, packed);
+  if (status != LS11_OK) return status;
   if (entry_is_stored(container.entries[index])) {
     data = packed;
-    return STATUS_OK;
+    return LS11_OK;
   }
   EntryBuffers& buffers = *source.buffers;
   if (!buffers.decoded) {
-    const Status allocated = allocate_decoded(container, buffers);
-    if (allocated != STATUS_OK) return allocated;
+    const ls11_status allocated = allocate_decoded(container, buffers);
+    if (allocated != LS11_OK) return allocated;
   }
   data = buffers.decoded.get();
   return decode_entry(container, index, packed, buffers.decoded.get());

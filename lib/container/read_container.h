@@ -25,7 +25,7 @@ inline bool entry_is_stored(const Entry& entry) {
 }
 
 struct Container {
-  int version;  // 10, 11 or 12
+  int format;  // 10, 11 or 12
   uint8_t dictionary[256];
   uint32_t count;
   std::unique_ptr<Entry[]> entries;  // one allocation of count x 12 bytes
@@ -35,42 +35,42 @@ struct Container {
   uint64_t file_length;
 };
 
-// The version a 16-byte header names: 10, 11 or 12, or 0 when it is not an
+// The format a 16-byte header names: 10, 11 or 12, or 0 when it is not an
 // LS11 header.
-int header_version(const uint8_t header[kHeaderSize]);
+int header_format(const uint8_t header[kHeaderSize]);
 
 // Reads the 16-byte header at the stream's position: 10, 11 or 12 for a
 // recognised file (the stream is then put back where it was), 0 otherwise.
-int detect_version(std::FILE* input);
+int detect_format(std::FILE* input);
 
 // Reads the dictionary and the table of a file whose header is recognised
 // and whose length is `length`. The table must lie inside the file (decided
 // before it is allocated) and the length rule must hold: the file's length
 // minus the table equals 276 plus the sum of the packed sizes, in 32-bit
-// wrap-around arithmetic. STATUS_UNSUPPORTED for a file whose layout does
+// wrap-around arithmetic. LS11_ERR_FORMAT for a file whose layout does
 // not add up (including one too short for the dictionary and entry 0),
-// STATUS_NO_MEMORY.
-Status read_table(std::FILE* file, uint64_t length, int version, Container& container);
+// LS11_ERR_NO_MEMORY.
+ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& container);
 
-// detect_version, the file's length and read_table, for the library and the
+// detect_format, the file's length and read_table, for the library and the
 // ls11 tool. A file longer than 4 GiB - 1 is refused with
-// STATUS_UNSUPPORTED: the length rule's wrap-around would otherwise let one
+// LS11_ERR_FORMAT: the length rule's wrap-around would otherwise let one
 // through (a valid file with 4 GiB appended, or a table of 0 entries).
-Status read_container(std::FILE* file, Container& container);
+ls11_status read_container(std::FILE* file, Container& container);
 
 // The same for a whole file held in memory: the header, the length, then
-// read_table's checks and statuses (STATUS_UNSUPPORTED for an unrecognised
+// read_table's checks and statuses (LS11_ERR_FORMAT for an unrecognised
 // header).
-Status read_container_memory(const uint8_t* data, size_t size, Container& container);
+ls11_status read_container_memory(const uint8_t* data, size_t size, Container& container);
 
 // Whether entry `index`'s block lies wholly inside the file.
 bool block_in_file(const Container& container, uint32_t index);
 
 // Copies (stored) or decodes (compressed) entry `index` from its packed
 // bytes into `out`, which has room for its unpacked_size bytes.
-// STATUS_DECODE_FAILED when the block does not decode.
-Status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
-                    uint8_t* out);
+// LS11_ERR_CORRUPT when the block does not decode.
+ls11_status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
+                         uint8_t* out);
 
 // Buffers for reading any entry of a container, and where the stream stands
 // after the last read, so that blocks lying one after another are read
@@ -82,16 +82,16 @@ struct EntryBuffers {
   uint64_t position;
 };
 
-// STATUS_NO_MEMORY when they cannot be allocated. Without `with_decoded`
+// LS11_ERR_NO_MEMORY when they cannot be allocated. Without `with_decoded`
 // only the packed buffer is taken, for callers that decode elsewhere.
-Status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
-                              bool with_decoded = true);
+ls11_status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
+                                   bool with_decoded = true);
 
 // Reads entry `index`'s packed bytes into buffers.packed.
-// STATUS_DECODE_FAILED when the block does not lie wholly inside the file or
+// LS11_ERR_CORRUPT when the block does not lie wholly inside the file or
 // cannot be read.
-Status read_block(std::FILE* file, const Container& container, uint32_t index,
-                  EntryBuffers& buffers);
+ls11_status read_block(std::FILE* file, const Container& container, uint32_t index,
+                       EntryBuffers& buffers);
 
 // Where a file's blocks come from: an open stream, read through `buffers`
 // (its packed buffer is allocated when missing), or the whole file in
@@ -103,20 +103,20 @@ struct BlockSource {
 };
 
 // Points `packed` at entry `index`'s packed bytes: in place for a file in
-// memory, read into the packed buffer otherwise. STATUS_DECODE_FAILED when
+// memory, read into the packed buffer otherwise. LS11_ERR_CORRUPT when
 // the block does not lie wholly inside the file or cannot be read,
-// STATUS_NO_MEMORY.
-Status locate_block(BlockSource source, const Container& container, uint32_t index,
-                    const uint8_t*& packed);
+// LS11_ERR_NO_MEMORY.
+ls11_status locate_block(BlockSource source, const Container& container, uint32_t index,
+                         const uint8_t*& packed);
 
 // allocate_entry_buffers for reading every entry from `source`: a file in
 // memory needs no packed buffer.
-Status prepare_entry_buffers(BlockSource source, const Container& container);
+ls11_status prepare_entry_buffers(BlockSource source, const Container& container);
 
 // locate_block, then decode_entry. On success `data` points at the entry's
 // unpacked_size bytes (inside the source's buffers, or in place for a
 // stored block in memory). The decoded buffer is allocated when missing.
-Status read_entry(BlockSource source, const Container& container, uint32_t index,
-                  const uint8_t*& data);
+ls11_status read_entry(BlockSource source, const Container& container, uint32_t index,
+                       const uint8_t*& data);
 
 }  // namespace ls11

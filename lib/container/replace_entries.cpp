@@ -7,47 +7,47 @@ namespace ls11 {
 
 namespace {
 
-Status mark_replaced(const Container& container, const Replacement* replacements, uint32_t count,
-                     ReplacementPlan& plan) {
+ls11_status mark_replaced(const Container& container, const Replacement* replacements,
+                          uint32_t count, ReplacementPlan& plan) {
   plan.replaced.reset(new (std::nothrow) bool[container.count]());
   plan.blocks.reset(new (std::nothrow) PackedBlock[container.count]);
-  if (!plan.replaced || !plan.blocks) return STATUS_NO_MEMORY;
+  if (!plan.replaced || !plan.blocks) return LS11_ERR_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t index = replacements[i].index;
-    if (index >= container.count || plan.replaced[index]) return STATUS_INVALID_ARGUMENT;
+    if (index >= container.count || plan.replaced[index]) return LS11_ERR_ARGUMENT;
     plan.replaced[index] = true;
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 // A stored block decodes to itself; a compressed one is decoded into a
 // scratch buffer that is thrown away.
-Status verify_kept(BlockSource source, const Container& container, const ReplacementPlan& plan,
-                   uint32_t& failed_index) {
+ls11_status verify_kept(BlockSource source, const Container& container, const ReplacementPlan& plan,
+                        uint32_t& failed_index) {
   std::unique_ptr<uint8_t[]> scratch(new (std::nothrow) uint8_t[container.max_decoded]);
-  if (!scratch) return STATUS_NO_MEMORY;
+  if (!scratch) return LS11_ERR_NO_MEMORY;
   for (uint32_t i = 0; i < container.count; ++i) {
     if (plan.replaced[i]) continue;
     const uint8_t* packed = nullptr;
-    Status status = locate_block(source, container, i, packed);
-    if (status == STATUS_OK && !entry_is_stored(container.entries[i])) {
+    ls11_status status = locate_block(source, container, i, packed);
+    if (status == LS11_OK && !entry_is_stored(container.entries[i])) {
       status = decode_entry(container, i, packed, scratch.get());
     }
-    if (status != STATUS_OK) {
+    if (status != LS11_OK) {
       failed_index = i;
       return status;
     }
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
-Status encode_replacements(const Container& container, const Replacement* replacements,
-                           uint32_t count, ReplacementPlan& plan) {
+ls11_status encode_replacements(const Container& container, const Replacement* replacements,
+                                uint32_t count, ReplacementPlan& plan) {
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += replacements[i].data.size;
-  if (total > SIZE_MAX) return STATUS_TOO_LARGE;
+  if (total > SIZE_MAX) return LS11_ERR_TOO_LARGE;
   plan.storage.reset(new (std::nothrow) uint8_t[static_cast<size_t>(total)]);
-  if (!plan.storage) return STATUS_NO_MEMORY;
+  if (!plan.storage) return LS11_ERR_NO_MEMORY;
   for (uint32_t i = 0; i < container.count; ++i) {
     const Entry& e = container.entries[i];
     plan.blocks[i] = PackedBlock{nullptr, e.packed_size, e.unpacked_size};
@@ -58,39 +58,39 @@ Status encode_replacements(const Container& container, const Replacement* replac
     uint32_t packed_size = 0;
     if (!encode_block(data.data, data.size, container.dictionary, LS11_LEVEL_BEST, next,
                       packed_size)) {
-      return STATUS_NO_MEMORY;
+      return LS11_ERR_NO_MEMORY;
     }
     plan.blocks[replacements[i].index] = PackedBlock{next, packed_size, data.size};
     next += data.size;
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 }  // namespace
 
-Status plan_replacement(BlockSource source, const Container& container,
-                        const Replacement* replacements, uint32_t count,
-                        ReplacementPlan& plan, uint32_t& failed_index) {
-  Status status = mark_replaced(container, replacements, count, plan);
-  if (status == STATUS_OK) status = verify_kept(source, container, plan, failed_index);
-  if (status == STATUS_OK) status = encode_replacements(container, replacements, count, plan);
+ls11_status plan_replacement(BlockSource source, const Container& container,
+                             const Replacement* replacements, uint32_t count, ReplacementPlan& plan,
+                             uint32_t& failed_index) {
+  ls11_status status = mark_replaced(container, replacements, count, plan);
+  if (status == LS11_OK) status = verify_kept(source, container, plan, failed_index);
+  if (status == LS11_OK) status = encode_replacements(container, replacements, count, plan);
   return status;
 }
 
-Status write_replacement(ByteSink sink, BlockSource source, const Container& container,
-                         const ReplacementPlan& plan) {
-  const Status head = write_file_head(sink, container.version, container.dictionary,
-                                      plan.blocks.get(), container.count);
-  if (head != STATUS_OK) return head;
+ls11_status write_replacement(ByteSink sink, BlockSource source, const Container& container,
+                              const ReplacementPlan& plan) {
+  const ls11_status head = write_file_head(sink, container.format, container.dictionary,
+                                           plan.blocks.get(), container.count);
+  if (head != LS11_OK) return head;
   for (uint32_t i = 0; i < container.count; ++i) {
     const uint8_t* bytes = plan.blocks[i].bytes;
     if (!plan.replaced[i]) {
-      const Status read = locate_block(source, container, i, bytes);
-      if (read != STATUS_OK) return read;
+      const ls11_status read = locate_block(source, container, i, bytes);
+      if (read != LS11_OK) return read;
     }
-    if (!sink.write(sink.context, bytes, plan.blocks[i].packed_size)) return STATUS_CREATE_OUTPUT;
+    if (!sink.write(sink.context, bytes, plan.blocks[i].packed_size)) return LS11_ERR_WRITE;
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
 }  // namespace ls11

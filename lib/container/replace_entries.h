@@ -31,19 +31,19 @@ struct ReplacementPlan {
   std::unique_ptr<uint8_t[]> storage;
 };
 
-// Checks the replacements (STATUS_INVALID_ARGUMENT: an index not below the
+// Checks the replacements (LS11_ERR_ARGUMENT: an index not below the
 // entry count or named twice), decodes every kept entry and discards the
-// bytes (STATUS_DECODE_FAILED, with `failed_index` set, for the first that
+// bytes (LS11_ERR_CORRUPT, with `failed_index` set, for the first that
 // lies outside the file or does not decode), then encodes the replacements.
-// STATUS_NO_MEMORY.
-Status plan_replacement(BlockSource source, const Container& container,
-                        const Replacement* replacements, uint32_t count,
-                        ReplacementPlan& plan, uint32_t& failed_index);
+// LS11_ERR_NO_MEMORY.
+ls11_status plan_replacement(BlockSource source, const Container& container,
+                             const Replacement* replacements, uint32_t count, ReplacementPlan& plan,
+                             uint32_t& failed_index);
 
 // Writes the new file to `sink`: header, table with the new offsets, then
 // every block in table order. The statuses of write_file, and
-// STATUS_DECODE_FAILED when a kept block can no longer be read.
-Status write_replacement(ByteSink sink, BlockSource source, const Container& container,
-                         const ReplacementPlan& plan);
+// LS11_ERR_CORRUPT when a kept block can no longer be read.
+ls11_status write_replacement(ByteSink sink, BlockSource source, const Container& container,
+                              const ReplacementPlan& plan);
 
 }  // namespace ls11

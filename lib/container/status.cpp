@@ -19,12 +19,12 @@ constexpr StatusText kStatusTexts[] = {
     {"Invalid argument!", "invalid argument"},
     {"Too large for an LS11 file!", "too large for an LS11 file"},
 };
-static_assert(sizeof kStatusTexts / sizeof kStatusTexts[0] == STATUS_TOO_LARGE + 1,
+static_assert(sizeof kStatusTexts / sizeof kStatusTexts[0] == LS11_ERR_TOO_LARGE + 1,
               "one text for every status");
 constexpr StatusText kUnknown = {"Unknown status!", "unknown status"};
 
 const StatusText& status_text(int status) {
-  return status >= STATUS_OK && status <= STATUS_TOO_LARGE ? kStatusTexts[status] : kUnknown;
+  return status >= LS11_OK && status <= LS11_ERR_TOO_LARGE ? kStatusTexts[status] : kUnknown;
 }
 
 }  // namespace

@@ -38,24 +38,24 @@ ByteSink file_sink(std::FILE* file) { return ByteSink{write_to_file, file}; }
 
 ByteSink memory_sink(MemoryCursor& cursor) { return ByteSink{write_to_memory, &cursor}; }
 
-Status compute_file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
-  if (count == 0) return STATUS_INVALID_ARGUMENT;
+ls11_status compute_file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length) {
+  if (count == 0) return LS11_ERR_ARGUMENT;
   length = first_block_offset(count);
   for (uint32_t i = 0; i < count; ++i) length += blocks[i].packed_size;
-  return length <= UINT32_MAX ? STATUS_OK : STATUS_TOO_LARGE;
+  return length <= UINT32_MAX ? LS11_OK : LS11_ERR_TOO_LARGE;
 }
 
-Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256],
-                       const PackedBlock* blocks, uint32_t count) {
-  if (version < 10 || version > 12) return STATUS_INVALID_ARGUMENT;
+ls11_status write_file_head(ByteSink sink, int format, const uint8_t dictionary[256],
+                            const PackedBlock* blocks, uint32_t count) {
+  if (format < 10 || format > 12) return LS11_ERR_ARGUMENT;
   uint64_t length = 0;
-  const Status fits = compute_file_length(blocks, count, length);
-  if (fits != STATUS_OK) return fits;
+  const ls11_status fits = compute_file_length(blocks, count, length);
+  if (fits != LS11_OK) return fits;
 
-  uint8_t header[kHeaderSize] = {'L', 'S', '1', static_cast<uint8_t>('0' + (version - 10))};
+  uint8_t header[kHeaderSize] = {'L', 'S', '1', static_cast<uint8_t>('0' + (format - 10))};
   if (!sink.write(sink.context, header, sizeof header) ||
       !sink.write(sink.context, dictionary, 256)) {
-    return STATUS_CREATE_OUTPUT;
+    return LS11_ERR_WRITE;
   }
   // The table is written in batches of entries, then the closing word.
   constexpr uint32_t kBatch = 512;
@@ -71,62 +71,61 @@ Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256]
       store_be32(entry + 8, offset);
       offset += block.packed_size;
     }
-    if (!sink.write(sink.context, raw, size_t{batch} * kEntrySize)) return STATUS_CREATE_OUTPUT;
+    if (!sink.write(sink.context, raw, size_t{batch} * kEntrySize)) return LS11_ERR_WRITE;
   }
   const uint8_t closing_word[kClosingWordSize] = {};
-  return sink.write(sink.context, closing_word, sizeof closing_word) ? STATUS_OK
-                                                                     : STATUS_CREATE_OUTPUT;
+  return sink.write(sink.context, closing_word, sizeof closing_word) ? LS11_OK : LS11_ERR_WRITE;
 }
 
-Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
-                  const PackedBlock* blocks, uint32_t count) {
-  const Status head = write_file_head(sink, version, dictionary, blocks, count);
-  if (head != STATUS_OK) return head;
+ls11_status write_file(ByteSink sink, int format, const uint8_t dictionary[256],
+                       const PackedBlock* blocks, uint32_t count) {
+  const ls11_status head = write_file_head(sink, format, dictionary, blocks, count);
+  if (head != LS11_OK) return head;
   for (uint32_t i = 0; i < count; ++i) {
     if (!sink.write(sink.context, blocks[i].bytes, blocks[i].packed_size)) {
-      return STATUS_CREATE_OUTPUT;
+      return LS11_ERR_WRITE;
     }
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
-Status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level, unsigned threads,
-                    PackedEntries& packed) {
+ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level,
+                         unsigned threads, PackedEntries& packed) {
   packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
-  if (!packed.blocks) return STATUS_NO_MEMORY;
+  if (!packed.blocks) return LS11_ERR_NO_MEMORY;
   identity_dictionary(packed.dictionary);
   if (level == LS11_LEVEL_STORE) {
     for (uint32_t i = 0; i < count; ++i) {
       packed.blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
     }
-    return STATUS_OK;
+    return LS11_OK;
   }
 
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += inputs[i].size;
-  if (total > SIZE_MAX) return STATUS_NO_MEMORY;
+  if (total > SIZE_MAX) return LS11_ERR_NO_MEMORY;
   packed.storage = allocate_large_buffer(static_cast<size_t>(total));
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
   if (!packed.storage || !packed_sizes ||
       !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),
                    packed_sizes.get())) {
-    return STATUS_NO_MEMORY;
+    return LS11_ERR_NO_MEMORY;
   }
   const uint8_t* next = packed.storage.get();
   for (uint32_t i = 0; i < count; ++i) {
     packed.blocks[i] = PackedBlock{next, packed_sizes[i], inputs[i].size};
     next += inputs[i].size;
   }
-  return STATUS_OK;
+  return LS11_OK;
 }
 
-Status pack_file(std::FILE* output, int version, ls11_level level, unsigned threads,
-                 const BlockView* inputs, uint32_t count) {
-  if (version < 10 || version > 12 || count == 0) return STATUS_INVALID_ARGUMENT;
+ls11_status pack_file(std::FILE* output, int format, ls11_level level, unsigned threads,
+                      const BlockView* inputs, uint32_t count) {
+  if (format < 10 || format > 12 || count == 0) return LS11_ERR_ARGUMENT;
   PackedEntries packed;
-  const Status status = pack_entries(inputs, count, level, threads, packed);
-  if (status != STATUS_OK) return status;
-  return write_file(file_sink(output), version, packed.dictionary, packed.blocks.get(), count);
+  const ls11_status status = pack_entries(inputs, count, level, threads, packed);
+  if (status != LS11_OK) return status;
+  return write_file(file_sink(output), format, packed.dictionary, packed.blocks.get(), count);
 }
 
 }  // namespace ls11

@@ -40,22 +40,22 @@ struct MemoryCursor {
 };
 ByteSink memory_sink(MemoryCursor& cursor);
 
-// The length of the file these blocks make. STATUS_INVALID_ARGUMENT for no
-// blocks, STATUS_TOO_LARGE when an offset or the length would pass 4 GiB - 1.
-Status compute_file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length);
+// The length of the file these blocks make. LS11_ERR_ARGUMENT for no
+// blocks, LS11_ERR_TOO_LARGE when an offset or the length would pass 4 GiB - 1.
+ls11_status compute_file_length(const PackedBlock* blocks, uint32_t count, uint64_t& length);
 
 // Writes everything before the blocks to `sink`: header, dictionary, the
 // table with each block's offset, and the closing word. The caller then
-// writes the blocks' bytes in table order. `version` is 10, 11 or 12.
-// Besides the statuses of compute_file_length: STATUS_INVALID_ARGUMENT for another
-// version, STATUS_CREATE_OUTPUT when the sink fails. Only the blocks' sizes
+// writes the blocks' bytes in table order. `format` is 10, 11 or 12.
+// Besides the statuses of compute_file_length: LS11_ERR_ARGUMENT for another
+// format, LS11_ERR_WRITE when the sink fails. Only the blocks' sizes
 // are read here, so their bytes may still be elsewhere.
-Status write_file_head(ByteSink sink, int version, const uint8_t dictionary[256],
-                       const PackedBlock* blocks, uint32_t count);
+ls11_status write_file_head(ByteSink sink, int format, const uint8_t dictionary[256],
+                            const PackedBlock* blocks, uint32_t count);
 
 // write_file_head, then every block's bytes: the whole file.
-Status write_file(ByteSink sink, int version, const uint8_t dictionary[256],
-                  const PackedBlock* blocks, uint32_t count);
+ls11_status write_file(ByteSink sink, int format, const uint8_t dictionary[256],
+                       const PackedBlock* blocks, uint32_t count);
 
 // A file's entries, packed and ready to be written.
 struct PackedEntries {
@@ -68,12 +68,12 @@ struct PackedEntries {
 // threads (0: one per core) with a dictionary built for them (pack_blocks)
 // or, at LS11_LEVEL_STORE, every block stored as it is with the identity
 // dictionary (the blocks then point at the inputs, copying nothing).
-// STATUS_NO_MEMORY when working memory runs out.
-Status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level, unsigned threads,
-                    PackedEntries& packed);
+// LS11_ERR_NO_MEMORY when working memory runs out.
+ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level,
+                         unsigned threads, PackedEntries& packed);
 
 // pack_entries, then write_file.
-Status pack_file(std::FILE* output, int version, ls11_level level, unsigned threads,
-                 const BlockView* inputs, uint32_t count);
+ls11_status pack_file(std::FILE* output, int format, ls11_level level, unsigned threads,
+                      const BlockView* inputs, uint32_t count);
 
 }  // namespace ls11

@@ -37,8 +37,8 @@ int run_cat(const Options& options) {
   if (options.operands.size() == 1) {
     for (uint32_t i = 0; i < container.count; ++i) wanted.push_back(i);
   }
-  Status status = prepare_entry_buffers(opened.source(), container);
-  if (status != STATUS_OK) {
+  ls11_status status = prepare_entry_buffers(opened.source(), container);
+  if (status != LS11_OK) {
     report_error(path, status_message(status));
     return kExitFailed;
   }
@@ -48,7 +48,7 @@ int run_cat(const Options& options) {
   for (const uint32_t index : wanted) {
     const uint8_t* data = nullptr;
     status = read_entry(opened.source(), container, index, data);
-    if (status != STATUS_OK) {
+    if (status != LS11_OK) {
       report_error(path, failure_reason(status, index));
       return kExitFailed;
     }

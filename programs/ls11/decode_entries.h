@@ -20,14 +20,15 @@ bool decode_entries(const std::string& path, BlockSource source, const Container
                     EntrySink sink, void* context);
 
 // decode_entries without the message: the status of the first failure
-// (STATUS_CREATE_OUTPUT when the sink stopped), with the entry it befell in
+// (LS11_ERR_WRITE when the sink stopped), with the entry it befell in
 // `failed_index`, kNoEntry when it befell no entry (the buffers).
 constexpr uint32_t kNoEntry = UINT32_MAX;
-Status decode_each_entry(const std::string& path, BlockSource source, const Container& container,
-                         EntrySink sink, void* context, uint32_t& failed_index);
+ls11_status decode_each_entry(const std::string& path, BlockSource source,
+                              const Container& container, EntrySink sink, void* context,
+                              uint32_t& failed_index);
 
 // The reason printed for such a failure: "entry 3: Failed to decode the
 // file!", or the status's message alone.
-std::string failure_reason(Status status, uint32_t failed_index);
+std::string failure_reason(ls11_status status, uint32_t failed_index);
 
 }  // namespace ls11

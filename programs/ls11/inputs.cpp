@@ -55,7 +55,7 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
     loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
     loaded.data = loaded.bytes.get();
   }
-  const char* failure = loaded.data ? nullptr : status_message(STATUS_NO_MEMORY);
+  const char* failure = loaded.data ? nullptr : status_message(LS11_ERR_NO_MEMORY);
   while (!failure) {
     if (loaded.size == capacity) {
       // Full: one more byte tells the end from more to come.
@@ -67,7 +67,7 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
         return LoadResult::too_long;
       }
       if (!grow(loaded, capacity, limit)) {
-        failure = status_message(STATUS_NO_MEMORY);
+        failure = status_message(LS11_ERR_NO_MEMORY);
         break;
       }
       loaded.data[loaded.size++] = static_cast<uint8_t>(next);
@@ -79,31 +79,32 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
   }
   if (!failure && std::ferror(file.get())) failure = "cannot read the file";
   if (!failure) return LoadResult::ok;
-  reason = with_reason(failure, failure == status_message(STATUS_NO_MEMORY) ? 0 : errno);
+  reason = with_reason(failure, failure == status_message(LS11_ERR_NO_MEMORY) ? 0 : errno);
   return LoadResult::failed;
 }
 
 }  // namespace
 
-Status try_open_container(const std::string& path, OpenedContainer& opened, std::string& reason) {
+ls11_status try_open_container(const std::string& path, OpenedContainer& opened,
+                               std::string& reason) {
   errno = 0;
   opened.file = make_file_ptr(open_input_file(path.c_str()));
   if (!opened.file) {
-    reason = with_reason(status_description(STATUS_OPEN_INPUT), errno);
-    return STATUS_OPEN_INPUT;
+    reason = with_reason(status_description(LS11_ERR_OPEN), errno);
+    return LS11_ERR_OPEN;
   }
   uint64_t length = 0;
-  Status status = STATUS_OK;
+  ls11_status status = LS11_OK;
   if (recorded_length(opened.file.get(), length)) {
     status = read_container(opened.file.get(), opened.container);
   } else {
     // No file longer than this is an LS11 file.
     const LoadResult loaded =
         load_stream(opened.file.release(), kLargestFile, opened.whole, reason);
-    if (loaded == LoadResult::failed) return STATUS_OPEN_INPUT;
+    if (loaded == LoadResult::failed) return LS11_ERR_OPEN;
     const LoadedFile& whole = opened.whole;
     status = loaded == LoadResult::too_long
-                 ? STATUS_UNSUPPORTED
+                 ? LS11_ERR_FORMAT
                  : read_container_memory(whole.data, whole.size, opened.container);
   }
   reason = status_message(status);
@@ -112,9 +113,9 @@ Status try_open_container(const std::string& path, OpenedContainer& opened, std:
 
 bool open_container(const std::string& path, OpenedContainer& opened) {
   std::string reason;
-  const Status status = try_open_container(path, opened, reason);
-  if (status != STATUS_OK) report_error(path, reason);
-  return status == STATUS_OK;
+  const ls11_status status = try_open_container(path, opened, reason);
+  if (status != LS11_OK) report_error(path, reason);
+  return status == LS11_OK;
 }
 
 LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
@@ -123,7 +124,7 @@ LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loade
   std::FILE* file = open_input_file(path.c_str());
   if (!file) {
     loaded.size = 0;
-    failure_reason = with_reason(status_description(STATUS_OPEN_INPUT), errno);
+    failure_reason = with_reason(status_description(LS11_ERR_OPEN), errno);
     return LoadResult::failed;
   }
   return load_stream(file, limit, loaded, failure_reason, room, room_size);
@@ -151,14 +152,19 @@ struct EntryLoads {
   std::vector<std::string> failures;
   std::vector<uint64_t> room;    // each regular file's length when listed
   std::vector<uint8_t*> places;  // and where in the shared buffer it goes
+  std::vector<bool> streams;     // not regular files: read in order, on one thread
   std::atomic<size_t> next{0};
 };
+
+void load_one(EntryLoads& loads, size_t i) {
+  loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i],
+                                loads.failures[i], loads.places[i], loads.room[i]);
+}
 
 void load_some(void* context, unsigned) {
   EntryLoads& loads = *static_cast<EntryLoads*>(context);
   for (size_t i = loads.next.fetch_add(1); i < loads.paths->size(); i = loads.next.fetch_add(1)) {
-    loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i], loads.failures[i],
-                                  loads.places[i], loads.room[i]);
+    if (!loads.streams[i]) load_one(loads, i);
   }
 }
 
@@ -172,12 +178,15 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
                    std::vector<LoadResult>(paths.size(), LoadResult::failed),
                    std::vector<std::string>(paths.size()),
                    std::vector<uint64_t>(paths.size(), 0),
-                   std::vector<uint8_t*>(paths.size(), nullptr)};
+                   std::vector<uint8_t*>(paths.size(), nullptr),
+                   std::vector<bool>(paths.size(), false)};
   // A file that has changed its length by the time it is read gets a
   // buffer of its own.
   uint64_t total = 0;
   for (size_t i = 0; i < paths.size(); ++i) {
-    if (regular_file_length(paths[i].c_str(), loads.room[i]) && loads.room[i] <= UINT32_MAX) {
+    const bool regular = regular_file_length(paths[i].c_str(), loads.room[i]);
+    loads.streams[i] = !regular;
+    if (regular && loads.room[i] <= UINT32_MAX) {
       total += loads.room[i];
     } else {
       loads.room[i] = 0;
@@ -189,7 +198,14 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
     loads.places[i] = place;
     place += loads.room[i];
   }
-  const uint32_t count = paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
+  // A pipe or a device gives its bytes once, in the order they are asked
+  // for: read by several threads at once, one named twice would be split
+  // between its entries at random.
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (loads.streams[i]) load_one(loads, i);
+  }
+  const uint32_t count =
+      paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
   run_workers(packing_threads(threads, count), load_some, &loads);
   // Reported as a load one after another would: the first failure only.
   for (size_t i = 0; i < paths.size(); ++i) {

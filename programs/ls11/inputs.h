@@ -37,7 +37,8 @@ struct OpenedContainer {
 // Opens an LS11 file and reads its table. On failure, the status and the
 // words that say why ("cannot open the file: No such file or directory",
 // "Unsupported encoded file type!") are in `reason`.
-Status try_open_container(const std::string& path, OpenedContainer& opened, std::string& reason);
+ls11_status try_open_container(const std::string& path, OpenedContainer& opened,
+                               std::string& reason);
 
 // The same, reporting a failure as "ls11: FILE: reason".
 bool open_container(const std::string& path, OpenedContainer& opened);

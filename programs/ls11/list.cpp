@@ -45,7 +45,7 @@ uint64_t total_packed(const Container& c) {
 
 // The table as text: a heading, one line per entry as it is read, totals.
 void print_table(const std::string& path, const Container& c) {
-  print_result(printable(path) + format(": LS%d, %" PRIu32 " %s\n", c.version, c.count,
+  print_result(printable(path) + format(": LS%d, %" PRIu32 " %s\n", c.format, c.count,
                                         c.count == 1 ? "entry" : "entries"));
   print_result(format("%7s %10s %10s %10s  %-10s %7s\n", "entry", "offset", "packed", "unpacked",
                       "kind", "ratio"));
@@ -64,8 +64,9 @@ void print_table(const std::string& path, const Container& c) {
 // The same as one JSON object. A name that is not valid UTF-8 is given
 // with U+FFFD for each stray byte, and its bytes in hexadecimal beside it.
 void print_json(const std::string& path, const Container& c) {
-  print_result("  {" + json_file_name("file", path) + format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [", c.version,
-                             c.count));
+  print_result(
+      "  {" + json_file_name("file", path) +
+      format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [", c.format, c.count));
   for (uint32_t i = 0; i < c.count; ++i) {
     const Entry& e = c.entries[i];
     print_result(format("%s\n    {\"index\": %" PRIu32 ", \"offset\": %" PRIu32

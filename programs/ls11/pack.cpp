@@ -18,30 +18,36 @@ namespace {
 // Packs the blocks into the output file, which appears only once complete.
 int write_output(const Options& options, int format, const std::vector<BlockView>& blocks) {
   SafeOutput output;
-  if (!begin_output(options.output, output, options.force)) {
+  if (!begin_output(options.output, output, options.force, true)) {
     report_error(options.output, output.failure);
     return kExitFailed;
   }
   show_activity(options.output + ": packing " + std::to_string(blocks.size()) + " entries");
   errno = 0;
-  const Status status = pack_file(output.file, format, options.level, options.threads,
-                                  blocks.data(), static_cast<uint32_t>(blocks.size()));
+  const ls11_status status = pack_file(output.file, format, options.level, options.threads,
+                                       blocks.data(), static_cast<uint32_t>(blocks.size()));
   const int write_error = errno;
   end_progress();
-  if (status == STATUS_OK && commit_output(output)) return kExitOk;
-  const std::string reason = status == STATUS_NO_MEMORY ? status_message(STATUS_NO_MEMORY)
-                             : status == STATUS_TOO_LARGE
+  if (status == LS11_OK && commit_output(output)) return kExitOk;
+  const std::string reason = status == LS11_ERR_NO_MEMORY ? status_message(LS11_ERR_NO_MEMORY)
+                             : status == LS11_ERR_TOO_LARGE
                                  ? "the entries do not fit in an LS11 file (4 GiB at most)"
-                             : status != STATUS_OK ? with_reason("cannot write the file", write_error)
-                                                   : output.failure;
+                             : status != LS11_OK ? with_reason("cannot write the file", write_error)
+                                                 : output.failure;
   report_error(options.output, reason);
   return kExitFailed;
+}
+
+// Whether OUT may be written, checked before any input is read.
+bool output_usable(const Options& options) {
+  return output_allowed(options.output, options.force, true) &&
+         output_is_not_an_input(options.output, options.operands);
 }
 
 }  // namespace
 
 int run_pack(const Options& options) {
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  if (!output_usable(options)) return kExitFailed;
   std::vector<LoadedFile> inputs;
   LargeBuffer shared;
   if (!load_entries(options.operands, options.threads, inputs, shared)) return kExitFailed;
@@ -53,7 +59,7 @@ int run_pack(const Options& options) {
 }
 
 int run_repack(const Options& options) {
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  if (!output_usable(options)) return kExitFailed;
   const std::string& original_path = options.operands[0];
   const std::string& decoded_path = options.operands[1];
   OpenedContainer original;
@@ -61,7 +67,8 @@ int run_repack(const Options& options) {
   const Container& container = original.container;
   // The decoded file may pass 4 GiB: only each entry is limited.
   LoadedFile decoded;
-  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed) return kExitFailed;
+  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed)
+    return kExitFailed;
   if (decoded.size != container.total_unpacked) {
     const std::string length = decoded.size_known
                                    ? std::to_string(decoded.size)
@@ -77,7 +84,7 @@ int run_repack(const Options& options) {
     blocks.push_back(BlockView{next, container.entries[i].unpacked_size});
     next += container.entries[i].unpacked_size;
   }
-  return write_output(options, container.version, blocks);
+  return write_output(options, container.format, blocks);
 }
 
 }  // namespace ls11

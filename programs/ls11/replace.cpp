@@ -44,9 +44,9 @@ int parse_requests(const Options& options, std::vector<Request>& requests) {
   return -1;
 }
 
-std::string write_failure(Status status, int error) {
-  if (status == STATUS_NO_MEMORY) return status_message(status);
-  if (status == STATUS_TOO_LARGE) return "the entries do not fit in an LS11 file (4 GiB at most)";
+std::string write_failure(ls11_status status, int error) {
+  if (status == LS11_ERR_NO_MEMORY) return status_message(status);
+  if (status == LS11_ERR_TOO_LARGE) return "the entries do not fit in an LS11 file (4 GiB at most)";
   return with_reason("cannot write the file", error);
 }
 
@@ -56,13 +56,13 @@ int write_output(const std::string& target, bool force, OpenedContainer& origina
                  const ReplacementPlan& plan) {
   const Container& container = original.container;
   uint64_t length = 0;
-  Status status = compute_file_length(plan.blocks.get(), container.count, length);
-  if (status != STATUS_OK) {
+  ls11_status status = compute_file_length(plan.blocks.get(), container.count, length);
+  if (status != LS11_OK) {
     report_error(target, write_failure(status, 0));
     return kExitFailed;
   }
   SafeOutput output;
-  if (!begin_output(target, output, force)) {
+  if (!begin_output(target, output, force, true)) {
     report_error(target, output.failure);
     return kExitFailed;
   }
@@ -70,13 +70,13 @@ int write_output(const std::string& target, bool force, OpenedContainer& origina
   status = write_replacement(file_sink(output.file), original.source(), container, plan);
   const int write_error = errno;
   original.file.reset();
-  if (status == STATUS_DECODE_FAILED) {
+  if (status == LS11_ERR_CORRUPT) {
     abandon_output(output);
     report_error(target, "the original could not be read again");
     return kExitFailed;
   }
-  if (status != STATUS_OK || !commit_output(output)) {
-    report_error(target, status != STATUS_OK ? write_failure(status, write_error) : output.failure);
+  if (status != LS11_OK || !commit_output(output)) {
+    report_error(target, status != LS11_OK ? write_failure(status, write_error) : output.failure);
     return kExitFailed;
   }
   return kExitOk;
@@ -88,7 +88,12 @@ int run_replace(const Options& options) {
   std::vector<Request> requests;
   const int early = parse_requests(options, requests);
   if (early >= 0) return early;
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  std::vector<std::string> inputs = {options.operands[0]};
+  for (const Request& request : requests) inputs.push_back(request.path);
+  if (!output_allowed(options.output, options.force, true) ||
+      !output_is_not_an_input(options.output, inputs)) {
+    return kExitFailed;
+  }
   const std::string& original_path = options.operands[0];
   OpenedContainer original;
   if (!open_container(original_path, original)) return kExitFailed;
@@ -103,25 +108,26 @@ int run_replace(const Options& options) {
   std::vector<Replacement> replacements;
   for (size_t i = 0; i < requests.size(); ++i) {
     if (!load_entry(requests[i].path, files[i])) return kExitFailed;
-    replacements.push_back(Replacement{requests[i].index,
-                                       BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
+    replacements.push_back(
+        Replacement{requests[i].index,
+                    BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
   }
 
   ReplacementPlan plan;
   uint32_t failed_index = kNoEntry;
   show_activity(options.output + ": encoding " + std::to_string(requests.size()) +
                 (requests.size() == 1 ? " entry" : " entries"));
-  const Status status = plan_replacement(original.source(), container, replacements.data(),
-                                         static_cast<uint32_t>(replacements.size()), plan,
-                                         failed_index);
+  const ls11_status status =
+      plan_replacement(original.source(), container, replacements.data(),
+                       static_cast<uint32_t>(replacements.size()), plan, failed_index);
   end_progress();
-  if (status == STATUS_DECODE_FAILED) {
+  if (status == LS11_ERR_CORRUPT) {
     report_error(original_path, failure_reason(status, failed_index) +
                                     " (replace copies the other entries unseen, so it refuses a "
                                     "damaged file)");
     return kExitFailed;
   }
-  if (status != STATUS_OK) {
+  if (status != LS11_OK) {
     report_error(original_path, status_message(status));
     return kExitFailed;
   }

@@ -15,7 +15,7 @@ namespace ls11 {
 namespace {
 
 struct Verdict {
-  Status status;
+  ls11_status status;
   std::string message;  // in unls11's words, for the report
   std::string reason;   // for standard error
   bool opened;  // the table was read, so `entries` is known
@@ -25,8 +25,8 @@ struct Verdict {
 Verdict check_file(const std::string& path) {
   OpenedContainer opened;
   std::string reason;
-  Status status = try_open_container(path, opened, reason);
-  if (status != STATUS_OK) return Verdict{status, status_message(status), reason, false, 0};
+  ls11_status status = try_open_container(path, opened, reason);
+  if (status != LS11_OK) return Verdict{status, status_message(status), reason, false, 0};
   uint32_t failed_index = kNoEntry;
   status = decode_each_entry(path, opened.source(), opened.container, nullptr, nullptr, failed_index);
   reason = failure_reason(status, failed_index);
@@ -46,7 +46,7 @@ int run_verify(const Options& options) {
   std::string json = "[";
   for (const std::string& path : options.operands) {
     const Verdict verdict = check_file(path);
-    if (verdict.status != STATUS_OK) {
+    if (verdict.status != LS11_OK) {
       report_error(path, verdict.reason);
       status = kExitFailed;
     } else if (!options.json && !options.quiet) {

@@ -29,7 +29,7 @@ int run_batch(const char* program, const std::vector<std::string>& arguments) {
   const std::vector<std::string> paths = expand_arguments(arguments);
   int succeeded = 0;
   for (const std::string& path : paths) {
-    g_status = STATUS_OK;
+    g_status = LS11_OK;
     // The name stands on the console while a large file is converted.
     print_text(path.c_str());
     std::printf(" : ");

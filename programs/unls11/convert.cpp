@@ -21,17 +21,17 @@ constexpr size_t kOutputBufferSize = size_t{1} << 18;
 // in table order: the table straight after the dictionary, then each block
 // where the previous one ended. Each block is written as soon as it is
 // decoded, so memory stays bounded by the largest block.
-Status convert_with_length(std::FILE* input, std::FILE* output, uint64_t length, int version) {
+ls11_status convert_with_length(std::FILE* input, std::FILE* output, uint64_t length, int format) {
   Container container;
-  Status status = read_table(input, length, version, container);
+  ls11_status status = read_table(input, length, format, container);
   EntryBuffers buffers;
-  if (status == STATUS_OK) status = allocate_entry_buffers(container, buffers);
+  if (status == LS11_OK) status = allocate_entry_buffers(container, buffers);
   const BlockSource source{input, nullptr, &buffers};
-  for (uint32_t i = 0; i < container.count && status == STATUS_OK; ++i) {
+  for (uint32_t i = 0; i < container.count && status == LS11_OK; ++i) {
     const uint8_t* data = nullptr;
     status = read_entry(source, container, i, data);
-    if (status == STATUS_OK && !write_exact(output, data, container.entries[i].unpacked_size)) {
-      status = STATUS_CREATE_OUTPUT;
+    if (status == LS11_OK && !write_exact(output, data, container.entries[i].unpacked_size)) {
+      status = LS11_ERR_WRITE;
     }
   }
   return status;
@@ -55,28 +55,28 @@ StreamBuffer set_stream_buffer(std::FILE* file, size_t size) {
 
 }  // namespace
 
-Status convert_to_file(const char* input_path, const char* output_path) {
+ls11_status convert_to_file(const char* input_path, const char* output_path) {
   // Declared before the streams, so they outlive them.
   StreamBuffer input_buffer, output_buffer;
   FilePtr input = make_file_ptr(open_input_file(input_path));
-  if (!input) return STATUS_OPEN_INPUT;
+  if (!input) return LS11_ERR_OPEN;
   input_buffer = set_stream_buffer(input.get(), kInputBufferSize);
   // The length is taken before anything is read, so that no buffered bytes
   // are thrown away by the seek to the end and read again.
   uint64_t length = 0;
-  if (!stream_length(input.get(), length) || !seek_to(input.get(), 0)) return STATUS_UNSUPPORTED;
-  const int version = detect_version(input.get());
-  if (version == 0) return STATUS_UNSUPPORTED;
+  if (!stream_length(input.get(), length) || !seek_to(input.get(), 0)) return LS11_ERR_FORMAT;
+  const int format = detect_format(input.get());
+  if (format == 0) return LS11_ERR_FORMAT;
   FilePtr output = make_file_ptr(open_output_file(output_path));
-  if (!output) return STATUS_CREATE_OUTPUT;
+  if (!output) return LS11_ERR_WRITE;
   output_buffer = set_stream_buffer(output.get(), kOutputBufferSize);
 
-  const Status status = convert_with_length(input.get(), output.get(), length, version);
-  if (status != STATUS_OK) return status;
+  const ls11_status status = convert_with_length(input.get(), output.get(), length, format);
+  if (status != LS11_OK) return status;
   // Buffered writes reach the disk only here: a full disk shows up as a
   // failed close, not as a successful conversion.
-  if (std::fclose(output.release()) != 0) return STATUS_CREATE_OUTPUT;
-  return STATUS_OK;
+  if (std::fclose(output.release()) != 0) return LS11_ERR_WRITE;
+  return LS11_OK;
 }
 
 }  // namespace ls11

@@ -4,11 +4,11 @@
 
 namespace ls11 {
 
-int g_status = STATUS_OK;
+int g_status = LS11_OK;
 
 bool convert_file(const char* input_path, const char* output_path) {
-  const Status status = convert_to_file(input_path, output_path);
-  if (status == STATUS_OK) return true;
+  const ls11_status status = convert_to_file(input_path, output_path);
+  if (status == LS11_OK) return true;
   g_status = status;
   return false;
 }

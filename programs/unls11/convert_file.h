@@ -1,5 +1,5 @@
 // unls11's conversion of one file, with the outcome left in g_status: the
-// batch resets it to STATUS_OK before each file and prints the message of
+// batch resets it to LS11_OK before each file and prints the message of
 // the value it finds afterwards.
 #pragma once
 
@@ -10,7 +10,7 @@ namespace ls11 {
 extern int g_status;
 
 // Converts the file at input_path into output_path (see convert_to_file).
-// Returns true exactly when it leaves g_status untouched (STATUS_OK);
+// Returns true exactly when it leaves g_status untouched (LS11_OK);
 // otherwise g_status holds the reason.
 bool convert_file(const char* input_path, const char* output_path);
 

@@ -14,7 +14,7 @@ Conversion convert_bytes(const Bytes& file) {
   const std::string output = input + ".DEC";
   Conversion c;
   if (write_file_bytes(input, file)) {
-    g_status = STATUS_OK;
+    g_status = LS11_OK;
     reset_largest_array_allocation();
     c.succeeded = convert_file(input.c_str(), output.c_str());
     c.largest_array_allocation = largest_array_allocation();
