@@ -93,7 +93,7 @@ endif()
 install(CODE "set(LS11_PYTHON_DIR [[${LS11_PYTHON_DIR}]])
 set(LS11_LOCAL_PYTHON_DIR [[${LS11_LOCAL_PYTHON_DIR}]])
 set(LS11_PACKAGES_DIR [[${CMAKE_BINARY_DIR}/_CPack_Packages]])
-set(LS11_MODULE_SOURCE [[${PROJECT_SOURCE_DIR}/python/ls11]])
+set(LS11_MODULE_SOURCE [[${LS11_BINDINGS_DIR}/python/ls11]])
 set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])" COMPONENT python)
 install(SCRIPT cmake/install_python_module.cmake COMPONENT python)
 

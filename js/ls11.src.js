@@ -1,8 +1,38 @@
 // ls11kit: libls11, compiled to WebAssembly, as an ES module. The module's
 // bytes are inside this file, so it loads from a file:// page, a worker or
-// Node alike; once imported, every call is synchronous.
+// Node alike; once imported, every call is synchronous. build_module.mjs
+// writes ls11.js from this file, the module and the statuses and levels
+// written from ls11.h (facts.js).
+// @ts-check
+
+/** @typedef {Uint8Array | ArrayBufferLike | ArrayBufferView} Bytes */
+/** @typedef {Readonly<{ index: number, packedSize: number, unpackedSize: number, dataOffset: number, stored: boolean }>} Entry */
+/**
+ * The C API as the module exports it (see wasm/CMakeLists.txt). Pointers
+ * and sizes are 32 bits; a Number past 2**32 - 1 must never reach one.
+ * @typedef {object} Library
+ * @property {WebAssembly.Memory} memory
+ * @property {() => void} _initialize
+ * @property {(size: number) => number} malloc
+ * @property {(pointer: number) => void} free
+ * @property {() => number} ls11_version_string
+ * @property {(status: number) => number} ls11_status_string
+ * @property {(packed: number, packedSize: number, dictionary: number, out: number, size: number) => number} ls11_decode_block
+ * @property {(data: number, size: number, archive: number) => number} ls11_open_memory
+ * @property {(archive: number) => void} ls11_close
+ * @property {(archive: number) => number} ls11_format
+ * @property {(archive: number) => number} ls11_dictionary
+ * @property {(archive: number) => number} ls11_entry_count
+ * @property {(archive: number, index: number, entry: number) => number} ls11_get_entry
+ * @property {(archive: number, index: number, out: number, capacity: number) => number} ls11_read_entry
+ * @property {(pointer: number) => void} ls11_free
+ * @property {(entries: number, sizes: number, count: number, format: number, level: number, out: number, outSize: number) => number} ls11_wasm_pack
+ * @property {(archive: number, indices: number, data: number, sizes: number, count: number, out: number, outSize: number) => number} ls11_wasm_replace
+ */
+
 const WASM_BASE64 = "@LS11_WASM_BASE64@";
 
+/** @param {string} text */
 function decodeBase64(text) {
   const binary = atob(text);
   const bytes = new Uint8Array(binary.length);
@@ -14,19 +44,22 @@ const wasmModule = await WebAssembly.compile(decodeBase64(WASM_BASE64));
 // The library touches no file here: every system call the C library links
 // answers "not supported" (WASI's ENOSYS), and an exit stops the call.
 const ENOSYS = 52;
+/** @type {Record<string, Function>} */
 const wasi = {};
 for (const { module, name } of WebAssembly.Module.imports(wasmModule)) {
   if (module !== "wasi_snapshot_preview1") continue;
   wasi[name] = name === "proc_exit"
-    ? (code) => { throw new Error(`ls11: the library stopped (exit ${code})`); }
+    ? (/** @type {number} */ code) => { throw new Error(`ls11: the library stopped (exit ${code})`); }
     : () => ENOSYS;
 }
-const { exports: c } = await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi });
+const instance = await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi });
+const c = /** @type {Library} */ (/** @type {unknown} */ (instance.exports));
 c._initialize();
 
 const heap = () => new Uint8Array(c.memory.buffer);
 const view = () => new DataView(c.memory.buffer);
 
+/** @param {number} pointer */
 function cString(pointer) {
   const bytes = heap();
   let end = pointer;
@@ -34,56 +67,85 @@ function cString(pointer) {
   return new TextDecoder().decode(bytes.subarray(pointer, end));
 }
 
-export const OK = 0;
-export const ERR_OPEN = 1;
-export const ERR_WRITE = 2;
-export const ERR_FORMAT = 3;
-export const ERR_CORRUPT = 4;
-export const ERR_NO_MEMORY = 5;
-export const ERR_ARGUMENT = 6;
-export const ERR_TOO_LARGE = 7;
+/* @LS11_FACTS@ */
 
 export const version = cString(c.ls11_version_string());
 
+// The most one allocation in the module's 32-bit memory can hold; a size
+// past it is refused before anything is allocated, as the library refuses
+// what it cannot allocate.
+const LARGEST_ALLOCATION = 2 ** 31 - 1;
+
+/** @param {number} status */
 export function statusString(status) {
   if (!Number.isInteger(status)) throw new TypeError("status must be an integer");
-  return cString(c.ls11_status_string(status | 0));
+  // A number past a C int is no status (nor is -1): never the one it wraps to.
+  return cString(c.ls11_status_string(status >= -(2 ** 31) && status < 2 ** 31 ? status : -1));
 }
 
 export class LS11Error extends Error {
+  /**
+   * @param {number} status
+   * @param {string} [what]
+   */
   constructor(status, what) {
-    super(`${what}: ${statusString(status)}`);
+    const description = statusString(status);
+    super(what === undefined ? description : `${what}: ${description}`);
     this.name = "LS11Error";
+    /** @readonly */
     this.status = status;
   }
 }
 
+/**
+ * @param {number} status
+ * @param {string} what
+ */
 function check(status, what) {
   if (status !== OK) throw new LS11Error(status, what);
 }
 
+/**
+ * @param {unknown} data
+ * @param {string} what
+ * @returns {Uint8Array}
+ */
 function toBytes(data, what) {
   if (data instanceof Uint8Array) return data;
-  if (data instanceof ArrayBuffer) return new Uint8Array(data);
+  if (data instanceof ArrayBuffer || (typeof SharedArrayBuffer === "function" && data instanceof SharedArrayBuffer)) {
+    return new Uint8Array(data);
+  }
   if (ArrayBuffer.isView(data)) return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
   throw new TypeError(`${what} must be a Uint8Array or an ArrayBuffer`);
 }
 
-function allocate(size) {
-  const pointer = c.malloc(Math.max(size, 1));
-  if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, "allocate");
+/**
+ * @param {number} size
+ * @param {string} what
+ */
+function allocate(size, what) {
+  const pointer = size > LARGEST_ALLOCATION ? 0 : c.malloc(Math.max(size, 1));
+  if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
   return pointer;
 }
 
+/** @param {Uint8Array} bytes */
 function copyIn(bytes) {
-  const pointer = allocate(bytes.length);
+  const pointer = allocate(bytes.length, "allocate");
   heap().set(bytes, pointer);
   return pointer;
 }
 
-// Runs `body` with scratch memory of `size` bytes, freed afterwards.
-function withScratch(size, body) {
-  const pointer = allocate(size);
+/**
+ * Runs `body` with scratch memory of `size` bytes, freed afterwards.
+ * @template T
+ * @param {number} size
+ * @param {(pointer: number) => T} body
+ * @param {string} [what]
+ * @returns {T}
+ */
+function withScratch(size, body, what = "allocate") {
+  const pointer = allocate(size, what);
   try {
     return body(pointer);
   } finally {
@@ -91,13 +153,34 @@ function withScratch(size, body) {
   }
 }
 
+/**
+ * @param {unknown} index
+ * @param {number} count
+ * @param {string} what
+ * @returns {asserts index is number}
+ */
 function checkIndex(index, count, what) {
   if (!Number.isInteger(index)) throw new TypeError(`${what} must be an integer`);
-  if (index < 0 || index >= count) throw new RangeError(`${what} ${index} is not below ${count}`);
+  const number = /** @type {number} */ (index);
+  if (number < 0 || number >= count) throw new RangeError(`${what} ${number} is not below ${count}`);
 }
 
-// A buffer the library allocated (ls11_pack, ls11_replace), copied out and
-// freed; its pointer and size are at `out` and `out + 4`.
+/**
+ * A caller's array to fill with `size` bytes.
+ * @param {unknown} target
+ * @param {number} size
+ * @param {string} what
+ */
+function checkTarget(target, size, what) {
+  if (!(target instanceof Uint8Array)) throw new TypeError("target must be a Uint8Array");
+  if (target.length < size) throw new RangeError(`target holds ${target.length} bytes and ${what} has ${size}`);
+}
+
+/**
+ * A buffer the library allocated (ls11_pack, ls11_replace), copied out and
+ * freed; its pointer and size are at `out` and `out + 4`.
+ * @param {number} out
+ */
 function takeOutput(out) {
   const memory = view();
   const pointer = memory.getUint32(out, true);
@@ -107,86 +190,173 @@ function takeOutput(out) {
   return bytes;
 }
 
-// The library's archive behind an Archive, for this module's functions
-// alone; throws once the archive is closed.
+/** @typedef {{ handle: number, data: number }} Held */
+
+/**
+ * What an archive holds in the module's memory, released when the archive
+ * is closed or, if it never is, once it is garbage.
+ * @param {Held} held
+ */
+function release(held) {
+  c.ls11_close(held.handle);
+  c.free(held.data);
+}
+const dropped = new FinalizationRegistry(release);
+
+/**
+ * The library's archive behind an Archive, for this module's functions
+ * alone; throws once the archive is closed.
+ * @type {(archive: Archive) => number}
+ */
 let handleOf;
 
 export class Archive {
-  #handle;
-  #data;
+  /** @type {Held | null} */
+  #held = null;
+  /** The entries' sizes as the library gave them, which no caller can change. @type {number[]} */
+  #sizes = [];
 
   static {
     handleOf = (archive) => {
-      if (!archive.#handle) throw new LS11Error(ERR_ARGUMENT, "the archive is closed");
-      return archive.#handle;
+      if (!archive.#held) throw new LS11Error(ERR_ARGUMENT, "the archive is closed");
+      return archive.#held.handle;
     };
   }
 
+  /** @param {Bytes} data */
   constructor(data) {
     const bytes = toBytes(data, "data");
-    this.#data = copyIn(bytes);
-    withScratch(12, (scratch) => {
-      const status = c.ls11_open_memory(this.#data, bytes.length, scratch);
+    const copy = copyIn(bytes);
+    /** @type {Held} */
+    const held = withScratch(12, (scratch) => {
+      const status = c.ls11_open_memory(copy, bytes.length, scratch);
       if (status !== OK) {
-        c.free(this.#data);
+        c.free(copy);
         throw new LS11Error(status, "open");
       }
-      this.#handle = view().getUint32(scratch, true);
-      this.format = c.ls11_format(this.#handle);
-      this.dictionary = heap().slice(c.ls11_dictionary(this.#handle), c.ls11_dictionary(this.#handle) + 256);
-      const count = c.ls11_entry_count(this.#handle);
-      this.entries = [];
+      return { handle: view().getUint32(scratch, true), data: copy };
+    });
+    this.#held = held;
+    dropped.register(this, held, this);
+    /** @readonly */
+    this.format = c.ls11_format(held.handle);
+    const dictionary = c.ls11_dictionary(held.handle);
+    /** @readonly */
+    this.dictionary = heap().slice(dictionary, dictionary + 256);
+    /** @type {Entry[]} */
+    const entries = [];
+    withScratch(12, (scratch) => {
+      const count = c.ls11_entry_count(held.handle);
       for (let index = 0; index < count; ++index) {
-        check(c.ls11_get_entry(this.#handle, index, scratch), "entry");
+        check(c.ls11_get_entry(held.handle, index, scratch), "entry");
         const memory = view();
         const packedSize = memory.getUint32(scratch, true);
         const unpackedSize = memory.getUint32(scratch + 4, true);
         const dataOffset = memory.getUint32(scratch + 8, true);
-        this.entries.push({ index, packedSize, unpackedSize, dataOffset, stored: packedSize === unpackedSize });
+        entries.push(Object.freeze({ index, packedSize, unpackedSize, dataOffset, stored: packedSize === unpackedSize }));
+        this.#sizes.push(unpackedSize);
       }
     });
+    /** @readonly */
+    this.entries = Object.freeze(entries);
+    for (const field of ["format", "dictionary", "entries"]) Object.defineProperty(this, field, { writable: false });
   }
 
-  read(index) {
+  /**
+   * Decodes entry `index` into the module's memory and hands its bytes to
+   * `take`.
+   * @template T
+   * @param {unknown} index
+   * @param {(bytes: Uint8Array) => T} take
+   * @returns {T}
+   */
+  #decode(index, take) {
     const handle = handleOf(this);
-    checkIndex(index, this.entries.length, "entry index");
-    const size = this.entries[index].unpackedSize;
+    checkIndex(index, this.#sizes.length, "entry index");
+    const size = this.#sizes[index];
     return withScratch(size, (out) => {
       check(c.ls11_read_entry(handle, index, out, size), `entry ${index}`);
-      return heap().slice(out, out + size);
+      return take(heap().subarray(out, out + size));
+    }, `entry ${index}`);
+  }
+
+  /** @param {number} index */
+  read(index) {
+    return this.#decode(index, (bytes) => bytes.slice());
+  }
+
+  /**
+   * Decodes entry `index` into the start of `target`; returns the number of
+   * bytes written.
+   * @param {number} index
+   * @param {Uint8Array} target
+   */
+  readInto(index, target) {
+    checkIndex(index, this.#sizes.length, "entry index");
+    checkTarget(target, this.#sizes[index], `entry ${index}`);
+    return this.#decode(index, (bytes) => {
+      target.set(bytes);
+      return bytes.length;
     });
   }
 
-  // The whole decoded file: every entry's bytes in table order.
-  readAll() {
+  /**
+   * The whole decoded file, every entry's bytes in table order: a new array,
+   * or written into the start of `target`, and then the number of bytes.
+   * @overload
+   * @returns {Uint8Array}
+   */
+  /**
+   * @overload
+   * @param {Uint8Array} target
+   * @returns {number}
+   */
+  /**
+   * @param {Uint8Array} [target]
+   * @returns {Uint8Array | number}
+   */
+  readAll(target) {
     const handle = handleOf(this);
-    const total = this.entries.reduce((sum, e) => sum + e.unpackedSize, 0);
+    // Summed as Numbers, exact to 2**53: no total wraps to a small one.
+    const total = this.#sizes.reduce((sum, size) => sum + size, 0);
+    if (target !== undefined) checkTarget(target, total, "the archive");
     return withScratch(total, (out) => {
       let at = out;
-      for (const { index, unpackedSize } of this.entries) {
-        check(c.ls11_read_entry(handle, index, at, unpackedSize), `entry ${index}`);
-        at += unpackedSize;
-      }
-      return heap().slice(out, out + total);
-    });
+      this.#sizes.forEach((size, index) => {
+        check(c.ls11_read_entry(handle, index, at, size), `entry ${index}`);
+        at += size;
+      });
+      const bytes = heap().subarray(out, out + total);
+      if (target === undefined) return bytes.slice();
+      target.set(bytes);
+      return total;
+    }, "the archive");
   }
 
   close() {
-    if (!this.#handle) return;
-    c.ls11_close(this.#handle);
-    c.free(this.#data);
-    this.#handle = 0;
+    if (!this.#held) return;
+    dropped.unregister(this);
+    release(this.#held);
+    this.#held = null;
   }
 }
 
+/** @param {Bytes} data */
 export function open(data) {
   return new Archive(data);
 }
 
-// Copies every buffer in `list` into the module's memory; `body` gets an
-// array of their pointers and one of their sizes (32-bit each), and all is
-// freed afterwards.
+/**
+ * Copies every buffer in `list` into the module's memory; `body` gets an
+ * array of their pointers and one of their sizes (32-bit each), and all is
+ * freed afterwards.
+ * @template T
+ * @param {Uint8Array[]} list
+ * @param {(pointers: number, sizes: number) => T} body
+ * @returns {T}
+ */
 function withBuffers(list, body) {
+  /** @type {number[]} */
   const pointers = [];
   try {
     for (const bytes of list) pointers.push(copyIn(bytes));
@@ -203,23 +373,33 @@ function withBuffers(list, body) {
   }
 }
 
-const LEVELS = { store: 0, fast: 1, best: 2 };
+const FORMATS = [10, 11, 12];
 
+/**
+ * @param {Iterable<Bytes>} entries
+ * @param {{ format?: number, level?: string }} [options]
+ */
 export function pack(entries, { format = 11, level = "best" } = {}) {
-  if (entries === null || typeof entries[Symbol.iterator] !== "function") {
+  if (entries === null || typeof entries?.[Symbol.iterator] !== "function") {
     throw new TypeError("entries must be an array of Uint8Array or ArrayBuffer");
   }
   const list = Array.from(entries, (entry, i) => toBytes(entry, `entry ${i}`));
+  if (list.length === 0) throw new RangeError("pack needs at least one entry");
   if (!Number.isInteger(format)) throw new TypeError("format must be 10, 11 or 12");
-  if (format < 10 || format > 12) throw new RangeError(`format ${format} is not 10, 11 or 12`);
+  if (!FORMATS.includes(format)) throw new RangeError(`format ${format} is not 10, 11 or 12`);
   if (typeof level !== "string") throw new TypeError('level must be "store", "fast" or "best"');
   if (!Object.hasOwn(LEVELS, level)) throw new RangeError(`level "${level}" is not "store", "fast" or "best"`);
+  const levelNumber = LEVELS[/** @type {keyof typeof LEVELS} */ (level)];
   return withBuffers(list, (pointers, sizes) => withScratch(8, (out) => {
-    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, LEVELS[level], out, out + 4), "pack");
+    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4), "pack");
     return takeOutput(out);
   }));
 }
 
+/**
+ * @param {Archive | Bytes} source
+ * @param {Map<number, Bytes> | Record<number, Bytes>} replacements
+ */
 export function replace(source, replacements) {
   const archive = source instanceof Archive ? source : new Archive(source);
   try {
@@ -232,6 +412,8 @@ export function replace(source, replacements) {
       checkIndex(index, archive.entries.length, "replacement index");
       return index;
     });
+    const twice = indices.find((index, i) => indices.indexOf(index) !== i);
+    if (twice !== undefined) throw new RangeError(`replacement index ${twice} is named twice`);
     const list = pairs.map(([key, bytes]) => toBytes(bytes, `replacement ${key}`));
     const handle = handleOf(archive);
     return withBuffers(list, (pointers, sizes) => withScratch(8 + 4 * list.length, (out) => {
@@ -245,6 +427,11 @@ export function replace(source, replacements) {
   }
 }
 
+/**
+ * @param {Bytes} packed
+ * @param {Bytes} dictionary
+ * @param {number} unpackedSize
+ */
 export function decodeBlock(packed, dictionary, unpackedSize) {
   const input = toBytes(packed, "packed");
   const table = toBytes(dictionary, "dictionary");
@@ -256,5 +443,5 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
     check(c.ls11_decode_block(memory.getUint32(pointers, true), input.length,
                               memory.getUint32(pointers + 4, true), out, unpackedSize), "decode");
     return heap().slice(out, out + unpackedSize);
-  }));
+  }, "decode"));
 }

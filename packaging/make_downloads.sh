@@ -17,9 +17,10 @@ step() {
 
 # The page and the module first: every package holds the page. esbuild
 # bundles it and puppeteer-core drives its test in headless Chromium, both
-# pinned by web/package-lock.json; the tests include the npm package's
-# contents.
+# pinned by web/package-lock.json; the module's tests include its types
+# (tsc, pinned by js/package-lock.json) and the npm package's contents.
 (cd web && npm ci --no-audit --no-fund)
+(cd js && npm ci --no-audit --no-fund)  # tsc, for ls11.js's types
 step cmake --workflow --preset wasm
 step cmake --workflow --preset release
 step cmake --workflow --preset linux-x86_64

@@ -19,5 +19,6 @@ foreach(kind session c python)
     continue()
   endif()
   add_test(NAME doc_examples_${kind} COMMAND ${doc_runner} --kind ${kind} ${doc_tools} ${doc_library}
-                                             --cc ${CMAKE_C_COMPILER} --python ${LS11_DOC_PYTHON})
+                                             --cc ${CMAKE_C_COMPILER} --python ${LS11_DOC_PYTHON}
+                                             --python-path ${LS11_BINDINGS_DIR}/python)
 endforeach()

@@ -16,7 +16,8 @@ tools at build/default/, where the README's session finds them. A program
 must exit with 0 and, when an output block follows it, print that block.
 
   doc_examples.py --source DIR --kind KIND [--unls11 P --ls11 P] [--cc CC
-      --library LIB] [--python PY] [--node NODE --js-package DIR]
+      --library LIB] [--python PY --python-path DIR] [--node NODE
+      --js-package DIR]
 """
 import argparse
 import difflib
@@ -86,7 +87,7 @@ def run_example(kind, arguments, text, options, folder):
         command, check = ["./example"], True
     elif kind == "python":
         (folder / "example.py").write_text(text)
-        env.update(PYTHONPATH=f"{options.source}/python", LS11_LIBRARY=options.library,
+        env.update(PYTHONPATH=options.python_path, LS11_LIBRARY=options.library,
                    PYTHONDONTWRITEBYTECODE="1")
         command, check = [options.python, "example.py"], True
     elif kind == "javascript":
@@ -102,7 +103,8 @@ def run_example(kind, arguments, text, options, folder):
 
 def main():
     parser = argparse.ArgumentParser()
-    for name in ("source", "kind", "unls11", "ls11", "cc", "library", "python", "node", "js-package"):
+    for name in ("source", "kind", "unls11", "ls11", "cc", "library", "python", "python-path", "node",
+                 "js-package"):
         parser.add_argument("--" + name)
     options = parser.parse_args()
     source = pathlib.Path(options.source)
