@@ -1,9 +1,10 @@
 // ls11kit.html in headless Chromium, opened from file:// as a person opens
-// it: the samples, a damaged file, a truncated one and a text file go in
-// through the file input; the tables and statuses must be what `ls11 list`
-// and `unls11` say, and what the page downloads (an entry, the decoded file,
-// the zip, a replaced file, a packed file) must be the native tools' bytes.
-// Screenshots in light and dark go to LS11_SCREENSHOTS.
+// it: the samples, damaged files, text in four legacy encodings, a file of
+// 100,000 entries and a text file go in through the file input; the tables
+// and statuses must be what `ls11 list` and `unls11` say, and what the page
+// makes (entries, decoded files, zips, replaced, edited and packed files)
+// must be the native tools' bytes. Pictures in light, dark, 1024 and 390
+// pixels go to LS11_SCREENSHOTS.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import { copyFileSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync,
@@ -21,28 +22,53 @@ const downloads = join(work, "downloads");
 mkdirSync(inputs);
 mkdirSync(downloads);
 const native = (tool, ...args) => execFileSync(tool, args, { cwd: work, maxBuffer: 1 << 28 });
+const ls11 = (...args) => native(LS11_TOOL, ...args);
+const input = (name) => join(inputs, name);
+const python = (script, ...args) => execFileSync("python3", ["-c", script, ...args], { maxBuffer: 1 << 28 });
+const encode = (text, encoding) => python("import sys; sys.stdout.buffer.write(sys.argv[1].encode(sys.argv[2]))",
+                                          text, encoding);
+const zipMembers = (path) => JSON.parse(python(
+  "import json, sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; " +
+  "print(json.dumps({n: z.read(n).hex() for n in z.namelist()}))", path));
 
 // The inputs: every sample, one with a block that cannot decode, one cut
-// short, and a file that is no LS11 file at all.
+// short, a file that is no LS11 file, game text in four encodings beside a
+// binary entry and a 1 MiB one, and a file of 100,000 empty entries.
 const samples = readdirSync(LS11_SAMPLES).filter((name) => name.endsWith(".LS11"));
-for (const name of samples) copyFileSync(join(LS11_SAMPLES, name), join(inputs, name));
-const [listedGrid] = JSON.parse(native(LS11_TOOL, "list", "--json", join(inputs, "grid.LS11")));
+for (const name of samples) copyFileSync(join(LS11_SAMPLES, name), input(name));
+const [listedGrid] = JSON.parse(ls11("list", "--json", input("grid.LS11")));
 const lastGrid = listedGrid.entries.at(-1);
-const damaged = readFileSync(join(inputs, "grid.LS11"));
+const damaged = readFileSync(input("grid.LS11"));
 damaged.fill(0xff, lastGrid.offset, lastGrid.offset + lastGrid.packed_size);
-writeFileSync(join(inputs, "DAMAGED.LS11"), damaged);
-writeFileSync(join(inputs, "SHORT.LS11"), readFileSync(join(inputs, "table.LS11")).subarray(0, 400));
-writeFileSync(join(inputs, "notes.txt"), "not an LS11 file\n");
-const opened = [...samples, "DAMAGED.LS11", "SHORT.LS11"];
+writeFileSync(input("DAMAGED.LS11"), damaged);
+writeFileSync(input("SHORT.LS11"), readFileSync(input("table.LS11")).subarray(0, 400));
+writeFileSync(input("notes.txt"), "not an LS11 file\n");
+const TEXTS = [
+  ["shift_jis", "第一章　出陣\n織田信長は尾張の国を統一した。\n「天下布武」の旗を掲げ、京へ向かう。\n"],
+  ["euc-kr", "제1장 출진\n고구려의 왕은 군사를 이끌고 남쪽으로 향했다.\n백성들은 그의 이름을 불렀다.\n"],
+  ["big5", "第一章 出陣\n曹操率領大軍南下，劉備與孫權聯合抵抗。\n這是三國時代最重要的戰役之一。\n"],
+  ["gbk", "第一章 出阵\n曹操率领大军南下，刘备与孙权联合抵抗。\n这是三国时代最重要的战役之一。\n"],
+];
+TEXTS.forEach(([encoding, text], i) => writeFileSync(join(work, `text${i}`), encode(text, encoding)));
+writeFileSync(join(work, "binary"), Uint8Array.from({ length: 256 }, (_, i) => i));
+writeFileSync(join(work, "large"), Uint8Array.from({ length: 1 << 20 }, (_, i) => (i * 7) >> 3));
+const textEntries = [...TEXTS.map((_, i) => join(work, `text${i}`)), join(work, "binary"), join(work, "large")];
+ls11("pack", "-q", "-o", input("texts.LS11"), ...textEntries);
+writeFileSync(join(work, "e"), "");
+execFileSync(LS11_TOOL, ["pack", "-q", "--store", "-o", input("many.LS11"), ...Array(100000).fill("e")], { cwd: work });
+copyFileSync(input("greeting.LS11"), input(".LS11"));
+const opened = [...samples, "DAMAGED.LS11", "SHORT.LS11", "notes.txt", "texts.LS11"];
 
-// unls11's word on each file, from its report lines "NAME : MESSAGE".
-function unls11Statuses() {
+// unls11's word on each file, from its report lines "NAME : MESSAGE", and
+// what it writes for each.
+const unls11 = (() => {
   const scratch = join(work, "unls11");
   mkdirSync(scratch);
-  for (const name of opened) copyFileSync(join(inputs, name), join(scratch, name));
+  for (const name of opened) copyFileSync(input(name), join(scratch, name));
   const report = execFileSync(LS11_UNLS11, opened, { cwd: scratch }).toString();
-  return Object.fromEntries([...report.matchAll(/^(.+?) : (.+)$/gm)].map(([, name, message]) => [name, message]));
-}
+  return { words: Object.fromEntries([...report.matchAll(/^(.+?) : (.+)$/gm)].map(([, name, words]) => [name, words])),
+           decoded: (name) => readFileSync(join(scratch, `${name}.DEC`)) };
+})();
 
 let browser;
 let page;
@@ -69,6 +95,7 @@ before(async () => {
   page.on("request", (request) => {
     if (!/^(file|blob|data):/.test(request.url())) pageErrors.push(`a request to ${request.url()}`);
   });
+  page.on("dialog", (dialog) => dialog.accept());
   await page.setViewport({ width: 1440, height: 900 });
   await page.goto(pathToFileURL(LS11_PAGE).href);
 });
@@ -91,116 +118,349 @@ async function downloaded(click) {
   return { name, bytes: readFileSync(join(downloads, name)) };
 }
 
-const fileCard = (name) => `[data-testid=file][data-name="${name}"]`;
+const card = (name) => `[data-testid=file][data-name="${name}"]`;
+const row = (name, index) => `${card(name)} [data-testid=entry][data-index="${index}"]`;
+const message = () => page.$eval("[data-testid=message]", (area) => ({ kind: area.dataset.kind, text: area.textContent,
+                                                                       role: area.querySelector("[role]").role }));
+const settled = () => page.waitForFunction(() => [...document.querySelectorAll("[data-testid=status]")]
+  .every((status) => status.textContent !== "Checking…"), { timeout: 60000 });
+const summary = () => page.$eval("[data-testid=summary]", ({ dataset: d }) =>
+  ({ files: Number(d.files), ok: Number(d.ok), failed: Number(d.failed), skipped: Number(d.skipped) }));
 
-test("opening: tables as ls11 list shows them, statuses in unls11's words, other files skipped", async () => {
-  const input = await page.$("[data-testid=open]");
-  await input.uploadFile(...[...opened, "notes.txt"].map((name) => join(inputs, name)));
-  await page.waitForFunction((count) => {
-    const statuses = [...document.querySelectorAll("[data-testid=file] [data-testid=status]")];
-    return statuses.length === count && statuses.every((status) => status.textContent !== "Checking…");
-  }, { timeout: 20000 }, opened.length);
+async function openInputs(...names) {
+  await (await page.$("[data-testid=open]")).uploadFile(...names.map(input));
+  await settled();
+}
 
-  const shown = await page.$$eval("[data-testid=file]", (cards) => cards.map((card) => ({
-    name: card.dataset.name,
-    status: card.querySelector("[data-testid=status]").textContent,
-    entries: [...card.querySelectorAll("[data-testid=entry]")].map((row) => ({
-      index: Number(row.dataset.index),
-      packed: Number(row.querySelector("[data-field=packed]").textContent),
-      unpacked: Number(row.querySelector("[data-field=unpacked]").textContent),
-      kind: row.querySelector("[data-field=kind]").textContent,
+async function showPreview(name, index) {
+  await page.click(`${row(name, index)} [data-testid=preview-entry]`);
+  await page.waitForFunction((title) => document.querySelector("#preview-title").textContent.includes(title),
+                             {}, `entry ${index} `);
+}
+
+test("opening: tables as ls11 list, statuses as unls11, failing entries marked, a summary", async () => {
+  await openInputs(...opened);
+  const shown = await page.$$eval("[data-testid=file]", (cards) => cards.map((file) => ({
+    name: file.dataset.name,
+    status: file.dataset.status,
+    words: file.querySelector("[data-testid=status]").textContent,
+    detail: file.querySelector("[data-testid=detail]").textContent,
+    entries: [...file.querySelectorAll("[data-testid=entry]")].map((entry) => ({
+      index: Number(entry.dataset.index), status: entry.dataset.status,
+      packed: Number(entry.querySelector("[data-field=packed]").textContent),
+      unpacked: Number(entry.querySelector("[data-field=unpacked]").textContent),
+      kind: entry.querySelector("[data-field=kind]").textContent,
     })),
   })));
-  const statuses = unls11Statuses();
-  assert.deepEqual(shown.map((file) => file.name).sort(), [...opened].sort());
+  // Sorted by path, numbers in numeric order, letters without case.
+  assert.deepEqual(shown.map((file) => file.name), [...opened].sort((a, b) => a.localeCompare(b, "en", { numeric: true })));
   for (const file of shown) {
-    assert.equal(file.status, statuses[file.name], file.name);
-    if (file.name === "SHORT.LS11") {
-      assert.deepEqual(file.entries, []);
-      continue;
-    }
-    const [listed] = JSON.parse(native(LS11_TOOL, "list", "--json", join(inputs, file.name)));
-    assert.deepEqual(file.entries, listed.entries.map((e) => ({
-      index: e.index, packed: e.packed_size, unpacked: e.unpacked_size,
-      kind: e.stored ? "stored" : "compressed" })), file.name);
+    assert.equal(file.words, unls11.words[file.name], file.name);
+    assert.equal(file.status === "0", file.words === "OK.", file.name);
+    // Every failing file says why in words of its own.
+    assert.equal(file.detail === "", file.status === "0", file.name);
+    if (file.entries.length === 0) continue;
+    const [listed] = JSON.parse(ls11("list", "--json", input(file.name)));
+    assert.deepEqual(file.entries.map(({ status, ...entry }) => entry), listed.entries.map((e) => ({
+      index: e.index, packed: e.packed_size, unpacked: e.unpacked_size, kind: e.stored ? "stored" : "compressed" })));
   }
-  assert.equal(statuses["DAMAGED.LS11"], "Failed to decode the file!");
-  assert.deepEqual(await page.$$eval("[data-testid=skipped]", (items) => items.map((item) => item.textContent)),
-                   ["notes.txt"]);
+  const damagedFile = shown.find((file) => file.name === "DAMAGED.LS11");
+  assert.deepEqual(damagedFile.entries.map((entry) => entry.status !== "0"),
+                   damagedFile.entries.map((entry) => entry.index === lastGrid.index));
+  assert.match(damagedFile.detail, new RegExp(`entry ${lastGrid.index}`));
+  assert.deepEqual(shown.find((file) => file.name === "SHORT.LS11").entries, []);
+  const failed = Object.values(unls11.words).filter((words) => words !== "OK.").length;
+  assert.deepEqual(await summary(), { files: opened.length, ok: opened.length - failed, failed, skipped: 0 });
+
+  // The same file again: said so, no second line.
+  await (await page.$("[data-testid=open]")).uploadFile(input("grid.LS11"));
+  await page.waitForFunction(() => document.querySelector("[data-testid=message]").textContent.includes("already open"));
+  assert.equal((await page.$$(card("grid.LS11"))).length, 1);
 });
 
-test("downloads: an entry, the decoded file and the zip hold the native tools' bytes", async () => {
-  const path = join(inputs, "records.LS11");
-  const card = fileCard("records.LS11");
-  const entry = await downloaded(() => page.click(`${card} [data-testid=entry][data-index="1"] [data-testid=download-entry]`));
-  assert.equal(entry.name, "records.001");
-  assert.deepEqual(entry.bytes, native(LS11_TOOL, "cat", path, "1"));
+test("filter and problems only narrow the files and the entries", async () => {
+  const problems = opened.filter((name) => unls11.words[name] !== "OK.");
+  const withEntry1 = opened.filter((name) => !problems.includes(name) || name === "DAMAGED.LS11")
+    .filter((name) => JSON.parse(ls11("list", "--json", input(name)))[0].entries.length > 1);
+  const cases = [  // filter, problems only, files shown, entries shown in them
+    ["GRID", false, ["DAMAGED.LS11", "grid.LS11"].filter((name) => name.toLowerCase().includes("grid")), null],
+    ["1", false, withEntry1, ["1"]],
+    ["rec 0-0", false, ["records.LS11"], ["0"]],
+    ["", true, problems, null],
+  ];
+  for (const [filter, problemsOnly, names, indices] of cases) {
+    await page.$eval("[data-testid=filter]", (box, value) => {
+      box.value = value;
+      box.dispatchEvent(new Event("input"));
+    }, filter);
+    await page.$eval("[data-testid=problems-only]", (box, value) => {
+      box.checked = value;
+      box.dispatchEvent(new Event("change"));
+    }, problemsOnly);
+    const shown = await page.$$eval("[data-testid=file]:not([hidden])", (cards) => cards.map((file) =>
+      [file.dataset.name, [...file.querySelectorAll("[data-testid=entry]")].map((entry) => entry.dataset.index)]));
+    assert.deepEqual(shown.map(([name]) => name).sort(), [...names].sort(), filter);
+    if (indices) for (const [name, rows] of shown) assert.deepEqual([...new Set(rows)], indices, name);
+  }
+  await page.$eval("[data-testid=filter]", (box) => { box.value = ""; box.dispatchEvent(new Event("input")); });
+  await page.$eval("[data-testid=problems-only]", (box) => { box.checked = false; box.dispatchEvent(new Event("change")); });
+});
 
-  const decoded = await downloaded(() => page.click(`${card} [data-testid=download-decoded]`));
+test("downloads: an entry, the decoded file and the zip hold the native tools' bytes, damaged files too", async () => {
+  const path = input("records.LS11");
+  const entry = await downloaded(() => page.click(`${row("records.LS11", 1)} [data-testid=download-entry]`));
+  assert.equal(entry.name, "records.001");
+  assert.deepEqual(entry.bytes, ls11("cat", path, "1"));
+  const decoded = await downloaded(() => page.click(`${card("records.LS11")} [data-testid=download-decoded]`));
   assert.equal(decoded.name, "records.DEC");
   assert.deepEqual(decoded.bytes, readFileSync(join(LS11_SAMPLES, "records.expected")));
-
-  const zip = await downloaded(() => page.click(`${card} [data-testid=download-zip]`));
+  const zip = await downloaded(() => page.click(`${card("records.LS11")} [data-testid=download-zip]`));
   assert.equal(zip.name, "records.zip");
-  const members = JSON.parse(execFileSync("python3", ["-c",
-    "import json, sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; " +
-    "print(json.dumps({n: z.read(n).hex() for n in z.namelist()}))", join(downloads, zip.name)]));
-  const [listed] = JSON.parse(native(LS11_TOOL, "list", "--json", path));
-  assert.deepEqual(Object.keys(members), listed.entries.map((e) => `records.${String(e.index).padStart(3, "0")}`));
-  listed.entries.forEach((e, i) => assert.equal(Object.values(members)[i],
-                                                native(LS11_TOOL, "cat", path, String(e.index)).toString("hex")));
+  const [listed] = JSON.parse(ls11("list", "--json", path));
+  assert.deepEqual(zipMembers(join(downloads, zip.name)), Object.fromEntries(listed.entries.map((e) =>
+    [`records.${String(e.index).padStart(3, "0")}`, ls11("cat", path, String(e.index)).toString("hex")])));
+
+  // A damaged file: what decodes, as unls11 writes it, and the failure told
+  // as an error that stays.
+  const partial = await downloaded(() => page.click(`${card("DAMAGED.LS11")} [data-testid=download-decoded]`));
+  assert.deepEqual(partial.bytes, unls11.decoded("DAMAGED.LS11"));
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  const told = await message();
+  assert.equal(told.kind, "error");
+  assert.equal(told.role, "alert");
+  assert.match(told.text, new RegExp(`DAMAGED.LS11, entry ${lastGrid.index}`));
+  const partialZip = await downloaded(() => page.click(`${card("DAMAGED.LS11")} [data-testid=download-zip]`));
+  assert.deepEqual(Object.keys(zipMembers(join(downloads, partialZip.name))),
+                   listedGrid.entries.filter((e) => e.index !== lastGrid.index).map((e) => `DAMAGED.${String(e.index).padStart(3, "0")}`));
+  assert.equal((await message()).kind, "error");
 });
 
-test("replace: the file the page offers is ls11 replace's", async () => {
-  const replacement = join(inputs, "new-entry.bin");
+test("changes: replaced by button and by drop, marked, undone, and downloaded as ls11 replace makes them", async () => {
+  const replacement = join(work, "new-entry.bin");
   writeFileSync(replacement, Buffer.from("a new entry for the grid, ".repeat(40)));
-  const card = fileCard("grid.LS11");
-  const [chooser] = await Promise.all([
-    page.waitForFileChooser(),
-    page.click(`${card} [data-testid=entry][data-index="0"] [data-testid=replace-entry]`),
-  ]);
+  const [chooser] = await Promise.all([page.waitForFileChooser(),
+                                       page.click(`${row("grid.LS11", 0)} [data-testid=replace-entry]`)]);
   await chooser.accept([replacement]);
-  await page.waitForSelector(`${card} [data-testid=download-file]`);
-  const replaced = await downloaded(() => page.click(`${card} [data-testid=download-file]`));
-  assert.equal(replaced.name, "grid.LS11");
-  native(LS11_TOOL, "replace", "-q", join(inputs, "grid.LS11"), "-o", join(work, "grid-replaced.LS11"), `0=${replacement}`);
-  assert.deepEqual(replaced.bytes, readFileSync(join(work, "grid-replaced.LS11")));
-  assert.equal(await page.$eval(`${card} [data-testid=entry][data-index="0"] [data-field=unpacked]`,
-                                (cell) => Number(cell.textContent)), 40 * 26);
+  await page.waitForSelector(`${row("grid.LS11", 0)}[data-changed=true]`);
+  // Dropped on the file's line: a file named after entry 1 replaces it; any
+  // other name is refused and changes nothing.
+  const drop = (name, text) => page.$eval(`${card("grid.LS11")} h3`, (title, name, text) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([text], name));
+    title.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  }, name, text);
+  await drop("other.bin", "x");
+  await page.waitForFunction(() => document.querySelector("[data-testid=message]").dataset.kind === "error");
+  await drop("grid.001", "entry one, dropped");
+  await page.waitForSelector(`${row("grid.LS11", 1)}[data-changed=true]`);
+  writeFileSync(join(work, "grid.001"), "entry one, dropped");
+  const expected = (...pairs) => {
+    ls11("replace", "-q", "-f", input("grid.LS11"), "-o", join(work, "grid-replaced.LS11"), ...pairs);
+    return readFileSync(join(work, "grid-replaced.LS11"));
+  };
+  const both = await downloaded(() => page.click(`${card("grid.LS11")} [data-testid=download-file]`));
+  assert.equal(both.name, "grid.LS11");
+  assert.deepEqual(both.bytes, expected(`0=${replacement}`, `1=${join(work, "grid.001")}`));
+  await page.click(`${card("grid.LS11")} [data-testid=changes] li:last-child [data-testid=undo]`);
+  await page.waitForFunction((selector) => !document.querySelector(selector).dataset.changed, {},
+                             `${row("grid.LS11", 1)}`);
+  const one = await downloaded(() => page.click(`${card("grid.LS11")} [data-testid=download-file]`));
+  assert.deepEqual(one.bytes, expected(`0=${replacement}`));
+  const all = await downloaded(() => page.click("[data-testid=download-changed]"));
+  assert.deepEqual(zipMembers(join(downloads, all.name)), { "grid.LS11": one.bytes.toString("hex") });
 });
 
-test("pack: the file the page makes is ls11 pack's", async () => {
+test("text: the encoding guessed, edited in its own encoding as ls11 replace makes it, refusals told", async () => {
+  for (const [index, [encoding]] of TEXTS.entries()) {
+    await showPreview("texts.LS11", index);
+    await page.click("#tab-text");
+    assert.equal(await page.$eval("[data-testid=encoding]", (select) => select.value), encoding);
+  }
+  // Edit the Shift_JIS text (entry 0); a character EUC-KR cannot hold is
+  // refused in entry 1 with its line.
+  const [[encoding, text]] = TEXTS;
+  await showPreview("texts.LS11", 0);
+  await page.click("[data-testid=edit]");
+  assert.equal(await page.$eval("[data-testid=editor]", (editor) => editor.value), text);
+  const edited = `${text}第二章　上洛\n`;
+  await page.$eval("[data-testid=editor]", (editor, value) => { editor.value = value; }, edited);
+  await page.click("[data-testid=save-edit]");
+  await page.waitForSelector(`${row("texts.LS11", 0)}[data-changed=true]`);
+  writeFileSync(join(work, "edited"), encode(edited, encoding));
+  const saved = await downloaded(() => page.click(`${card("texts.LS11")} [data-testid=download-file]`));
+  ls11("replace", "-q", input("texts.LS11"), "-o", join(work, "texts-edited.LS11"), `0=${join(work, "edited")}`);
+  assert.deepEqual(saved.bytes, readFileSync(join(work, "texts-edited.LS11")));
+
+  await showPreview("texts.LS11", 1);
+  await page.click("[data-testid=edit]");
+  await page.$eval("[data-testid=editor]", (editor) => { editor.value = `${editor.value}😀\n`; });
+  await page.click("[data-testid=save-edit]");
+  const refused = await message();
+  assert.equal(refused.kind, "error");
+  assert.match(refused.text, /Line 4: "😀".*euc-kr/);
+  assert.equal(await page.$(`${row("texts.LS11", 1)}[data-changed=true]`), null);
+
+  // Binary bytes are edited in hex: the first byte becomes ab.
+  await showPreview("texts.LS11", 4);
+  await page.click("#tab-text");
+  await page.click("[data-testid=edit]");
+  await page.keyboard.type("ab");
+  await page.click("[data-testid=save-edit]");
+  await page.waitForSelector(`${row("texts.LS11", 4)}[data-changed=true]`);
+  const binary = readFileSync(join(work, "binary"));
+  binary[0] = 0xab;
+  writeFileSync(join(work, "binary-edited"), binary);
+  const hexEdited = await downloaded(() => page.click(`${card("texts.LS11")} [data-testid=download-file]`));
+  ls11("replace", "-q", "-f", input("texts.LS11"), "-o", join(work, "texts-edited.LS11"),
+       `0=${join(work, "edited")}`, `4=${join(work, "binary-edited")}`);
+  assert.deepEqual(hexEdited.bytes, readFileSync(join(work, "texts-edited.LS11")));
+});
+
+test("preview: the whole entry scrolls, go to an offset, find bytes and text in one selection", async () => {
+  const large = readFileSync(join(work, "large"));
+  await showPreview("texts.LS11", 5);
+  await page.click("#tab-hex");
+  const lineAt = (offset) => page.$$eval(".view .l", (lines, offset) =>
+    lines.map((line) => line.textContent).find((text) => text.startsWith(offset)), offset.toString(16).padStart(8, "0"));
+  const hexOf = (bytes) => [...bytes].map((b) => b.toString(16).padStart(2, "0")).join("");
+  for (const offset of [0x10, large.length - 16]) {
+    await page.$eval("[data-testid=goto]", (box, value) => { box.value = value; }, `0x${offset.toString(16)}`);
+    await page.$eval("#goto-form", (form) => form.requestSubmit());
+    const line = await lineAt(offset);
+    assert.ok(line?.replace(/\s/g, "").includes(hexOf(large.subarray(offset, offset + 16))), line);
+  }
+  assert.ok(await page.$$eval(".view .l", (lines) => lines.length < 200), "only the lines in view are drawn");
+  // Find: hex bytes, then text in the entry's encoding, the same selection
+  // in hex and text.
+  const target = 0x54321;
+  await page.select("#search-kind", "hex");
+  await page.$eval("[data-testid=search]", (box, value) => { box.value = value; }, hexOf(large.subarray(target, target + 6)));
+  await page.$eval("#search-form", (form) => form.requestSubmit());
+  const first = large.indexOf(large.subarray(target, target + 6));
+  assert.deepEqual(await page.$$eval(".view b.s", (bytes) => bytes.map((b) => Number(b.dataset.at))),
+                   [0, 1, 2, 3, 4, 5].map((i) => first + i));
+  await showPreview("texts.LS11", 2);
+  await page.click("#tab-text");
+  await page.select("#search-kind", "text");
+  await page.$eval("[data-testid=search]", (box) => { box.value = "孫權"; });
+  await page.$eval("#search-form", (form) => form.requestSubmit());
+  assert.equal(await page.$eval(".view .s", (mark) => mark.textContent), "孫權");
+  await page.click("#tab-hex");
+  const at = encode(TEXTS[2][1], "big5").indexOf(encode("孫權", "big5"));
+  assert.deepEqual(await page.$$eval(".view b.s", (bytes) => bytes.map((b) => Number(b.dataset.at))), [at, at + 1, at + 2, at + 3]);
+});
+
+test("keyboard: into the preview and back, next entry, the filter shortcut, focus after a replacement", async () => {
+  await page.click(`${row("records.LS11", 0)} [data-testid=preview-entry]`);
+  await page.waitForFunction(() => document.activeElement?.id === "view");
+  await page.keyboard.press("n");
+  await page.waitForFunction(() => document.querySelector("#preview-title").textContent.includes("entry 1 "));
+  await page.keyboard.press("Escape");
+  assert.equal(await page.evaluate(() => document.activeElement.closest("tr")?.dataset.index), "1");
+  assert.equal(await page.$eval("[data-testid=preview]", (panel) => panel.hidden), true);
+  await page.keyboard.press("/");
+  assert.equal(await page.evaluate(() => document.activeElement.dataset.testid), "filter");
+  assert.ok(await page.$$eval("table caption", (captions) => captions.every((caption) => caption.textContent)));
+});
+
+test("pack: reordered and one removed, the file is ls11 pack's, and it opens in the page", async () => {
   const entries = ["greeting.expected", "records.expected", "table.expected"].map((name) => join(LS11_SAMPLES, name));
   await page.click("#show-pack");
   await (await page.$("[data-testid=pack-input]")).uploadFile(...entries);
+  await page.focus("[data-testid=pack-item][data-at='2']");
+  await page.keyboard.down("Alt");
+  await page.keyboard.press("ArrowUp");
+  await page.keyboard.up("Alt");
+  await page.click("[data-testid=pack-item][data-at='0'] [data-testid=pack-remove]");
   await page.select("#pack-level", "fast");
   await page.select("#pack-format", "12");
   const packed = await downloaded(() => page.click("[data-testid=pack]"));
   assert.equal(packed.name, "NEW.LS11");
-  native(LS11_TOOL, "pack", "-q", "-o", join(work, "packed.LS11"), "--format", "12", "--level", "fast", ...entries);
+  ls11("pack", "-q", "-o", join(work, "packed.LS11"), "--format", "12", "--level", "fast", entries[2], entries[1]);
   assert.deepEqual(packed.bytes, readFileSync(join(work, "packed.LS11")));
+  assert.match(await page.$eval("[data-testid=pack-result]", (line) => line.textContent), new RegExp(`${packed.bytes.length.toLocaleString("en")} bytes`));
+  await page.click("[data-testid=pack-open]");
+  await page.waitForSelector(`${card("NEW.LS11")} [data-testid=status]:not(.pending)`);
+  assert.equal(await page.$eval(card("NEW.LS11"), (file) => file.dataset.status), "0");
+  await page.click("#show-pack");
 });
 
-test("preview, a damaged entry's message, screenshots in light and dark, and no error or request on the way", async () => {
-  await page.click(`${fileCard("records.LS11")} [data-testid=entry][data-index="1"] [data-testid=preview-entry]`);
-  await page.waitForFunction(() => document.querySelector("[data-testid=preview]").textContent.startsWith("00000000"));
-  const hex = await page.$eval("[data-testid=preview]", (pre) => pre.textContent.split("\n")[0]);
-  const bytes = native(LS11_TOOL, "cat", join(inputs, "records.LS11"), "1").subarray(0, 16);
-  assert.ok(hex.includes([...bytes.subarray(0, 8)].map((b) => b.toString(16).padStart(2, "0")).join(" ")), hex);
-  await page.click(`${fileCard("DAMAGED.LS11")} [data-testid=entry][data-index="${lastGrid.index}"] [data-testid=preview-entry]`);
-  await page.waitForFunction(() => document.querySelector("#progress-text").textContent.endsWith("Failed to decode the file!"));
-  await page.click("#tab-text");
-  const encodings = await page.$$eval("#encoding option", (options) => options.map((option) => option.value));
-  for (const label of ["utf-8", "shift_jis", "euc-kr", "big5", "gbk"]) assert.ok(encodings.includes(label), label);
-
-  // The pictures: a fuller entry in hex, from the top of the page.
-  await page.click(`${fileCard("records.LS11")} [data-testid=entry][data-index="0"] [data-testid=preview-entry]`);
-  await page.click("#tab-hex");
-  await page.evaluate(() => window.scrollTo(0, 0));
-  mkdirSync(LS11_SCREENSHOTS, { recursive: true });
-  for (const scheme of ["light", "dark"]) {
-    await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);
-    await page.screenshot({ path: join(LS11_SCREENSHOTS, `ls11kit-${scheme}.png`) });
-  }
+test("closing while files open, 100,000 entries, a file named .LS11, ZIP64", async () => {
+  await page.click("#close-all");
+  await (await page.$("[data-testid=open]")).uploadFile(...opened.map(input));
+  await page.click("#close-all");
+  await new Promise((resolve) => setTimeout(resolve, 1000));
+  assert.equal((await page.$$("[data-testid=file]")).length, 0);
   assert.deepEqual(pageErrors, []);
+
+  await openInputs("many.LS11", ".LS11");
+  assert.ok(await page.$$eval(`${card("many.LS11")} [data-testid=entry]`, (rows) => rows.length > 0 && rows.length < 200));
+  await page.$eval(`${card("many.LS11")} .table-wrap`, (wrap) => { wrap.scrollTop = wrap.scrollHeight; });
+  await page.waitForSelector(row("many.LS11", 99999));
+  const zip = await downloaded(() => page.click(`${card("many.LS11")} [data-testid=download-zip]`));
+  const count = python("import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); assert z.testzip() is None; " +
+                       "n = z.namelist(); print(len(n), n[-1])", join(downloads, zip.name)).toString().trim();
+  assert.equal(count, "100000 many.99999");
+  for (const [button, name] of [["download-decoded", "LS11.DEC"], ["download-zip", "LS11.zip"]]) {
+    assert.equal((await downloaded(() => page.click(`${card(".LS11")} [data-testid=${button}]`))).name, name);
+  }
+  assert.equal((await downloaded(() => page.click(`${row(".LS11", 0)} [data-testid=download-entry]`))).name, "LS11.000");
+});
+
+test("layouts from 390 to 1920 pixels, pictures, and no error or request on the way", async () => {
+  await page.click("#close-all");
+  await openInputs(...opened);
+  await page.click(`${row("texts.LS11", 0)} [data-testid=preview-entry]`);
+  await page.click("#tab-text");
+  const overlaps = () => page.evaluate(() => {
+    const side = document.querySelector(".side").getBoundingClientRect();
+    const hit = (rect) => rect.width > 0 && rect.left < side.right && rect.right > side.left &&
+                          rect.top < side.bottom && rect.bottom > side.top;
+    // A table's buttons are in view only inside its box, which must not
+    // need sideways scrolling to reach them.
+    const clipped = (node) => {
+      const rect = node.getBoundingClientRect();
+      const box = node.closest(".table-wrap")?.getBoundingClientRect() ?? rect;
+      return new DOMRect(rect.left, Math.max(rect.top, box.top), rect.width,
+                         Math.max(0, Math.min(rect.bottom, box.bottom) - Math.max(rect.top, box.top)));
+    };
+    return [...document.querySelectorAll(".file button, .file h3")]
+      .filter((node) => node.offsetParent && hit(clipped(node))).map((node) => node.textContent)
+      .concat([...document.querySelectorAll(".table-wrap")].filter((wrap) => wrap.scrollWidth > wrap.clientWidth + 1)
+                .map((wrap) => `${wrap.closest(".file").dataset.name} scrolls sideways`));
+  });
+  for (const width of [1024, 1280, 1366, 1440, 1920]) {
+    await page.setViewport({ width, height: 900 });
+    assert.deepEqual(await overlaps(), [], `${width} px`);
+  }
+  mkdirSync(LS11_SCREENSHOTS, { recursive: true });
+  for (const [name, width, height, scheme] of [["light", 1440, 900, "light"], ["dark", 1440, 900, "dark"],
+                                               ["1024", 1024, 768, "light"], ["390", 390, 844, "light"]]) {
+    await page.setViewport({ width, height });
+    await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: scheme }]);
+    await page.evaluate(() => window.scrollTo(0, 0));
+    await page.screenshot({ path: join(LS11_SCREENSHOTS, `ls11kit-${name}.png`) });
+  }
+  // A phone: no sideways scroll, a short top bar, and the preview opens over
+  // the list, in view, for a file far down.
+  assert.deepEqual(await page.evaluate(() => [document.documentElement.scrollWidth,
+                                              document.querySelector(".bar").getBoundingClientRect().height <= 844 / 6,
+                                              [...document.querySelectorAll(".table-wrap")]
+                                                .filter((wrap) => wrap.scrollWidth > wrap.clientWidth + 1).length]),
+                   [390, true, 0]);
+  await page.click("#preview-close");
+  await page.$eval(card("texts.LS11"), (file) => file.scrollIntoView());
+  await page.click(`${row("texts.LS11", 3)} [data-testid=preview-entry]`);
+  await page.waitForFunction(() => document.querySelector("#preview-title").textContent.includes("entry 3 "));
+  const box = await page.$eval("[data-testid=preview]", (panel) => panel.getBoundingClientRect().toJSON());
+  assert.ok(box.top >= 0 && box.bottom <= 844 + 1 && box.right <= 390, JSON.stringify(box));
+  await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: "light" }]);
+  // A form may not send anything anywhere.
+  await page.evaluate(() => {
+    const form = Object.assign(document.createElement("form"), { method: "post", action: "http://127.0.0.1:9/" });
+    document.body.append(form);
+    form.submit();
+  });
+  await new Promise((resolve) => setTimeout(resolve, 500));
+  assert.deepEqual(pageErrors.filter((error) => !/Content Security Policy|form-action/.test(error)), []);
 });

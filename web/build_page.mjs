@@ -1,25 +1,52 @@
 // Writes ls11kit.html: page.html with its style, its script and its worker
-// (ls11.js, zip.js, worker.js) inside, so that the page is one file that
-// needs nothing else. A page opened from file:// can start a classic worker
-// from its own text but not a module one, so the worker is ls11.js without
-// its `export` words, and the three in one async function (for ls11.js's
-// top-level await).
+// inside, so that the page is one file that needs nothing else. esbuild
+// bundles the page's modules (page.js and what it imports) and the worker's
+// (worker.js with ls11.js). A page opened from file:// can start a classic
+// worker from its own text but not a module one, so the worker's bundle,
+// which has no imports or exports left but keeps ls11.js's top-level await,
+// runs inside one async function.
 //   node build_page.mjs SOURCE_DIR LS11_JS OUTPUT
 import { readFileSync, writeFileSync } from "node:fs";
 import { join } from "node:path";
+import { build } from "esbuild";
 
 const [source, module, output] = process.argv.slice(2);
-const read = (path) => readFileSync(path, "utf8");
+
+// unls11's words for each status, read from the one table the library keeps
+// them in, until ls11.js gives them itself.
+function reportWords() {
+  const text = readFileSync(join(source, "..", "lib", "container", "status.cpp"), "utf8");
+  const table = /kStatusTexts\[\]\s*=\s*\{([^;]*)\};/.exec(text)?.[1] ?? "";
+  const words = [...table.matchAll(/\{\s*"([^"]*)",\s*"[^"]*"\s*\}/g)].map(([, report]) => report);
+  if (words.length === 0) throw new Error("no status words found in lib/container/status.cpp");
+  return words;
+}
+
+async function bundle(entry) {
+  const result = await build({
+    entryPoints: [join(source, entry)],
+    bundle: true,
+    format: "esm",
+    target: "es2022",
+    minifySyntax: true,
+    legalComments: "none",
+    write: false,
+    alias: { ls11kit: module },
+    define: { UNLS11_WORDS: JSON.stringify(reportWords()) },
+    logLevel: "warning",
+  });
+  return result.outputFiles[0].text;
+}
+
 const parts = {
-  PAGE_CSS: read(join(source, "page.css")),
-  WORKER_JS: ["(async () => {", read(module).replace(/^export /gm, ""), read(join(source, "zip.js")),
-              read(join(source, "worker.js")),
+  PAGE_CSS: readFileSync(join(source, "page.css"), "utf8"),
+  WORKER_JS: ["(async () => {", await bundle("worker.js"),
               "})().catch((error) => self.postMessage({ failed: String(error) }));"].join("\n"),
-  PAGE_JS: read(join(source, "page.js")),
+  PAGE_JS: await bundle("page.js"),
 };
-let page = read(join(source, "page.html"));
+let page = readFileSync(join(source, "page.html"), "utf8");
 for (const [name, text] of Object.entries(parts)) {
-  if (/<\/(script|style)/i.test(text)) throw new Error(`${name} would end its element early`);
+  if (/<\/(script|style)|<!--/i.test(text)) throw new Error(`${name} would end its element early`);
   const marker = `/*@${name}@*/`;
   if (!page.includes(marker)) throw new Error(`page.html has no ${marker}`);
   page = page.replace(marker, () => text);

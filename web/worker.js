@@ -1,116 +1,242 @@
 // The page's worker: every call into the library runs here, so that the page
-// never waits on it. The page's build puts ls11.js and zip.js before this,
-// in one function.
-// Each request is {id, op, ...}; each answer {id, result} or {id, error},
-// with {progress} messages between them for long work.
+// never waits on it. Each request is {id, op, ...}; each answer {id, result}
+// or {id, error}, with {progress} messages between them for long work.
+import * as ls11 from "ls11kit";
+import { makeZip } from "./zip.js";
+import { entryName } from "./names.js";
 
-// What unls11 prints for each outcome of decoding a file.
-const UNLS11_MESSAGES = ["OK.", "Cannot open the encoded file!", "Cannot write the decoded file!",
-  "Unsupported encoded file type!", "Failed to decode the file!", "Not enough memory!",
-  "Invalid argument!", "Too large for an LS11 file!"];
+// The page's file id -> {file (a File, until its bytes are read), original
+// (the bytes as opened), archive (open on the current bytes), changes}.
+const files = new Map();
 
-const HEADERS = ["LS10", "LS11", "LS12"];
-const archives = new Map();  // the page's file id -> Archive
+// A table needs only the file's header and entry table: a prefix of this
+// size holds them for all but files of thousands of entries.
+const PREFIX = 64 * 1024;
 
-function isLs11(bytes) {
-  return bytes.length >= 4 && HEADERS.includes(String.fromCharCode(...bytes.subarray(0, 4)));
+// unls11's words for a status (the page's build puts the library's table in
+// UNLS11_WORDS).
+const wordsOf = (status) => UNLS11_WORDS[status] ?? ls11.statusString(status);
+
+// What the library says about a failure, for the page: unls11's words and
+// status number, and the plain words of why, where the library gives them.
+function failureOf(error) {
+  if (!(error instanceof ls11.LS11Error)) throw error;
+  return {
+    status: error.status,
+    ok: false,
+    words: wordsOf(error.status),
+    detail: error.reasonText ?? error.message,
+    reason: error.reason,
+    entry: error.entry,
+  };
 }
 
-function messageOf(error) {
-  if (error instanceof LS11Error) return UNLS11_MESSAGES[error.status] ?? error.message;
-  throw error;
-}
-
-function table(archive) {
-  return { format: archive.format, entries: archive.entries };
-}
-
-function entryName(name, index) {
-  return `${name.replace(/\.[^.]*$/, "")}.${String(index).padStart(3, "0")}`;
-}
-
-// Reads and opens each file (File objects), sending its table as soon as
-// it is open; then decodes every opened file as unls11 would and reports
-// its status, file by file.
-async function openFiles({ files }, progress) {
-  const opened = [];
-  const reads = files.map(({ file }) => file.arrayBuffer());  // all at once
-  for (const [i, { id }] of files.entries()) {
-    const bytes = new Uint8Array(await reads[i]);
-    let result;
-    if (!isLs11(bytes)) {
-      result = { id, skipped: true };
-    } else {
-      try {
-        archives.get(id)?.close();
-        const archive = open(bytes);
-        archives.set(id, archive);
-        result = { id, ...table(archive) };
-        opened.push(id);
-      } catch (error) {
-        result = { id, status: messageOf(error), failed: true };
-      }
+// The file's table, from its first bytes where they hold it. The library
+// judges a table by the file's length, so the prefix stands in a zeroed
+// buffer of that length; whenever that does not open, or entry 0's data
+// (which follows the table) lies past the prefix, the whole file decides.
+async function readTable(file) {
+  if (file.size > PREFIX) {
+    const bytes = new Uint8Array(file.size);
+    bytes.set(new Uint8Array(await file.slice(0, PREFIX).arrayBuffer()));
+    try {
+      const archive = ls11.open(bytes);
+      archive.close();
+      if (archive.entries.length === 0 || archive.entries[0].dataOffset <= PREFIX) return archive;
+    } catch {
+      // the whole file below says why
     }
-    progress({ opened: result });
   }
-  opened.forEach((id, done) => {
-    progress({ checked: { id, status: checkArchive(archives.get(id)) }, done: done + 1, total: opened.length });
-  });
+  const archive = ls11.open(new Uint8Array(await file.arrayBuffer()));
+  archive.close();
+  return archive;
+}
+
+const tableOf = (archive) => ({ format: archive.format, entries: archive.entries });
+
+// Decodes every entry as unls11 does; the file's status is its first
+// failure's, and every failing entry is named with its status.
+function check(archive) {
+  const bad = [];
+  let first = null;
+  for (const { index } of archive.entries) {
+    try {
+      archive.read(index);
+    } catch (error) {
+      const failure = failureOf(error);
+      bad.push([index, failure.status]);
+      first ??= { ...failure, entry: index };
+    }
+  }
+  return first ? { ...first, bad } : { status: ls11.OK, ok: true, words: wordsOf(ls11.OK), bad };
+}
+
+async function archiveOf(id) {
+  const state = files.get(id);
+  if (!state) throw new Error("that file is closed");
+  if (!state.archive) {
+    state.original ??= new Uint8Array(await state.file.arrayBuffer());
+    state.file = null;
+    state.archive = ls11.open(state.original);
+  }
+  return state.archive;
+}
+
+// Tables first, from each file's first bytes, so that the page can draw
+// them all at once; then every file is read whole and checked. A file closed
+// meanwhile is dropped wherever the loop is.
+async function openFiles({ files: list }, progress) {
+  for (const { id, file } of list) files.set(id, { file, changes: [] });
+  const opened = [];
+  for (const { id, file } of list) {
+    if (!files.has(id)) continue;
+    try {
+      const archive = await readTable(file);
+      progress({ opened: { id, ...tableOf(archive) } });
+      opened.push(id);
+    } catch (error) {
+      progress({ opened: { id, failed: failureOf(error) } });
+      files.delete(id);
+    }
+  }
+  for (const [done, id] of opened.entries()) {
+    if (!files.has(id)) continue;
+    let result;
+    try {
+      result = check(await archiveOf(id));
+    } catch (error) {
+      result = { ...failureOf(error), bad: [] };
+    }
+    if (files.has(id)) progress({ checked: { id, ...result }, done: done + 1, total: opened.length });
+  }
   return null;
 }
 
-function checkArchive(archive) {
+// The current bytes: the original with every change still kept, the latest
+// one for each entry.
+function rebuild(state) {
+  const latest = new Map(state.changes.map(({ index, bytes }) => [index, bytes]));
+  const source = ls11.open(state.original);
   try {
-    for (const { index } of archive.entries) archive.read(index);
-    return UNLS11_MESSAGES[OK];
-  } catch (error) {
-    return messageOf(error);
+    return latest.size === 0 ? state.original : ls11.replace(source, latest);
+  } finally {
+    source.close();
   }
 }
 
-function archiveOf(file) {
-  const archive = archives.get(file);
-  if (!archive) throw new Error("that file is closed");
-  return archive;
+async function applyChanges(id) {
+  await archiveOf(id);
+  const state = files.get(id);
+  const bytes = rebuild(state);
+  const archive = ls11.open(bytes);
+  state.archive.close();
+  state.archive = archive;
+  state.current = bytes;
+  return { ...tableOf(archive), check: check(archive),
+           changes: state.changes.map(({ key, index, label }) => ({ key, index, label })) };
+}
+
+let nextChange = 1;
+
+// Entries of `archive` as zip members, and those that do not decode.
+function members(archive, name, progress, prefix = "") {
+  const list = [];
+  const failed = [];
+  for (const { index } of archive.entries) {
+    if (index % 1024 === 0) progress?.({ done: index, total: archive.entries.length });
+    try {
+      list.push({ name: prefix + entryName(name, index), data: archive.read(index) });
+    } catch (error) {
+      failed.push({ index, ...failureOf(error) });
+    }
+  }
+  return { list, failed };
 }
 
 const operations = {
   open: openFiles,
-  read: ({ file, index }) => archiveOf(file).read(index),
-  decoded: ({ file }) => archiveOf(file).readAll(),
-  zip: ({ file, name }, progress) => {
-    const archive = archiveOf(file);
-    const files = archive.entries.map(({ index }) => {
-      progress({ done: index, total: archive.entries.length });
-      return { name: entryName(name, index), data: archive.read(index) };
-    });
-    return makeZip(files);
+  read: async ({ file, index }) => (await archiveOf(file)).read(index),
+  // unls11's decoded file: every entry in order, up to the first that does
+  // not decode, which it names.
+  decoded: async ({ file }) => {
+    const archive = await archiveOf(file);
+    const parts = [];
+    for (const { index } of archive.entries) {
+      try {
+        parts.push(archive.read(index));
+      } catch (error) {
+        return { partial: concat(parts), failed: { index, ...failureOf(error) } };
+      }
+    }
+    return { partial: concat(parts), failed: null };
   },
-  // The file with entry `index` replaced; it becomes the file the page
-  // shows, so that replacements add up.
-  replace: ({ file, index, buffer }) => {
-    const bytes = replace(archiveOf(file), new Map([[index, new Uint8Array(buffer)]]));
-    const archive = open(bytes);
-    archives.get(file).close();
-    archives.set(file, archive);
-    return { bytes, ...table(archive), status: checkArchive(archive) };
+  zip: async ({ file, name }, progress) => {
+    const { list, failed } = members(await archiveOf(file), name, progress);
+    return { zip: makeZip(list), failed };
   },
-  pack: ({ buffers, format, level }) => pack(buffers.map((buffer) => new Uint8Array(buffer)), { format, level }),
+  // Every changed file's current bytes, under its path.
+  changedZip: async ({ list }) => makeZip(await Promise.all(list.map(async ({ file, path }) => {
+    await archiveOf(file);
+    return { name: path, data: files.get(file).current.slice() };
+  }))),
+  current: async ({ file }) => {
+    await archiveOf(file);
+    const state = files.get(file);
+    return (state.current ?? state.original).slice();
+  },
+  change: async ({ file, index, buffer, label }) => {
+    await archiveOf(file);
+    files.get(file).changes.push({ key: nextChange++, index, label, bytes: new Uint8Array(buffer) });
+    try {
+      return await applyChanges(file);
+    } catch (error) {
+      files.get(file).changes.pop();
+      throw error;
+    }
+  },
+  undo: async ({ file, key }) => {
+    await archiveOf(file);
+    const state = files.get(file);
+    state.changes = state.changes.filter((change) => change.key !== key);
+    return applyChanges(file);
+  },
+  pack: ({ buffers, format, level }) => ls11.pack(buffers.map((buffer) => new Uint8Array(buffer)),
+                                                  { format, level }),
   close: ({ file }) => {
-    archives.get(file)?.close();
-    archives.delete(file);
+    files.get(file)?.archive?.close();
+    files.delete(file);
     return null;
   },
 };
+
+function concat(parts) {
+  const out = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+  let at = 0;
+  for (const part of parts) {
+    out.set(part, at);
+    at += part.length;
+  }
+  return out;
+}
+
+// The buffers of an answer's byte arrays (at its top, in a list, or in a
+// field), handed over rather than copied.
+function transferables(result) {
+  if (result instanceof Uint8Array) return [result.buffer];
+  if (Array.isArray(result)) return result.flatMap(transferables);
+  if (result === null || typeof result !== "object") return [];
+  return Object.values(result).flatMap((value) => (value instanceof Uint8Array || Array.isArray(value)
+    ? transferables(value) : []));
+}
 
 self.onmessage = async ({ data: { id, op, ...request } }) => {
   const progress = (state) => self.postMessage({ id, progress: state });
   try {
     const result = await operations[op](request, progress);
-    self.postMessage({ id, result }, result instanceof Uint8Array ? [result.buffer]
-      : result?.bytes ? [result.bytes.buffer] : []);
+    self.postMessage({ id, result }, transferables(result));
   } catch (error) {
-    self.postMessage({ id, error: error instanceof LS11Error ? messageOf(error) : String(error.message ?? error) });
+    self.postMessage({ id, error: error instanceof ls11.LS11Error ? failureOf(error)
+                                                                    : { words: String(error.message ?? error) } });
   }
 };
-self.postMessage({ ready: version });
+self.postMessage({ ready: ls11.version });

@@ -1,0 +1,38 @@
+// Small helpers for building the page's elements.
+export const $ = (id) => document.getElementById(id);
+
+export function element(tag, attributes = {}, ...children) {
+  const node = document.createElement(tag);
+  for (const [name, value] of Object.entries(attributes)) {
+    if (name === "class") node.className = value;
+    else if (name.startsWith("on")) node.addEventListener(name.slice(2), value);
+    else if (value !== false && value !== undefined && value !== null) {
+      node.setAttribute(name, value === true ? "" : value);
+    }
+  }
+  node.append(...children.filter((child) => child !== null && child !== undefined && child !== false));
+  return node;
+}
+
+export function download(data, name) {
+  const parts = Array.isArray(data) ? data : [data];
+  const url = URL.createObjectURL(new Blob(parts, { type: "application/octet-stream" }));
+  const link = element("a", { href: url, download: name });
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+// Runs `work` on the items of `list` a slice at a time, giving the page a
+// frame between slices, so that no list is long enough to stall it.
+export async function inSlices(list, work, budgetMs = 12) {
+  let start = performance.now();
+  for (const item of list) {
+    work(item);
+    if (performance.now() - start > budgetMs) {
+      await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+      start = performance.now();
+    }
+  }
+}
