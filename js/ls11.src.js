@@ -52,9 +52,13 @@ for (const { module, name } of WebAssembly.Module.imports(wasmModule)) {
     ? (/** @type {number} */ code) => { throw new Error(`ls11: the library stopped (exit ${code})`); }
     : () => ENOSYS;
 }
-const instance = await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi });
-const c = /** @type {Library} */ (/** @type {unknown} */ (instance.exports));
-c._initialize();
+/** @param {WebAssembly.Instance} instance */
+function started(instance) {
+  const library = /** @type {Library} */ (/** @type {unknown} */ (instance.exports));
+  library._initialize();
+  return library;
+}
+const c = started(await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi }));
 
 const heap = () => new Uint8Array(c.memory.buffer);
 const view = () => new DataView(c.memory.buffer);
@@ -75,6 +79,13 @@ export const version = cString(c.ls11_version_string());
 // past it is refused before anything is allocated, as the library refuses
 // what it cannot allocate.
 const LARGEST_ALLOCATION = 2 ** 31 - 1;
+// Results of this size and more are decoded in a fresh instance of the
+// module, dropped afterwards: a WebAssembly memory never shrinks, so a
+// block that claims gigabytes and fails would otherwise leave this one
+// grown for good. Its memory is grown once for the result, which also
+// takes it past the 2 GiB the allocator can ask for at a time.
+const LARGE_RESULT = 64 * 2 ** 20;
+const PAGE = 65536;
 
 /** @param {number} status */
 export function statusString(status) {
@@ -190,7 +201,69 @@ function takeOutput(out) {
   return bytes;
 }
 
-/** @typedef {{ handle: number, data: number }} Held */
+/** @typedef {{ handle: number, data: number, size: number }} Held */
+
+/**
+ * A fresh instance of the module holding copies of `inputs`, at
+ * `pointers`, and `size` bytes for a result at `out`. The inputs are
+ * allocated first, since the allocator takes the memory it finds at its
+ * first call; the result's pages lie past all it holds, and whatever it
+ * allocates later lies past them.
+ * @param {Uint8Array[]} inputs
+ * @param {number} size
+ * @param {string} what
+ */
+function freshWithRoom(inputs, size, what) {
+  const library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  const pointers = inputs.map((bytes) => {
+    const pointer = library.malloc(Math.max(bytes.length, 1));
+    if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
+    new Uint8Array(library.memory.buffer).set(bytes, pointer);
+    return pointer;
+  });
+  const out = library.memory.buffer.byteLength;
+  try {
+    if (out + size > 2 ** 32) throw new RangeError("past 4 GiB");
+    library.memory.grow(Math.ceil(size / PAGE));
+  } catch {
+    throw new LS11Error(ERR_NO_MEMORY, what);
+  }
+  return { library, pointers, out };
+}
+
+/**
+ * Decodes `indices` of the archive `held` one after another into `total`
+ * bytes and hands them to `take`, in this instance or, for a large
+ * total, a fresh one that opens its own copy of the file.
+ * @template T
+ * @param {Held} held
+ * @param {number[]} sizes
+ * @param {number[]} indices
+ * @param {number} total
+ * @param {(bytes: Uint8Array) => T} take
+ * @param {string} what
+ * @returns {T}
+ */
+function decodeEntries(held, sizes, indices, total, take, what) {
+  /**
+   * @param {Library} library
+   * @param {number} handle
+   * @param {number} out
+   */
+  const decode = (library, handle, out) => {
+    let at = out;
+    for (const index of indices) {
+      check(library.ls11_read_entry(handle, index, at, sizes[index]), `entry ${index}`);
+      at += sizes[index];
+    }
+    return take(new Uint8Array(library.memory.buffer, out, total));
+  };
+  if (total < LARGE_RESULT) return withScratch(total, (out) => decode(c, held.handle, out), what);
+  const file = heap().subarray(held.data, held.data + held.size);
+  const { library, pointers: [copy, slot], out } = freshWithRoom([file, new Uint8Array(4)], total, what);
+  check(library.ls11_open_memory(copy, held.size, slot), what);
+  return decode(library, new DataView(library.memory.buffer).getUint32(slot, true), out);
+}
 
 /**
  * What an archive holds in the module's memory, released when the archive
@@ -234,7 +307,7 @@ export class Archive {
         c.free(copy);
         throw new LS11Error(status, "open");
       }
-      return { handle: view().getUint32(scratch, true), data: copy };
+      return { handle: view().getUint32(scratch, true), data: copy, size: bytes.length };
     });
     this.#held = held;
     dropped.register(this, held, this);
@@ -263,21 +336,17 @@ export class Archive {
   }
 
   /**
-   * Decodes entry `index` into the module's memory and hands its bytes to
-   * `take`.
+   * Decodes entry `index` and hands its bytes to `take`.
    * @template T
    * @param {unknown} index
    * @param {(bytes: Uint8Array) => T} take
    * @returns {T}
    */
   #decode(index, take) {
-    const handle = handleOf(this);
+    handleOf(this);
     checkIndex(index, this.#sizes.length, "entry index");
-    const size = this.#sizes[index];
-    return withScratch(size, (out) => {
-      check(c.ls11_read_entry(handle, index, out, size), `entry ${index}`);
-      return take(heap().subarray(out, out + size));
-    }, `entry ${index}`);
+    const held = /** @type {Held} */ (this.#held);
+    return decodeEntries(held, this.#sizes, [index], this.#sizes[index], take, `entry ${index}`);
   }
 
   /** @param {number} index */
@@ -316,17 +385,13 @@ export class Archive {
    * @returns {Uint8Array | number}
    */
   readAll(target) {
-    const handle = handleOf(this);
+    handleOf(this);
+    const held = /** @type {Held} */ (this.#held);
     // Summed as Numbers, exact to 2**53: no total wraps to a small one.
     const total = this.#sizes.reduce((sum, size) => sum + size, 0);
     if (target !== undefined) checkTarget(target, total, "the archive");
-    return withScratch(total, (out) => {
-      let at = out;
-      this.#sizes.forEach((size, index) => {
-        check(c.ls11_read_entry(handle, index, at, size), `entry ${index}`);
-        at += size;
-      });
-      const bytes = heap().subarray(out, out + total);
+    if (total > 2 ** 32 - 1) throw new LS11Error(ERR_NO_MEMORY, "the archive");
+    return decodeEntries(held, this.#sizes, this.#sizes.map((_, index) => index), total, (bytes) => {
       if (target === undefined) return bytes.slice();
       target.set(bytes);
       return total;
@@ -438,6 +503,11 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
   if (table.length !== 256) throw new RangeError(`the dictionary has ${table.length} bytes, not 256`);
   if (!Number.isInteger(unpackedSize)) throw new TypeError("unpackedSize must be an integer");
   if (unpackedSize < 0 || unpackedSize > 0xffffffff) throw new RangeError(`unpackedSize ${unpackedSize} is out of range`);
+  if (unpackedSize >= LARGE_RESULT) {
+    const { library, pointers: [block, words], out } = freshWithRoom([input, table], unpackedSize, "decode");
+    check(library.ls11_decode_block(block, input.length, words, out, unpackedSize), "decode");
+    return new Uint8Array(library.memory.buffer, out, unpackedSize).slice();
+  }
   return withBuffers([input, table], (pointers) => withScratch(unpackedSize, (out) => {
     const memory = view();
     check(c.ls11_decode_block(memory.getUint32(pointers, true), input.length,
