@@ -30,10 +30,14 @@ constexpr const char* kToolHelp =
     "  replace   put new bytes in some entries, keeping the others as they are\n"
     "  cat       write the decoded bytes of a file or of some entries to\n"
     "            standard output\n"
+    "  help      this text; help COMMAND: that command's options\n"
     "\n"
     "Options of every command: -q, --quiet (only errors and the data asked\n"
     "for), --progress, --no-progress (default: when standard error is a\n"
     "terminal). --help (also after a command), -V, --version.\n"
+    "OUT, where a command writes one file: - is standard output; a pipe or a\n"
+    "terminal, or a link to one, is written as a stream; a link to a file\n"
+    "is written through (with --force), the link kept.\n"
     "Exit status: 0 when everything worked, 1 when any file failed,\n"
     "2 for a usage error.\n";
 
@@ -85,17 +89,21 @@ const Command kCommands[] = {
      "                   folders below it are made again under DIR\n"
      "  -o DIR           write into DIR (created if missing) instead of beside FILE\n"
      "  -f, --force      replace files that exist already\n"},
-    {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT, true, 1, 0,
+    {"pack", run_pack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING | OPT_FORMAT | OPT_RECURSIVE, true, 1,
+     0,
      "Usage: ls11 pack -o OUT [--format 10|11|12] [--level fast|best] [--store]\n"
-     "                 [-T N] [--force] INPUT...\n"
+     "                 [-T N] [--force] [-r] INPUT...\n"
      "Build an LS11 file in which each INPUT is one entry, in the order given.\n"
+     "A folder INPUT gives one entry for every file below it, in the order of\n"
+     "their paths sorted byte by byte (\"d/a.txt\" before \"d/a/x\").\n"
      "\n"
-     "  -o OUT          the file to write\n"
+     "  -o OUT          the file to write (- for standard output)\n"
      "  --format N      header version 10, 11 or 12 (default 11)\n"
      "  --level L       fast, or best (the smallest file; default)\n"
      "  --store         store every entry as it is, without compressing\n"
      "  -T, --threads N pack on N threads (default 0: one per core)\n"
-     "  -f, --force     replace OUT if it exists\n"},
+     "  -f, --force     replace OUT if it exists\n"
+     "  -r, --recursive take folders (they are taken without it too)\n"},
     {"repack", run_repack, OPT_OUTPUT | OPT_FORCE | OPT_PACKING, true, 2, 2,
      "Usage: ls11 repack ORIGINAL DECODED -o OUT [--level fast|best] [--store]\n"
      "                   [-T N] [--force]\n"
@@ -103,7 +111,7 @@ const Command kCommands[] = {
      "ORIGINAL's entry boundaries and version, so it can go back in its place.\n"
      "DECODED must be exactly as long as ORIGINAL's entries together.\n"
      "\n"
-     "  -o OUT          the file to write\n"
+     "  -o OUT          the file to write (- for standard output)\n"
      "  --level L       fast, or best (the smallest file; default)\n"
      "  --store         store every entry as it is, without compressing\n"
      "  -T, --threads N pack on N threads (default 0: one per core)\n"
@@ -122,7 +130,8 @@ const Command kCommands[] = {
      "any length, encoded with ORIGINAL's dictionary. The version, the\n"
      "dictionary and every other entry's packed bytes stay as they are.\n"
      "\n"
-     "  -o OUT          the file to write (OUT may be ORIGINAL, with --force)\n"
+     "  -o OUT          the file to write (- for standard output; OUT may be\n"
+     "                  ORIGINAL, with --force, when that is a file)\n"
      "  -f, --force     replace OUT if it exists\n"},
     {"cat", run_cat, 0, false, 1, 0,
      "Usage: ls11 cat FILE [INDEX]...\n"
@@ -132,7 +141,8 @@ const Command kCommands[] = {
 
 // A thread count: 0 (one per core) to 1024, in decimal digits.
 bool parse_threads(const std::string& value, unsigned& threads) {
-  if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
+  if (value.empty() || value.size() > 4 ||
+      value.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   threads = static_cast<unsigned>(std::stoul(value));
@@ -144,6 +154,11 @@ const Command* find_command(const std::string& name) {
     if (name == c.name) return &c;
   }
   return nullptr;
+}
+
+void print_command_help(const Command& command) {
+  print_result(command.help);
+  print_result(kCommonHelp);
 }
 
 // Every option: its names, whether it takes a value, and the bit a command
@@ -241,15 +256,15 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
     if (has_value) {
       value = arg.substr(is_long ? name_end + 1 : name_end);
     } else if (option->takes_value) {
-      if (i + 1 == args.size()) return usage_error("option " + name + " needs a value", command.name);
+      if (i + 1 == args.size())
+        return usage_error("option " + name + " needs a value", command.name);
       value = args[++i];
     }
     if (option->takes_value && value.empty()) {
       return usage_error("the value of " + name + " is empty", command.name);
     }
     if (std::string(option->long_name) == "--help") {
-      print_result(command.help);
-      print_result(kCommonHelp);
+      print_command_help(command);
       return kExitOk;
     }
     if (option->group != 0 && (command.allowed & option->group) == 0) {
@@ -269,6 +284,19 @@ int parse_command_line(const Command& command, const std::vector<std::string>& a
   return -1;
 }
 
+// ls11 help [COMMAND].
+int show_help(const std::vector<std::string>& arguments) {
+  if (arguments.size() > 2) return usage_error("help takes one command at most", nullptr);
+  if (arguments.size() == 1) {
+    print_result(kToolHelp);
+    return kExitOk;
+  }
+  const Command* command = find_command(arguments[1]);
+  if (!command) return usage_error("unknown command '" + arguments[1] + "'", nullptr);
+  print_command_help(*command);
+  return kExitOk;
+}
+
 // Runs the command line and returns the exit status, before standard
 // output is flushed.
 int run_command_line(const std::vector<std::string>& arguments) {
@@ -282,12 +310,16 @@ int run_command_line(const std::vector<std::string>& arguments) {
     print_result(kVersionText);
     return kExitOk;
   }
+  if (first == "help") return show_help(arguments);
   const Command* command = find_command(first);
   if (!command) return usage_error("unknown command '" + first + "'", nullptr);
   Options options;
   const int early = parse_command_line(*command, arguments, options);
   if (early >= 0) return early;
-  const bool found = !options.recursive || expand_folders(options);
+  // pack takes every file below a folder with or without -r, since it has
+  // nothing else to do with one.
+  const bool packing = command->run == run_pack;
+  const bool found = !(options.recursive || packing) || expand_folders(options, packing);
   const int status = command->run(options);
   return found ? status : kExitFailed;
 }
@@ -296,7 +328,8 @@ int run_command_line(const std::vector<std::string>& arguments) {
 
 int usage_error(const std::string& message, const char* command) {
   print_error_text(("ls11: " + printable(message) + "\n").c_str());
-  std::fprintf(stderr, "Try 'ls11 %s--help'.\n", command ? (std::string(command) + " ").c_str() : "");
+  std::fprintf(stderr, "Try 'ls11 %s--help'.\n",
+               command ? (std::string(command) + " ").c_str() : "");
   return kExitUsage;
 }
 

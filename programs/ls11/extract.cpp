@@ -88,11 +88,18 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
   OpenedContainer opened;
   if (!open_container(path, opened)) return false;
   const Container& container = opened.container;
+  int error = 0;
+  if (options.output.empty() && output_target(path, error) != OutputTarget::file) {
+    // Beside a pipe or a device, as /dev/stdin.000, is no place for files.
+    report_error(path, "is not a file, so its entries need a folder: name one with -o");
+    return false;
+  }
 
   const std::string folder =
       options.output.empty() ? folder_part(path) : options.output + "/" + subfolder;
   const std::string base = path.substr(folder_part(path).size());
-  Extraction run{{}, std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
+  Extraction run{{},
+                 std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
                  options.force};
   if (!run.outputs) {
     report_error(path, status_message(LS11_ERR_NO_MEMORY));
@@ -110,6 +117,11 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
 }  // namespace
 
 int run_extract(const Options& options) {
+  if (options.output == "-") {
+    return usage_error(
+        "extract: -o names a folder, not standard output (ls11 cat writes entries there)",
+        "extract");
+  }
   std::vector<std::string> made;
   int status = kExitOk;
   if (!make_folders(options.output, made)) {

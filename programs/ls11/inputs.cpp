@@ -15,7 +15,7 @@ namespace ls11 {
 namespace {
 
 // The first buffer for an input of unknown length; it doubles as needed.
-constexpr uint64_t kFirstCapacity = 64 * 1024;
+constexpr uint64_t kFirstCapacity = uint64_t{64} * 1024;
 // One read at most, so that a count always fits the C library's size_t.
 constexpr uint64_t kLargestRead = 1u << 30;
 
@@ -152,14 +152,19 @@ struct EntryLoads {
   std::vector<std::string> failures;
   std::vector<uint64_t> room;    // each regular file's length when listed
   std::vector<uint8_t*> places;  // and where in the shared buffer it goes
+  std::vector<bool> streams;     // not regular files: read in order, on one thread
   std::atomic<size_t> next{0};
 };
+
+void load_one(EntryLoads& loads, size_t i) {
+  loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i],
+                                loads.failures[i], loads.places[i], loads.room[i]);
+}
 
 void load_some(void* context, unsigned) {
   EntryLoads& loads = *static_cast<EntryLoads*>(context);
   for (size_t i = loads.next.fetch_add(1); i < loads.paths->size(); i = loads.next.fetch_add(1)) {
-    loads.results[i] = read_input((*loads.paths)[i], UINT32_MAX, (*loads.loaded)[i], loads.failures[i],
-                                  loads.places[i], loads.room[i]);
+    if (!loads.streams[i]) load_one(loads, i);
   }
 }
 
@@ -173,12 +178,15 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
                    std::vector<LoadResult>(paths.size(), LoadResult::failed),
                    std::vector<std::string>(paths.size()),
                    std::vector<uint64_t>(paths.size(), 0),
-                   std::vector<uint8_t*>(paths.size(), nullptr)};
+                   std::vector<uint8_t*>(paths.size(), nullptr),
+                   std::vector<bool>(paths.size(), false)};
   // A file that has changed its length by the time it is read gets a
   // buffer of its own.
   uint64_t total = 0;
   for (size_t i = 0; i < paths.size(); ++i) {
-    if (regular_file_length(paths[i].c_str(), loads.room[i]) && loads.room[i] <= UINT32_MAX) {
+    const bool regular = regular_file_length(paths[i].c_str(), loads.room[i]);
+    loads.streams[i] = !regular;
+    if (regular && loads.room[i] <= UINT32_MAX) {
       total += loads.room[i];
     } else {
       loads.room[i] = 0;
@@ -190,7 +198,14 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
     loads.places[i] = place;
     place += loads.room[i];
   }
-  const uint32_t count = paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
+  // A pipe or a device gives its bytes once, in the order they are asked
+  // for: read by several threads at once, one named twice would be split
+  // between its entries at random.
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (loads.streams[i]) load_one(loads, i);
+  }
+  const uint32_t count =
+      paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
   run_workers(packing_threads(threads, count), load_some, &loads);
   // Reported as a load one after another would: the first failure only.
   for (size_t i = 0; i < paths.size(); ++i) {

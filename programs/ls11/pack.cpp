@@ -18,7 +18,7 @@ namespace {
 // Packs the blocks into the output file, which appears only once complete.
 int write_output(const Options& options, int format, const std::vector<BlockView>& blocks) {
   SafeOutput output;
-  if (!begin_output(options.output, output, options.force)) {
+  if (!begin_output(options.output, output, options.force, true)) {
     report_error(options.output, output.failure);
     return kExitFailed;
   }
@@ -38,14 +38,21 @@ int write_output(const Options& options, int format, const std::vector<BlockView
   return kExitFailed;
 }
 
+// Whether OUT may be written, checked before any input is read.
+bool output_usable(const Options& options) {
+  return output_allowed(options.output, options.force, true) &&
+         output_is_not_an_input(options.output, options.operands);
+}
+
 }  // namespace
 
 int run_pack(const Options& options) {
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  if (!output_usable(options)) return kExitFailed;
   std::vector<LoadedFile> inputs;
   LargeBuffer shared;
   if (!load_entries(options.operands, options.threads, inputs, shared)) return kExitFailed;
   std::vector<BlockView> blocks;
+  blocks.reserve(inputs.size());
   for (const LoadedFile& input : inputs) {
     blocks.push_back(BlockView{input.data, static_cast<uint32_t>(input.size)});
   }
@@ -53,7 +60,7 @@ int run_pack(const Options& options) {
 }
 
 int run_repack(const Options& options) {
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  if (!output_usable(options)) return kExitFailed;
   const std::string& original_path = options.operands[0];
   const std::string& decoded_path = options.operands[1];
   OpenedContainer original;
@@ -61,7 +68,8 @@ int run_repack(const Options& options) {
   const Container& container = original.container;
   // The decoded file may pass 4 GiB: only each entry is limited.
   LoadedFile decoded;
-  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed) return kExitFailed;
+  if (load_file(decoded_path, container.total_unpacked, decoded) == LoadResult::failed)
+    return kExitFailed;
   if (decoded.size != container.total_unpacked) {
     const std::string length = decoded.size_known
                                    ? std::to_string(decoded.size)

@@ -62,7 +62,7 @@ int write_output(const std::string& target, bool force, OpenedContainer& origina
     return kExitFailed;
   }
   SafeOutput output;
-  if (!begin_output(target, output, force)) {
+  if (!begin_output(target, output, force, true)) {
     report_error(target, output.failure);
     return kExitFailed;
   }
@@ -88,7 +88,12 @@ int run_replace(const Options& options) {
   std::vector<Request> requests;
   const int early = parse_requests(options, requests);
   if (early >= 0) return early;
-  if (!output_allowed(options.output, options.force)) return kExitFailed;
+  std::vector<std::string> inputs = {options.operands[0]};
+  for (const Request& request : requests) inputs.push_back(request.path);
+  if (!output_allowed(options.output, options.force, true) ||
+      !output_is_not_an_input(options.output, inputs)) {
+    return kExitFailed;
+  }
   const std::string& original_path = options.operands[0];
   OpenedContainer original;
   if (!open_container(original_path, original)) return kExitFailed;
@@ -103,8 +108,9 @@ int run_replace(const Options& options) {
   std::vector<Replacement> replacements;
   for (size_t i = 0; i < requests.size(); ++i) {
     if (!load_entry(requests[i].path, files[i])) return kExitFailed;
-    replacements.push_back(Replacement{requests[i].index,
-                                       BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
+    replacements.push_back(
+        Replacement{requests[i].index,
+                    BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
   }
 
   ReplacementPlan plan;

@@ -4,20 +4,19 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "container/read_container.h"
-#include "ls11/report.h"
 #include "io/file_io.h"
+#include "ls11/report.h"
+#include "tool_support/output_files.h"
 
 namespace ls11 {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// Paths are UTF-8 throughout; the filesystem library is told so.
-fs::path fs_path(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
 
 std::string utf8_name(const fs::path& path) {
   const std::u8string name = path.filename().u8string();
@@ -31,6 +30,7 @@ bool has_ls11_header(const std::string& path) {
 
 struct Walk {
   Options& options;
+  bool every_file;
   std::vector<std::string> files;
   std::vector<std::string> subfolders;
   bool all_read = true;
@@ -61,7 +61,7 @@ void walk_folder(const std::string& folder, const std::string& subfolder, Walk& 
   std::sort(folders.begin(), folders.end());
   const std::string prefix = folder.back() == '/' || folder.back() == '\\' ? folder : folder + "/";
   for (const std::string& name : files) {
-    if (has_ls11_header(prefix + name)) {
+    if (walk.every_file || has_ls11_header(prefix + name)) {
       walk.files.push_back(prefix + name);
       walk.subfolders.push_back(subfolder);
     } else {
@@ -71,14 +71,29 @@ void walk_folder(const std::string& folder, const std::string& subfolder, Walk& 
   for (const std::string& name : folders) walk_folder(prefix + name, subfolder + name + "/", walk);
 }
 
+// Sorts the files found from `first` on by their paths, each keeping its
+// subfolder.
+void sort_by_path(Walk& walk, size_t first) {
+  std::vector<std::pair<std::string, std::string>> found;
+  for (size_t i = first; i < walk.files.size(); ++i)
+    found.emplace_back(walk.files[i], walk.subfolders[i]);
+  std::sort(found.begin(), found.end());
+  for (size_t i = first; i < walk.files.size(); ++i) {
+    walk.files[i] = std::move(found[i - first].first);
+    walk.subfolders[i] = std::move(found[i - first].second);
+  }
+}
+
 }  // namespace
 
-bool expand_folders(Options& options) {
-  Walk walk{options, {}, {}, true};
+bool expand_folders(Options& options, bool every_file) {
+  Walk walk{options, every_file, {}, {}, true};
   for (const std::string& operand : options.operands) {
     std::error_code error;
     if (fs::is_directory(fs_path(operand), error)) {
+      const size_t first = walk.files.size();
       walk_folder(operand, "", walk);
+      if (every_file) sort_by_path(walk, first);
     } else {
       walk.files.push_back(operand);
       walk.subfolders.push_back("");

@@ -14,6 +14,10 @@ namespace ls11 {
 // it was found in ("sub/deeper/", or "" at the top and for a file named
 // itself). A folder that cannot be read is reported; the result is then
 // false, and the others are still searched.
-bool expand_folders(Options& options);
+//
+// With `every_file` (pack) a folder stands for every file below it, LS11 or
+// not, sorted by path byte by byte (so "d/a.txt" comes before "d/a/x"): an
+// order that is the same on every system and every run.
+bool expand_folders(Options& options, bool every_file = false);
 
 }  // namespace ls11

@@ -5,8 +5,8 @@
 #include "tool_support/output_files.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 
 #include "tool_support/interrupt_cleanup.h"
@@ -85,8 +85,9 @@ std::wstring wide(const std::string& path) { return utf8_to_wide(path.c_str()); 
 
 // Opened so that an interrupt can delete it while it is open.
 std::FILE* create_new(const std::string& path, int& error) {
-  const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     error = last_error();
     return nullptr;
@@ -149,6 +150,42 @@ int create_temporary(const std::string& folder, std::string& path, std::FILE*& f
 
 std::string error_text(int error) { return std::strerror(error); }
 
+std::filesystem::path fs_path(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+OutputTarget output_target(const std::string& path, int& error) {
+  namespace fs = std::filesystem;
+  std::error_code code;
+  const fs::file_status status = fs::status(fs_path(path), code);
+  error = 0;
+  switch (status.type()) {
+    case fs::file_type::not_found:
+      return fs::is_symlink(fs::symlink_status(fs_path(path), code)) ? OutputTarget::dangling_link
+                                                                     : OutputTarget::missing;
+    case fs::file_type::regular: return OutputTarget::file;
+    case fs::file_type::fifo:
+    case fs::file_type::character: return OutputTarget::stream;
+    case fs::file_type::none:
+      error = code.value() != 0 ? code.value() : EIO;
+      return OutputTarget::other;
+    default: return OutputTarget::other;
+  }
+}
+
+int resolve_links(const std::string& path, std::string& resolved) {
+  std::error_code code;
+  const std::u8string canonical = std::filesystem::canonical(fs_path(path), code).u8string();
+  if (code) return code.value();
+  resolved.assign(canonical.begin(), canonical.end());
+  return 0;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code code;
+  return std::filesystem::equivalent(fs_path(a), fs_path(b), code) && !code;
+}
+
 #ifdef _WIN32
 
 PathKind path_kind(const std::string& path, int& error) {
@@ -167,8 +204,20 @@ PathKind path_kind(const std::string& path, int& error) {
 
 int copy_permissions(const std::string&, std::FILE*) { return 0; }
 
+int open_stream(const std::string& path, std::FILE*& file) {
+  const int fd = path == "-" ? _dup(1) : _wopen(wide(path).c_str(), _O_WRONLY | _O_BINARY);
+  if (fd < 0) return errno;
+  _setmode(fd, _O_BINARY);
+  file = _fdopen(fd, "wb");
+  if (file) return 0;
+  _close(fd);
+  return EMFILE;
+}
+
 int rename_replacing(const std::string& from, const std::string& to) {
-  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : last_error();
+  return MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)
+             ? 0
+             : last_error();
 }
 
 int rename_no_replace(const std::string& from, const std::string& to) {
@@ -179,7 +228,9 @@ int make_folder(const std::string& path) {
   return CreateDirectoryW(wide(path).c_str(), nullptr) ? 0 : last_error();
 }
 
-int remove_file(const std::string& path) { return DeleteFileW(wide(path).c_str()) ? 0 : last_error(); }
+int remove_file(const std::string& path) {
+  return DeleteFileW(wide(path).c_str()) ? 0 : last_error();
+}
 
 int remove_folder(const std::string& path) {
   return RemoveDirectoryW(wide(path).c_str()) ? 0 : last_error();
@@ -203,6 +254,21 @@ int copy_permissions(const std::string& model, std::FILE* file) {
   struct stat status;
   if (stat(model.c_str(), &status) != 0) return errno;
   return fchmod(fileno(file), status.st_mode & 07777) == 0 ? 0 : errno;
+}
+
+int open_stream(const std::string& path, std::FILE*& file) {
+  const int fd = path == "-" ? fcntl(1, F_DUPFD_CLOEXEC, 0)
+                             : open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat status;
+  int error = fstat(fd, &status) != 0 ? errno : 0;
+  // Writing into a file without truncating it would leave its old tail.
+  if (error == 0 && path != "-" && (S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)))
+    error = EEXIST;
+  file = error == 0 ? fdopen(fd, "wb") : nullptr;
+  if (file) return 0;
+  close(fd);
+  return error != 0 ? error : EMFILE;
 }
 
 int rename_replacing(const std::string& from, const std::string& to) {

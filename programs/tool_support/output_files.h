@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 namespace ls11 {
@@ -21,6 +22,28 @@ enum class PathKind {
 // What is at `path`, without following a final symbolic link. `error` is
 // set when the answer is unknown (the kind is then `other`).
 PathKind path_kind(const std::string& path, int& error);
+
+// What writing to `path` reaches once every symbolic link is followed: a
+// stream is a pipe, a terminal or another character device, written as it
+// is; `other` a folder, a socket or a block device. `error` is set when the
+// answer is unknown (the kind is then `other`).
+enum class OutputTarget { missing, file, stream, dangling_link, other };
+OutputTarget output_target(const std::string& path, int& error);
+
+// The path of the file that `path` names once every link is followed.
+int resolve_links(const std::string& path, std::string& resolved);
+
+// Whether the two paths name one file, links followed (false when either
+// cannot be looked at).
+bool same_file(const std::string& a, const std::string& b);
+
+// Opens the stream at `path` for writing, standard output for "-", without
+// creating or truncating anything; EEXIST when it turns out to be a regular
+// file or a folder after all (it changed since output_target looked).
+int open_stream(const std::string& path, std::FILE*& file);
+
+// A UTF-8 path as the filesystem library takes it.
+std::filesystem::path fs_path(const std::string& path);
 
 // The folder part of `path` with its separator ("d/" for "d/x"), or "" for a
 // name in the current folder.
