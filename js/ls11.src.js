@@ -488,8 +488,6 @@ function withBuffers(list, body) {
   }
 }
 
-const FORMATS = [10, 11, 12];
-
 /**
  * @param {Iterable<Bytes>} entries
  * @param {{ format?: number, level?: string }} [options]
@@ -501,12 +499,17 @@ export function pack(entries, { format = 11, level = "best" } = {}) {
   const list = Array.from(entries, (entry, i) => toBytes(entry, `entry ${i}`));
   if (list.length === 0) throw new RangeError("pack needs at least one entry");
   if (!Number.isInteger(format)) throw new TypeError("format must be 10, 11 or 12");
-  if (!FORMATS.includes(format)) throw new RangeError(`format ${format} is not 10, 11 or 12`);
+  // Which formats exist is the library's to say; a number past a C int
+  // must not wrap to one.
+  if (format < -(2 ** 31) || format >= 2 ** 31) throw new RangeError(`format ${format} is out of range`);
   if (typeof level !== "string") throw new TypeError('level must be "store", "fast" or "best"');
   if (!Object.hasOwn(LEVELS, level)) throw new RangeError(`level "${level}" is not "store", "fast" or "best"`);
   const levelNumber = LEVELS[/** @type {keyof typeof LEVELS} */ (level)];
   return withBuffers(list, (pointers, sizes) => withScratch(8, (out) => {
-    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4), "pack");
+    const status = c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4);
+    // Every other argument was checked above.
+    if (status === ERR_ARGUMENT) throw new RangeError(`format ${format} is not one libls11 writes`);
+    check(status, "pack");
     return takeOutput(out);
   }));
 }

@@ -253,6 +253,7 @@ test("wrong types and values out of range", () => {
     { error: TypeError, call: () => ls11.decodeBlock(bytes, archive.dictionary, "4") },
     { error: TypeError, call: () => ls11.statusString("4") },
     { error: RangeError, call: () => ls11.pack([bytes], { format: 13 }) },
+    { error: RangeError, call: () => ls11.pack([bytes], { format: 2 ** 32 + 11 }) },
     { error: RangeError, call: () => ls11.pack([bytes], { level: "smallest" }) },
     { error: RangeError, call: () => ls11.replace(archive, { [archive.entries.length]: bytes }) },
     { error: RangeError, call: () => ls11.replace(archive, new Map([[-1, bytes]])) },

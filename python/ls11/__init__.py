@@ -49,7 +49,6 @@ __version__: str = _library.version
 #: The path (or, found by the system's loader, the name) of the libls11 in use.
 library_path: str = _library.path
 
-_FORMATS = (10, 11, 12)
 _UINT32_MAX = 0xFFFFFFFF
 _INT_MAX = 2**31 - 1
 
@@ -283,8 +282,10 @@ def pack(entries: Iterable[ReadableBuffer], format: int = 11, level: str | int =
     format: 10, 11 or 12. level: "store", "fast" or "best" (or 0, 1, 2).
     threads: how many entries are encoded at once, 0 for one per core; the
     file is the same for any number."""
+    # Which formats exist is the library's to say: it refuses any other
+    # before it packs anything.
     options = _library.PackOptions(ctypes.sizeof(_library.PackOptions),
-                                   _integer_in(format, "format", _FORMATS),
+                                   _integer_in(format, "format", range(-_INT_MAX - 1, _INT_MAX + 1)),
                                    _level(level),
                                    _integer_in(threads, "threads", range(_INT_MAX + 1)))
     datas = list(entries)
@@ -307,6 +308,8 @@ def pack(entries: Iterable[ReadableBuffer], format: int = 11, level: str | int =
         out, out_size = ctypes.c_void_p(), ctypes.c_size_t()
         status = _library.pack(ctypes.cast(pointers, _library.void_pp), sizes, len(datas),
                                ctypes.byref(options), ctypes.byref(out), ctypes.byref(out_size))
+    if status == ERR_ARGUMENT:  # every other argument was checked above
+        raise ValueError(f"format {options.format} is not one libls11 writes")
     return _take_output(status, out, out_size)
 
 

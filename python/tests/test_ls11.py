@@ -199,6 +199,7 @@ def test_the_version_is_the_librarys_and_the_packages():
     (lambda: ls11.replace(SAMPLES[0], [(0, b"a"), (0, b"b")]), ValueError),
     (lambda: ls11.replace(SAMPLES[0], [0]), TypeError),
     (lambda: ls11.pack([b"x"], format=2**32 + 11), ValueError),
+    (lambda: ls11.pack([b"x"], format=13), ValueError),
     (lambda: ls11.pack([b"x"], level=2**32 + 2), ValueError),
     (lambda: ls11.pack([b"x"], level="quick"), ValueError),
     (lambda: ls11.pack([b"x"], threads=2**32), ValueError),
@@ -210,7 +211,7 @@ def test_the_version_is_the_librarys_and_the_packages():
     (lambda: ls11.decode_block(b"", bytes(256), -1), ValueError),
 ], ids=["NUL in a path", "no entry", "int as data", "list as data", "str as data",
         "int as replacement", "replacement past the end", "entry named twice", "not pairs",
-        "format wrapping to 11",
+        "format wrapping to 11", "format 13",
         "level wrapping to best", "unknown level", "threads wrapping to 0", "negative threads",
         "float threads", "read_into bytes", "read_into too small", "short dictionary",
         "negative size"])
