@@ -150,6 +150,7 @@ class Archive:
         self._lock = threading.Lock()
         self._handle: ctypes.c_void_p | None = None
         self._data: Borrowed | None = None
+        self._table: tuple[Entry, ...] = ()
         handle = ctypes.c_void_p()
         if isinstance(source, (str, os.PathLike)):
             path = os.fsencode(source)
@@ -178,6 +179,9 @@ class Archive:
             e = _library.Entry()
             _check(_library.get_entry(handle, index, ctypes.byref(e)))
             self.entries.append(Entry(index, e.packed_size, e.unpacked_size, e.data_offset))
+        # What reads size their results by: the table as the library gave
+        # it, which a caller changing entries cannot touch.
+        self._table = tuple(self.entries)
 
     def _live_handle(self) -> ctypes.c_void_p:
         if not self._handle:
@@ -186,9 +190,9 @@ class Archive:
 
     def _entry(self, index: int) -> Entry:
         index = operator.index(index)
-        if not 0 <= index < len(self.entries):
-            raise IndexError(f"entry {index} is out of range: the archive has {len(self.entries)}")
-        return self.entries[index]
+        if not 0 <= index < len(self._table):
+            raise IndexError(f"entry {index} is out of range: the archive has {len(self._table)}")
+        return self._table[index]
 
     def __len__(self) -> int:
         return len(self.entries)
@@ -232,9 +236,9 @@ class Archive:
 
     def read_all(self) -> bytes:
         """Every entry in table order: the bytes unls11 writes."""
-        out, address = new_bytes(sum(entry.unpacked_size for entry in self.entries))
+        out, address = new_bytes(sum(entry.unpacked_size for entry in self._table))
         at = address or 0
-        for entry in self.entries:
+        for entry in self._table:
             self._decode(entry.index, at if entry.unpacked_size else None, entry.unpacked_size)
             at += entry.unpacked_size
         return out
