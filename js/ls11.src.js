@@ -97,6 +97,8 @@ export function statusString(status) {
   return cString(c.ls11_status_string(status >= -(2 ** 31) && status < 2 ** 31 ? status : -1));
 }
 
+const FAILURE_FIELDS = ["status", "reason", "entry", "found", "expected"];
+
 export class LS11Error extends Error {
   /**
    * @param {number} status
@@ -115,6 +117,8 @@ export class LS11Error extends Error {
     /** The numbers the reason names. */
     this.found = 0;
     this.expected = 0;
+    // Read-only, as declared; failure() alone fills in the reason.
+    for (const field of FAILURE_FIELDS) Object.defineProperty(this, field, { writable: false });
   }
 }
 
@@ -134,11 +138,14 @@ const NO_ENTRY = 0xffffffff;
 function failure(status, what, library, reason) {
   const error = new LS11Error(status, what);
   const memory = new DataView(library.memory.buffer);
-  error.reason = memory.getInt32(reason, true);
   const entry = memory.getUint32(reason + 4, true);
-  error.entry = entry === NO_ENTRY ? null : entry;
-  error.found = Number(memory.getBigUint64(reason + 8, true));
-  error.expected = Number(memory.getBigUint64(reason + 16, true));
+  const fields = {
+    reason: memory.getInt32(reason, true),
+    entry: entry === NO_ENTRY ? null : entry,
+    found: Number(memory.getBigUint64(reason + 8, true)),
+    expected: Number(memory.getBigUint64(reason + 16, true)),
+  };
+  for (const [field, value] of Object.entries(fields)) Object.defineProperty(error, field, { value });
   const text = library.malloc(256);
   if (text !== 0 && error.reason !== REASON_NONE) {
     library.ls11_reason_text(reason, text, 256);
