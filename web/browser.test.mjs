@@ -88,6 +88,7 @@ const unls11 = (() => {
 let browser;
 let page;
 const pageErrors = [];
+const dialogs = [];
 let downloadDone;
 
 before(async () => {
@@ -110,7 +111,10 @@ before(async () => {
   page.on("request", (request) => {
     if (!/^(file|blob|data):/.test(request.url())) pageErrors.push(`a request to ${request.url()}`);
   });
-  page.on("dialog", (dialog) => dialog.accept());
+  page.on("dialog", (dialog) => {
+    dialogs.push(dialog.message());
+    dialog.accept();
+  });
   await page.setViewport({ width: 1440, height: 900 });
   await page.goto(pathToFileURL(LS11_PAGE).href);
 });
@@ -267,6 +271,8 @@ test("changes: replaced by button and by drop, marked, undone, and downloaded as
                                        page.click(`${row("grid.LS11", 0)} [data-testid=replace-entry]`)]);
   await chooser.accept([replacement]);
   await page.waitForSelector(`${row("grid.LS11", 0)}[data-changed=true]`);
+  // Focus goes to what the change offers: the changed file.
+  assert.equal(await page.evaluate(() => document.activeElement.dataset.testid), "download-file");
   // Dropped on the file's line: a file named after entry 1 replaces it; any
   // other name is refused and changes nothing.
   const drop = (name, text) => page.$eval(`${card("grid.LS11")} h3`, (title, name, text) => {
@@ -442,6 +448,38 @@ test("closing while files open, 100,000 entries, a file named .LS11, ZIP64", asy
     assert.equal((await downloaded(() => page.click(`${card(".LS11")} [data-testid=${button}]`))).name, name);
   }
   assert.equal((await downloaded(() => page.click(`${row(".LS11", 0)} [data-testid=download-entry]`))).name, "LS11.000");
+
+  // A change not downloaded is asked about before it is closed away.
+  await page.$eval(`${row(".LS11", 0)}`, (entry) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File(["changed"], "anything.bin"));
+    entry.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  });
+  await page.waitForSelector(`${row(".LS11", 0)}[data-changed=true]`);
+  assert.deepEqual(dialogs, []);
+  await page.click(`${card(".LS11")} [aria-label="Close .LS11"]`);
+  assert.equal(dialogs.length, 1);
+  assert.match(dialogs[0], /\.LS11 has changes that were not downloaded/);
+  assert.equal(await page.$(card(".LS11")), null);
+});
+
+test("encodings: the encoding picked by hand is remembered and tried first after a reload", async () => {
+  const textOf = async () => [await page.$eval("[data-testid=encoding]", (select) => select.value),
+                              await page.$eval("[data-testid=encoding-note]", (note) => note.textContent)];
+  await openInputs("greeting.LS11");
+  await showPreview("greeting.LS11", 1);
+  await page.click("#tab-text");
+  assert.deepEqual(await textOf(), ["utf-8", "guessed"]);
+  await page.select("[data-testid=encoding]", "euc-kr");
+  assert.deepEqual(await textOf(), ["euc-kr", "your choice"]);
+  await page.reload();
+  await openInputs("greeting.LS11", "texts.LS11");
+  await showPreview("greeting.LS11", 1);
+  await page.click("#tab-text");
+  assert.deepEqual(await textOf(), ["euc-kr", "guessed"]);
+  // A text that reads better in another encoding still gets that one.
+  await showPreview("texts.LS11", 0);
+  assert.deepEqual(await textOf(), ["shift_jis", "guessed"]);
 });
 
 test("layouts from 390 to 1920 pixels, pictures, and no error or request on the way", async () => {
