@@ -263,7 +263,16 @@ function takeOutput(out) {
  * @param {string} what
  */
 function freshWithRoom(inputs, size, what) {
-  const library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  /** @type {Library} */
+  let library;
+  try {
+    library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  } catch (error) {
+    // A host that makes no instance at once (a browser's main thread
+    // may refuse to): this one serves, as far as its allocator can.
+    if (error instanceof RangeError) return null;
+    throw error;
+  }
   const pointers = inputs.map((bytes) => {
     const pointer = library.malloc(Math.max(bytes.length, 1));
     if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
@@ -315,9 +324,10 @@ function decodeEntries(held, sizes, indices, total, take, what) {
     }
     return take(new Uint8Array(library.memory.buffer, out, total));
   };
-  if (total < LARGE_RESULT) return withScratch(total, (out) => decode(c, held.handle, out), what);
   const file = heap().subarray(held.data, held.data + held.size);
-  const { library, pointers: [copy, slot], out } = freshWithRoom([file, new Uint8Array(4)], total, what);
+  const fresh = total < LARGE_RESULT ? null : freshWithRoom([file, new Uint8Array(4)], total, what);
+  if (!fresh) return withScratch(total, (out) => decode(c, held.handle, out), what);
+  const { library, pointers: [copy, slot], out } = fresh;
   check(library.ls11_open_memory(copy, held.size, slot), what);
   return decode(library, new DataView(library.memory.buffer).getUint32(slot, true), out);
 }
@@ -566,8 +576,9 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
   if (table.length !== 256) throw new RangeError(`the dictionary has ${table.length} bytes, not 256`);
   if (!Number.isInteger(unpackedSize)) throw new TypeError("unpackedSize must be an integer");
   if (unpackedSize < 0 || unpackedSize > 0xffffffff) throw new RangeError(`unpackedSize ${unpackedSize} is out of range`);
-  if (unpackedSize >= LARGE_RESULT) {
-    const { library, pointers: [block, words], out } = freshWithRoom([input, table], unpackedSize, "decode");
+  const fresh = unpackedSize < LARGE_RESULT ? null : freshWithRoom([input, table], unpackedSize, "decode");
+  if (fresh) {
+    const { library, pointers: [block, words], out } = fresh;
     check(library.ls11_decode_block(block, input.length, words, out, unpackedSize), "decode");
     return new Uint8Array(library.memory.buffer, out, unpackedSize).slice();
   }
