@@ -17,17 +17,24 @@ const PREFIX = 64 * 1024;
 // UNLS11_WORDS).
 const wordsOf = (status) => UNLS11_WORDS[status] ?? ls11.statusString(status);
 
+// Files the library does not take for LS11 files at all, rather than for
+// damaged ones.
+const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REASON_UNKNOWN_KIND]);
+
 // What the library says about a failure, for the page: unls11's words and
-// status number, and the plain words of why, where the library gives them.
+// status number, and why in the library's plain words (the sentence
+// LS11Error's message carries after the status's description).
 function failureOf(error) {
   if (!(error instanceof ls11.LS11Error)) throw error;
+  const described = `${ls11.statusString(error.status)} (`;
+  const at = error.message.indexOf(described);
   return {
     status: error.status,
     ok: false,
     words: wordsOf(error.status),
-    detail: error.reasonText ?? error.message,
-    reason: error.reason,
-    entry: error.entry,
+    detail: at >= 0 && error.message.endsWith(")") ? error.message.slice(at + described.length, -1) : error.message,
+    entry: error.entry ?? undefined,
+    notLs11: NOT_LS11.has(error.reason),
   };
 }
 
