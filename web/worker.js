@@ -17,17 +17,24 @@ const PREFIX = 64 * 1024;
 // UNLS11_WORDS).
 const wordsOf = (status) => UNLS11_WORDS[status] ?? ls11.statusString(status);
 
+// Files the library does not take for LS11 files at all, rather than for
+// damaged ones.
+const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REASON_UNKNOWN_KIND]);
+
 // What the library says about a failure, for the page: unls11's words and
-// status number, and the plain words of why, where the library gives them.
+// status number, and why in the library's plain words (the sentence
+// LS11Error's message carries after the status's description).
 function failureOf(error) {
   if (!(error instanceof ls11.LS11Error)) throw error;
+  const described = `${ls11.statusString(error.status)} (`;
+  const at = error.message.indexOf(described);
   return {
     status: error.status,
     ok: false,
     words: wordsOf(error.status),
-    detail: error.reasonText ?? error.message,
-    reason: error.reason,
-    entry: error.entry,
+    detail: at >= 0 && error.message.endsWith(")") ? error.message.slice(at + described.length, -1) : error.message,
+    entry: error.entry ?? undefined,
+    notLs11: NOT_LS11.has(error.reason),
   };
 }
 
@@ -52,7 +59,20 @@ async function readTable(file) {
   return archive;
 }
 
-const tableOf = (archive) => ({ format: archive.format, entries: archive.entries });
+// A table as columns of numbers, which reach the page without a copy and
+// without an object per entry.
+function tableOf(archive) {
+  const count = archive.entries.length;
+  const table = { format: archive.format, count, offset: new Uint32Array(count), packed: new Uint32Array(count),
+                  unpacked: new Uint32Array(count), stored: new Uint8Array(count) };
+  for (const [i, entry] of archive.entries.entries()) {
+    table.offset[i] = entry.dataOffset;
+    table.packed[i] = entry.packedSize;
+    table.unpacked[i] = entry.unpackedSize;
+    table.stored[i] = entry.stored ? 1 : 0;
+  }
+  return table;
+}
 
 // Decodes every entry as unls11 does; the file's status is its first
 // failure's, and every failing entry is named with its status.
@@ -92,7 +112,8 @@ async function openFiles({ files: list }, progress) {
     if (!files.has(id)) continue;
     try {
       const archive = await readTable(file);
-      progress({ opened: { id, ...tableOf(archive) } });
+      const table = tableOf(archive);
+      progress({ opened: { id, ...table } }, transferables(table));
       opened.push(id);
     } catch (error) {
       progress({ opened: { id, failed: failureOf(error) } });
@@ -230,7 +251,7 @@ function transferables(result) {
 }
 
 self.onmessage = async ({ data: { id, op, ...request } }) => {
-  const progress = (state) => self.postMessage({ id, progress: state });
+  const progress = (state, transfer = []) => self.postMessage({ id, progress: state }, transfer);
   try {
     const result = await operations[op](request, progress);
     self.postMessage({ id, result }, transferables(result));
