@@ -331,8 +331,10 @@ test("text: the encoding guessed, edited in its own encoding as ls11 replace mak
   assert.match(refused.text, /Line 4: "😀".*euc-kr/);
   assert.equal(await page.$(`${row("texts.LS11", 1)}[data-changed=true]`), null);
 
-  // Binary bytes are edited in hex: the first byte becomes ab.
+  // Binary bytes are edited in hex: the first byte becomes ab. Leaving the
+  // refused edit for it is asked about first.
   await showPreview("texts.LS11", 4);
+  assert.deepEqual(dialogs.splice(0), ["Entry 1 of texts.LS11 has an edit that was not saved. Drop it?"]);
   await page.click("#tab-text");
   await page.click("[data-testid=edit]");
   await page.keyboard.type("ab");
