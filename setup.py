@@ -21,7 +21,9 @@ SHARED_LIBRARY_NAMES = (f"libls11.so.{SOVERSION}", "ls11.dll", f"libls11.{SOVERS
 
 
 class BuildWithLibrary(build_py):
-    """The module's files, then the shared library beside them."""
+    """The module's files, then the shared library and the facts written
+    for the module from the C sources (cmake/binding_facts.cmake) beside
+    them."""
 
     def run(self):
         super().run()
@@ -34,6 +36,8 @@ class BuildWithLibrary(build_py):
         if len(built) != 1:
             raise RuntimeError(f"expected one shared library in {build}, found {built}")
         shutil.copy(built[0], pathlib.Path(self.build_lib) / "ls11" / built[0].name)
+        shutil.copy(build / "bindings" / "python" / "ls11" / "_facts.py",
+                    pathlib.Path(self.build_lib) / "ls11" / "_facts.py")
 
 
 class WithNativeLibrary(Distribution):

@@ -1,49 +1,52 @@
 // ls11kit: libls11 compiled to WebAssembly. Every call is synchronous.
 
-/** The library's version, e.g. "1.0.0". */
+/** The library's version: "MAJOR.MINOR", with ".PATCH" when PATCH is not 0. */
 export const version: string;
 
 /** Statuses, with the C API's numbers. */
-export const OK: 0;
-export const ERR_OPEN: 1;
-export const ERR_WRITE: 2;
-export const ERR_FORMAT: 3;
-export const ERR_CORRUPT: 4;
-export const ERR_NO_MEMORY: 5;
-export const ERR_ARGUMENT: 6;
-export const ERR_TOO_LARGE: 7;
+/* @LS11_FACTS@ */
 
-/** A short English description of a status. */
+/** A short English description of a status; any integer is accepted. */
 export function statusString(status: number): string;
 
 /** What a library failure throws; `status` is one of the ERR_ constants. */
 export class LS11Error extends Error {
+  constructor(status: number, what?: string);
   readonly status: number;
 }
 
-export type Bytes = Uint8Array | ArrayBuffer;
+/** Bytes in any array or buffer; they are copied into the module. */
+export type Bytes = Uint8Array | ArrayBufferLike | ArrayBufferView;
 
 export interface Entry {
-  index: number;
-  packedSize: number;
-  unpackedSize: number;
+  readonly index: number;
+  readonly packedSize: number;
+  readonly unpackedSize: number;
   /** Where the entry's packed bytes start in the file. */
-  dataOffset: number;
+  readonly dataOffset: number;
   /** True when the block is stored as it is (its two sizes are equal). */
-  stored: boolean;
+  readonly stored: boolean;
 }
 
-/** An open LS11 file. The bytes given to open() are copied. */
+/** An open LS11 file. The bytes given to it are copied. An archive dropped
+ *  without close() is freed once it is garbage. */
 export class Archive {
+  constructor(data: Bytes);
   /** 10, 11 or 12. */
   readonly format: number;
   /** The file's 256-byte dictionary. */
   readonly dictionary: Uint8Array;
-  readonly entries: Entry[];
+  readonly entries: readonly Entry[];
   /** One entry's decoded bytes. */
   read(index: number): Uint8Array;
+  /** Decodes one entry into the start of `target`; returns the number of
+   *  bytes written. */
+  readInto(index: number, target: Uint8Array): number;
   /** The whole decoded file: the bytes unls11 writes. */
   readAll(): Uint8Array;
+  /** The whole decoded file written into the start of `target`, so that a
+   *  program decoding many files reuses one array; returns its length. */
+  readAll(target: Uint8Array): number;
   /** Frees the archive's memory; later reads throw LS11Error. */
   close(): void;
 }
@@ -58,7 +61,7 @@ export interface PackOptions {
   level?: "store" | "fast" | "best";
 }
 
-/** Builds an LS11 file in which entry i holds entries[i]. */
+/** Builds an LS11 file in which entry i holds entries[i]; at least one entry. */
 export function pack(entries: Iterable<Bytes>, options?: PackOptions): Uint8Array;
 
 /** A copy of `source` in which the named entries hold the given bytes; every

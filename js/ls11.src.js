@@ -1,8 +1,38 @@
 // ls11kit: libls11, compiled to WebAssembly, as an ES module. The module's
 // bytes are inside this file, so it loads from a file:// page, a worker or
-// Node alike; once imported, every call is synchronous.
+// Node alike; once imported, every call is synchronous. build_module.mjs
+// writes ls11.js from this file, the module and the statuses and levels
+// written from ls11.h (facts.js).
+// @ts-check
+
+/** @typedef {Uint8Array | ArrayBufferLike | ArrayBufferView} Bytes */
+/** @typedef {Readonly<{ index: number, packedSize: number, unpackedSize: number, dataOffset: number, stored: boolean }>} Entry */
+/**
+ * The C API as the module exports it (see wasm/CMakeLists.txt). Pointers
+ * and sizes are 32 bits; a Number past 2**32 - 1 must never reach one.
+ * @typedef {object} Library
+ * @property {WebAssembly.Memory} memory
+ * @property {() => void} _initialize
+ * @property {(size: number) => number} malloc
+ * @property {(pointer: number) => void} free
+ * @property {() => number} ls11_version_string
+ * @property {(status: number) => number} ls11_status_string
+ * @property {(packed: number, packedSize: number, dictionary: number, out: number, size: number) => number} ls11_decode_block
+ * @property {(data: number, size: number, archive: number) => number} ls11_open_memory
+ * @property {(archive: number) => void} ls11_close
+ * @property {(archive: number) => number} ls11_format
+ * @property {(archive: number) => number} ls11_dictionary
+ * @property {(archive: number) => number} ls11_entry_count
+ * @property {(archive: number, index: number, entry: number) => number} ls11_get_entry
+ * @property {(archive: number, index: number, out: number, capacity: number) => number} ls11_read_entry
+ * @property {(pointer: number) => void} ls11_free
+ * @property {(entries: number, sizes: number, count: number, format: number, level: number, out: number, outSize: number) => number} ls11_wasm_pack
+ * @property {(archive: number, indices: number, data: number, sizes: number, count: number, out: number, outSize: number) => number} ls11_wasm_replace
+ */
+
 const WASM_BASE64 = "@LS11_WASM_BASE64@";
 
+/** @param {string} text */
 function decodeBase64(text) {
   const binary = atob(text);
   const bytes = new Uint8Array(binary.length);
@@ -14,19 +44,26 @@ const wasmModule = await WebAssembly.compile(decodeBase64(WASM_BASE64));
 // The library touches no file here: every system call the C library links
 // answers "not supported" (WASI's ENOSYS), and an exit stops the call.
 const ENOSYS = 52;
+/** @type {Record<string, Function>} */
 const wasi = {};
 for (const { module, name } of WebAssembly.Module.imports(wasmModule)) {
   if (module !== "wasi_snapshot_preview1") continue;
   wasi[name] = name === "proc_exit"
-    ? (code) => { throw new Error(`ls11: the library stopped (exit ${code})`); }
+    ? (/** @type {number} */ code) => { throw new Error(`ls11: the library stopped (exit ${code})`); }
     : () => ENOSYS;
 }
-const { exports: c } = await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi });
-c._initialize();
+/** @param {WebAssembly.Instance} instance */
+function started(instance) {
+  const library = /** @type {Library} */ (/** @type {unknown} */ (instance.exports));
+  library._initialize();
+  return library;
+}
+const c = started(await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi }));
 
 const heap = () => new Uint8Array(c.memory.buffer);
 const view = () => new DataView(c.memory.buffer);
 
+/** @param {number} pointer */
 function cString(pointer) {
   const bytes = heap();
   let end = pointer;
@@ -34,56 +71,92 @@ function cString(pointer) {
   return new TextDecoder().decode(bytes.subarray(pointer, end));
 }
 
-export const OK = 0;
-export const ERR_OPEN = 1;
-export const ERR_WRITE = 2;
-export const ERR_FORMAT = 3;
-export const ERR_CORRUPT = 4;
-export const ERR_NO_MEMORY = 5;
-export const ERR_ARGUMENT = 6;
-export const ERR_TOO_LARGE = 7;
+/* @LS11_FACTS@ */
 
 export const version = cString(c.ls11_version_string());
 
+// The most one allocation in the module's 32-bit memory can hold; a size
+// past it is refused before anything is allocated, as the library refuses
+// what it cannot allocate.
+const LARGEST_ALLOCATION = 2 ** 31 - 1;
+// Results of this size and more are decoded in a fresh instance of the
+// module, dropped afterwards: a WebAssembly memory never shrinks, so a
+// block that claims gigabytes and fails would otherwise leave this one
+// grown for good. Its memory is grown once for the result, which also
+// takes it past the 2 GiB the allocator can ask for at a time.
+const LARGE_RESULT = 64 * 2 ** 20;
+const PAGE = 65536;
+
+/** @param {number} status */
 export function statusString(status) {
   if (!Number.isInteger(status)) throw new TypeError("status must be an integer");
-  return cString(c.ls11_status_string(status | 0));
+  // A number past a C int is no status (nor is -1): never the one it wraps to.
+  return cString(c.ls11_status_string(status >= -(2 ** 31) && status < 2 ** 31 ? status : -1));
 }
 
 export class LS11Error extends Error {
+  /**
+   * @param {number} status
+   * @param {string} [what]
+   */
   constructor(status, what) {
-    super(`${what}: ${statusString(status)}`);
+    const description = statusString(status);
+    super(what === undefined ? description : `${what}: ${description}`);
     this.name = "LS11Error";
+    /** @readonly */
     this.status = status;
   }
 }
 
+/**
+ * @param {number} status
+ * @param {string} what
+ */
 function check(status, what) {
   if (status !== OK) throw new LS11Error(status, what);
 }
 
+/**
+ * @param {unknown} data
+ * @param {string} what
+ * @returns {Uint8Array}
+ */
 function toBytes(data, what) {
   if (data instanceof Uint8Array) return data;
-  if (data instanceof ArrayBuffer) return new Uint8Array(data);
+  if (data instanceof ArrayBuffer || (typeof SharedArrayBuffer === "function" && data instanceof SharedArrayBuffer)) {
+    return new Uint8Array(data);
+  }
   if (ArrayBuffer.isView(data)) return new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
   throw new TypeError(`${what} must be a Uint8Array or an ArrayBuffer`);
 }
 
-function allocate(size) {
-  const pointer = c.malloc(Math.max(size, 1));
-  if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, "allocate");
+/**
+ * @param {number} size
+ * @param {string} what
+ */
+function allocate(size, what) {
+  const pointer = size > LARGEST_ALLOCATION ? 0 : c.malloc(Math.max(size, 1));
+  if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
   return pointer;
 }
 
+/** @param {Uint8Array} bytes */
 function copyIn(bytes) {
-  const pointer = allocate(bytes.length);
+  const pointer = allocate(bytes.length, "allocate");
   heap().set(bytes, pointer);
   return pointer;
 }
 
-// Runs `body` with scratch memory of `size` bytes, freed afterwards.
-function withScratch(size, body) {
-  const pointer = allocate(size);
+/**
+ * Runs `body` with scratch memory of `size` bytes, freed afterwards.
+ * @template T
+ * @param {number} size
+ * @param {(pointer: number) => T} body
+ * @param {string} [what]
+ * @returns {T}
+ */
+function withScratch(size, body, what = "allocate") {
+  const pointer = allocate(size, what);
   try {
     return body(pointer);
   } finally {
@@ -91,13 +164,34 @@ function withScratch(size, body) {
   }
 }
 
+/**
+ * @param {unknown} index
+ * @param {number} count
+ * @param {string} what
+ * @returns {asserts index is number}
+ */
 function checkIndex(index, count, what) {
   if (!Number.isInteger(index)) throw new TypeError(`${what} must be an integer`);
-  if (index < 0 || index >= count) throw new RangeError(`${what} ${index} is not below ${count}`);
+  const number = /** @type {number} */ (index);
+  if (number < 0 || number >= count) throw new RangeError(`${what} ${number} is not below ${count}`);
 }
 
-// A buffer the library allocated (ls11_pack, ls11_replace), copied out and
-// freed; its pointer and size are at `out` and `out + 4`.
+/**
+ * A caller's array to fill with `size` bytes.
+ * @param {unknown} target
+ * @param {number} size
+ * @param {string} what
+ */
+function checkTarget(target, size, what) {
+  if (!(target instanceof Uint8Array)) throw new TypeError("target must be a Uint8Array");
+  if (target.length < size) throw new RangeError(`target holds ${target.length} bytes and ${what} has ${size}`);
+}
+
+/**
+ * A buffer the library allocated (ls11_pack, ls11_replace), copied out and
+ * freed; its pointer and size are at `out` and `out + 4`.
+ * @param {number} out
+ */
 function takeOutput(out) {
   const memory = view();
   const pointer = memory.getUint32(out, true);
@@ -107,86 +201,227 @@ function takeOutput(out) {
   return bytes;
 }
 
-// The library's archive behind an Archive, for this module's functions
-// alone; throws once the archive is closed.
+/** @typedef {{ handle: number, data: number, size: number }} Held */
+
+/**
+ * A fresh instance of the module holding copies of `inputs`, at
+ * `pointers`, and `size` bytes for a result at `out`. The inputs are
+ * allocated first, since the allocator takes the memory it finds at its
+ * first call; the result's pages lie past all it holds, and whatever it
+ * allocates later lies past them.
+ * @param {Uint8Array[]} inputs
+ * @param {number} size
+ * @param {string} what
+ */
+function freshWithRoom(inputs, size, what) {
+  const library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  const pointers = inputs.map((bytes) => {
+    const pointer = library.malloc(Math.max(bytes.length, 1));
+    if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
+    new Uint8Array(library.memory.buffer).set(bytes, pointer);
+    return pointer;
+  });
+  const out = library.memory.buffer.byteLength;
+  try {
+    if (out + size > 2 ** 32) throw new RangeError("past 4 GiB");
+    library.memory.grow(Math.ceil(size / PAGE));
+  } catch {
+    throw new LS11Error(ERR_NO_MEMORY, what);
+  }
+  return { library, pointers, out };
+}
+
+/**
+ * Decodes `indices` of the archive `held` one after another into `total`
+ * bytes and hands them to `take`, in this instance or, for a large
+ * total, a fresh one that opens its own copy of the file.
+ * @template T
+ * @param {Held} held
+ * @param {number[]} sizes
+ * @param {number[]} indices
+ * @param {number} total
+ * @param {(bytes: Uint8Array) => T} take
+ * @param {string} what
+ * @returns {T}
+ */
+function decodeEntries(held, sizes, indices, total, take, what) {
+  /**
+   * @param {Library} library
+   * @param {number} handle
+   * @param {number} out
+   */
+  const decode = (library, handle, out) => {
+    let at = out;
+    for (const index of indices) {
+      check(library.ls11_read_entry(handle, index, at, sizes[index]), `entry ${index}`);
+      at += sizes[index];
+    }
+    return take(new Uint8Array(library.memory.buffer, out, total));
+  };
+  if (total < LARGE_RESULT) return withScratch(total, (out) => decode(c, held.handle, out), what);
+  const file = heap().subarray(held.data, held.data + held.size);
+  const { library, pointers: [copy, slot], out } = freshWithRoom([file, new Uint8Array(4)], total, what);
+  check(library.ls11_open_memory(copy, held.size, slot), what);
+  return decode(library, new DataView(library.memory.buffer).getUint32(slot, true), out);
+}
+
+/**
+ * What an archive holds in the module's memory, released when the archive
+ * is closed or, if it never is, once it is garbage.
+ * @param {Held} held
+ */
+function release(held) {
+  c.ls11_close(held.handle);
+  c.free(held.data);
+}
+const dropped = new FinalizationRegistry(release);
+
+/**
+ * The library's archive behind an Archive, for this module's functions
+ * alone; throws once the archive is closed.
+ * @type {(archive: Archive) => number}
+ */
 let handleOf;
 
 export class Archive {
-  #handle;
-  #data;
+  /** @type {Held | null} */
+  #held = null;
+  /** The entries' sizes as the library gave them, which no caller can change. @type {number[]} */
+  #sizes = [];
 
   static {
     handleOf = (archive) => {
-      if (!archive.#handle) throw new LS11Error(ERR_ARGUMENT, "the archive is closed");
-      return archive.#handle;
+      if (!archive.#held) throw new LS11Error(ERR_ARGUMENT, "the archive is closed");
+      return archive.#held.handle;
     };
   }
 
+  /** @param {Bytes} data */
   constructor(data) {
     const bytes = toBytes(data, "data");
-    this.#data = copyIn(bytes);
-    withScratch(12, (scratch) => {
-      const status = c.ls11_open_memory(this.#data, bytes.length, scratch);
+    const copy = copyIn(bytes);
+    /** @type {Held} */
+    const held = withScratch(12, (scratch) => {
+      const status = c.ls11_open_memory(copy, bytes.length, scratch);
       if (status !== OK) {
-        c.free(this.#data);
+        c.free(copy);
         throw new LS11Error(status, "open");
       }
-      this.#handle = view().getUint32(scratch, true);
-      this.format = c.ls11_format(this.#handle);
-      this.dictionary = heap().slice(c.ls11_dictionary(this.#handle), c.ls11_dictionary(this.#handle) + 256);
-      const count = c.ls11_entry_count(this.#handle);
-      this.entries = [];
+      return { handle: view().getUint32(scratch, true), data: copy, size: bytes.length };
+    });
+    this.#held = held;
+    dropped.register(this, held, this);
+    /** @readonly */
+    this.format = c.ls11_format(held.handle);
+    const dictionary = c.ls11_dictionary(held.handle);
+    /** @readonly */
+    this.dictionary = heap().slice(dictionary, dictionary + 256);
+    /** @type {Entry[]} */
+    const entries = [];
+    withScratch(12, (scratch) => {
+      const count = c.ls11_entry_count(held.handle);
       for (let index = 0; index < count; ++index) {
-        check(c.ls11_get_entry(this.#handle, index, scratch), "entry");
+        check(c.ls11_get_entry(held.handle, index, scratch), "entry");
         const memory = view();
         const packedSize = memory.getUint32(scratch, true);
         const unpackedSize = memory.getUint32(scratch + 4, true);
         const dataOffset = memory.getUint32(scratch + 8, true);
-        this.entries.push({ index, packedSize, unpackedSize, dataOffset, stored: packedSize === unpackedSize });
+        entries.push(Object.freeze({ index, packedSize, unpackedSize, dataOffset, stored: packedSize === unpackedSize }));
+        this.#sizes.push(unpackedSize);
       }
     });
+    /** @readonly */
+    this.entries = Object.freeze(entries);
+    for (const field of ["format", "dictionary", "entries"]) Object.defineProperty(this, field, { writable: false });
   }
 
+  /**
+   * Decodes entry `index` and hands its bytes to `take`.
+   * @template T
+   * @param {unknown} index
+   * @param {(bytes: Uint8Array) => T} take
+   * @returns {T}
+   */
+  #decode(index, take) {
+    handleOf(this);
+    checkIndex(index, this.#sizes.length, "entry index");
+    const held = /** @type {Held} */ (this.#held);
+    return decodeEntries(held, this.#sizes, [index], this.#sizes[index], take, `entry ${index}`);
+  }
+
+  /** @param {number} index */
   read(index) {
-    const handle = handleOf(this);
-    checkIndex(index, this.entries.length, "entry index");
-    const size = this.entries[index].unpackedSize;
-    return withScratch(size, (out) => {
-      check(c.ls11_read_entry(handle, index, out, size), `entry ${index}`);
-      return heap().slice(out, out + size);
+    return this.#decode(index, (bytes) => bytes.slice());
+  }
+
+  /**
+   * Decodes entry `index` into the start of `target`; returns the number of
+   * bytes written.
+   * @param {number} index
+   * @param {Uint8Array} target
+   */
+  readInto(index, target) {
+    checkIndex(index, this.#sizes.length, "entry index");
+    checkTarget(target, this.#sizes[index], `entry ${index}`);
+    return this.#decode(index, (bytes) => {
+      target.set(bytes);
+      return bytes.length;
     });
   }
 
-  // The whole decoded file: every entry's bytes in table order.
-  readAll() {
-    const handle = handleOf(this);
-    const total = this.entries.reduce((sum, e) => sum + e.unpackedSize, 0);
-    return withScratch(total, (out) => {
-      let at = out;
-      for (const { index, unpackedSize } of this.entries) {
-        check(c.ls11_read_entry(handle, index, at, unpackedSize), `entry ${index}`);
-        at += unpackedSize;
-      }
-      return heap().slice(out, out + total);
-    });
+  /**
+   * The whole decoded file, every entry's bytes in table order: a new array,
+   * or written into the start of `target`, and then the number of bytes.
+   * @overload
+   * @returns {Uint8Array}
+   */
+  /**
+   * @overload
+   * @param {Uint8Array} target
+   * @returns {number}
+   */
+  /**
+   * @param {Uint8Array} [target]
+   * @returns {Uint8Array | number}
+   */
+  readAll(target) {
+    handleOf(this);
+    const held = /** @type {Held} */ (this.#held);
+    // Summed as Numbers, exact to 2**53: no total wraps to a small one.
+    const total = this.#sizes.reduce((sum, size) => sum + size, 0);
+    if (target !== undefined) checkTarget(target, total, "the archive");
+    if (total > 2 ** 32 - 1) throw new LS11Error(ERR_NO_MEMORY, "the archive");
+    return decodeEntries(held, this.#sizes, this.#sizes.map((_, index) => index), total, (bytes) => {
+      if (target === undefined) return bytes.slice();
+      target.set(bytes);
+      return total;
+    }, "the archive");
   }
 
   close() {
-    if (!this.#handle) return;
-    c.ls11_close(this.#handle);
-    c.free(this.#data);
-    this.#handle = 0;
+    if (!this.#held) return;
+    dropped.unregister(this);
+    release(this.#held);
+    this.#held = null;
   }
 }
 
+/** @param {Bytes} data */
 export function open(data) {
   return new Archive(data);
 }
 
-// Copies every buffer in `list` into the module's memory; `body` gets an
-// array of their pointers and one of their sizes (32-bit each), and all is
-// freed afterwards.
+/**
+ * Copies every buffer in `list` into the module's memory; `body` gets an
+ * array of their pointers and one of their sizes (32-bit each), and all is
+ * freed afterwards.
+ * @template T
+ * @param {Uint8Array[]} list
+ * @param {(pointers: number, sizes: number) => T} body
+ * @returns {T}
+ */
 function withBuffers(list, body) {
+  /** @type {number[]} */
   const pointers = [];
   try {
     for (const bytes of list) pointers.push(copyIn(bytes));
@@ -203,23 +438,33 @@ function withBuffers(list, body) {
   }
 }
 
-const LEVELS = { store: 0, fast: 1, best: 2 };
+const FORMATS = [10, 11, 12];
 
+/**
+ * @param {Iterable<Bytes>} entries
+ * @param {{ format?: number, level?: string }} [options]
+ */
 export function pack(entries, { format = 11, level = "best" } = {}) {
-  if (entries === null || typeof entries[Symbol.iterator] !== "function") {
+  if (entries === null || typeof entries?.[Symbol.iterator] !== "function") {
     throw new TypeError("entries must be an array of Uint8Array or ArrayBuffer");
   }
   const list = Array.from(entries, (entry, i) => toBytes(entry, `entry ${i}`));
+  if (list.length === 0) throw new RangeError("pack needs at least one entry");
   if (!Number.isInteger(format)) throw new TypeError("format must be 10, 11 or 12");
-  if (format < 10 || format > 12) throw new RangeError(`format ${format} is not 10, 11 or 12`);
+  if (!FORMATS.includes(format)) throw new RangeError(`format ${format} is not 10, 11 or 12`);
   if (typeof level !== "string") throw new TypeError('level must be "store", "fast" or "best"');
   if (!Object.hasOwn(LEVELS, level)) throw new RangeError(`level "${level}" is not "store", "fast" or "best"`);
+  const levelNumber = LEVELS[/** @type {keyof typeof LEVELS} */ (level)];
   return withBuffers(list, (pointers, sizes) => withScratch(8, (out) => {
-    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, LEVELS[level], out, out + 4), "pack");
+    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4), "pack");
     return takeOutput(out);
   }));
 }
 
+/**
+ * @param {Archive | Bytes} source
+ * @param {Map<number, Bytes> | Record<number, Bytes>} replacements
+ */
 export function replace(source, replacements) {
   const archive = source instanceof Archive ? source : new Archive(source);
   try {
@@ -232,6 +477,8 @@ export function replace(source, replacements) {
       checkIndex(index, archive.entries.length, "replacement index");
       return index;
     });
+    const twice = indices.find((index, i) => indices.indexOf(index) !== i);
+    if (twice !== undefined) throw new RangeError(`replacement index ${twice} is named twice`);
     const list = pairs.map(([key, bytes]) => toBytes(bytes, `replacement ${key}`));
     const handle = handleOf(archive);
     return withBuffers(list, (pointers, sizes) => withScratch(8 + 4 * list.length, (out) => {
@@ -245,16 +492,26 @@ export function replace(source, replacements) {
   }
 }
 
+/**
+ * @param {Bytes} packed
+ * @param {Bytes} dictionary
+ * @param {number} unpackedSize
+ */
 export function decodeBlock(packed, dictionary, unpackedSize) {
   const input = toBytes(packed, "packed");
   const table = toBytes(dictionary, "dictionary");
   if (table.length !== 256) throw new RangeError(`the dictionary has ${table.length} bytes, not 256`);
   if (!Number.isInteger(unpackedSize)) throw new TypeError("unpackedSize must be an integer");
   if (unpackedSize < 0 || unpackedSize > 0xffffffff) throw new RangeError(`unpackedSize ${unpackedSize} is out of range`);
+  if (unpackedSize >= LARGE_RESULT) {
+    const { library, pointers: [block, words], out } = freshWithRoom([input, table], unpackedSize, "decode");
+    check(library.ls11_decode_block(block, input.length, words, out, unpackedSize), "decode");
+    return new Uint8Array(library.memory.buffer, out, unpackedSize).slice();
+  }
   return withBuffers([input, table], (pointers) => withScratch(unpackedSize, (out) => {
     const memory = view();
     check(c.ls11_decode_block(memory.getUint32(pointers, true), input.length,
                               memory.getUint32(pointers + 4, true), out, unpackedSize), "decode");
     return heap().slice(out, out + unpackedSize);
-  }));
+  }, "decode"));
 }

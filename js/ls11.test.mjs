@@ -37,6 +37,42 @@ function randomEntries(seed) {
           noise(500 + (next() % 2000)), text(70000)];
 }
 
+// An LS11 file whose entries decode to `sizes` bytes from a few bytes each:
+// one literal, then one back-reference that repeats it. The bit code's
+// values: n bits "1...10", then n bits m, stand for 2^n - 2 + m.
+function claimingFile(sizes) {
+  const valueBits = (x) => {
+    let n = 1;
+    while (x >= 2 ** (n + 1) - 2) ++n;
+    return "1".repeat(n - 1) + "0" + (x - (2 ** n - 2)).toString(2).padStart(n, "0");
+  };
+  const blocks = sizes.map((size) => {
+    const code = valueBits(0) + valueBits(257) + valueBits(size - 4);
+    const bits = code.padEnd(8 * Math.ceil(code.length / 8), "0");
+    return Uint8Array.from({ length: bits.length / 8 }, (_, i) => parseInt(bits.slice(8 * i, 8 * i + 8), 2));
+  });
+  const file = new Uint8Array(276 + 12 * sizes.length + blocks.reduce((sum, b) => sum + b.length, 0));
+  file.set(new TextEncoder().encode("LS11"));
+  file.set(Uint8Array.from({ length: 256 }, (_, i) => i), 16);
+  const table = new DataView(file.buffer);
+  let at = 276 + 12 * sizes.length;
+  blocks.forEach((block, i) => {
+    table.setUint32(272 + 12 * i, block.length);
+    table.setUint32(276 + 12 * i, sizes[i]);
+    table.setUint32(280 + 12 * i, at);
+    file.set(block, at);
+    at += block.length;
+  });
+  return file;
+}
+
+// `file` with entry `index` claiming `size` bytes.
+function claiming(file, index, size) {
+  const changed = Uint8Array.from(file);
+  new DataView(changed.buffer).setUint32(276 + 12 * index, size);
+  return changed;
+}
+
 const sampleFiles = readdirSync(samples).filter((name) => name.endsWith(".LS11")).map((name) => join(samples, name));
 
 test("samples: table, entries and decoded file as the native tools give them", () => {
@@ -48,9 +84,16 @@ test("samples: table, entries and decoded file as the native tools give them", (
     assert.deepEqual(archive.entries, listed.entries.map((e) => ({
       index: e.index, packedSize: e.packed_size, unpackedSize: e.unpacked_size,
       dataOffset: e.offset, stored: e.stored })), path);
-    assert.deepEqual(archive.readAll(), new Uint8Array(readFileSync(path.replace(/LS11$/, "expected"))), path);
+    const expected = new Uint8Array(readFileSync(path.replace(/LS11$/, "expected")));
+    assert.deepEqual(archive.readAll(), expected, path);
+    const reused = new Uint8Array(expected.length + 3).fill(7);
+    assert.equal(archive.readAll(reused), expected.length);
+    assert.deepEqual(reused, Uint8Array.of(...expected, 7, 7, 7), path);
     for (const { index } of archive.entries) {
-      assert.deepEqual(archive.read(index), new Uint8Array(native("cat", path, String(index))), `${path} ${index}`);
+      const bytes = new Uint8Array(native("cat", path, String(index)));
+      assert.deepEqual(archive.read(index), bytes, `${path} ${index}`);
+      assert.equal(archive.readInto(index, reused), bytes.length);
+      assert.deepEqual(reused.subarray(0, bytes.length), bytes, `${path} ${index} into`);
     }
     const dictionary = archive.dictionary;
     const compressed = archive.entries.find((e) => !e.stored);
@@ -107,7 +150,9 @@ test("statuses: numbers, descriptions and the failures that carry them", () => {
   names.forEach((name, status) => assert.equal(ls11[name], status, name));
   assert.equal(ls11.statusString(ls11.OK), "success");
   assert.equal(ls11.statusString(ls11.ERR_CORRUPT), "a block lies outside the file or does not decode");
-  assert.equal(ls11.statusString(99), "unknown status");
+  for (const status of [99, -1, 2 ** 31, 2 ** 32, 2 ** 40, -(2 ** 32)]) {
+    assert.equal(ls11.statusString(status), "unknown status", String(status));
+  }
   assert.match(ls11.version, /^\d+\.\d+(\.\d+)?$/);
 
   const sample = readFileSync(sampleFiles[0]);
@@ -125,14 +170,22 @@ test("statuses: numbers, descriptions and the failures that carry them", () => {
     { status: ls11.ERR_CORRUPT, call: () => ls11.replace(damaged, { 0: new Uint8Array(3) }) },
     { status: ls11.ERR_CORRUPT, call: () => ls11.decodeBlock(new Uint8Array(4), archive.dictionary, 100) },
     { status: ls11.ERR_NO_MEMORY, call: () => ls11.decodeBlock(new Uint8Array(4), archive.dictionary, 0xffffffff) },
-    { status: ls11.ERR_ARGUMENT, call: () => ls11.pack([]) },
+    // Claims of 2 GiB and more that do not decode, as unls11 finds them.
+    { status: ls11.ERR_CORRUPT, call: () => ls11.open(claiming(claimingFile([0x1000]), 0, 0x80000000)).read(0) },
+    { status: ls11.ERR_CORRUPT, call: () => ls11.open(claiming(claimingFile([9, 0x1000]), 1, 0xf0000000)).readAll() },
+    // Totals past 32 bits, refused before anything is allocated.
+    { status: ls11.ERR_NO_MEMORY, call: () => ls11.open(claimingFile([0xffffff00, 0x200])).readAll() },
     { status: ls11.ERR_ARGUMENT, call: () => closed.read(0) },
   ];
   for (const { status, call } of failures) {
     assert.throws(call, (error) => error instanceof ls11.LS11Error && error.status === status &&
                                   error.message.endsWith(ls11.statusString(status)), String(call));
+    assert.deepEqual(archive.readAll(), new Uint8Array(readFileSync(sampleFiles[0].replace(/LS11$/, "expected"))),
+                     `still reads after ${call}`);
   }
   archive.close();
+  const small = ls11.open(claimingFile([0x1000, 0x200]));
+  assert.deepEqual(small.readAll(), new Uint8Array(0x1200), "a run repeated from one literal");
 });
 
 test("wrong types and values out of range", () => {
@@ -155,6 +208,11 @@ test("wrong types and values out of range", () => {
     { error: RangeError, call: () => ls11.pack([bytes], { level: "smallest" }) },
     { error: RangeError, call: () => ls11.replace(archive, { [archive.entries.length]: bytes }) },
     { error: RangeError, call: () => ls11.replace(archive, new Map([[-1, bytes]])) },
+    { error: RangeError, call: () => ls11.replace(archive, new Map([[1, bytes], ["1", bytes]])) },
+    { error: RangeError, call: () => ls11.pack([]) },
+    { error: TypeError, call: () => archive.readInto(0, []) },
+    { error: RangeError, call: () => archive.readInto(0, new Uint8Array(archive.entries[0].unpackedSize - 1)) },
+    { error: RangeError, call: () => archive.readAll(new Uint8Array(1)) },
     { error: RangeError, call: () => archive.read(archive.entries.length) },
     { error: RangeError, call: () => archive.read(-1) },
     { error: RangeError, call: () => ls11.decodeBlock(bytes, new Uint8Array(255), 4) },
@@ -176,4 +234,55 @@ test("package: npm pack makes ls11kit with the module, its declarations and pack
   const declared = [...readFileSync(join(folder, "ls11.d.ts"), "utf8").matchAll(/^export (?:const|function|class) (\w+)/gm)]
     .map(([, name]) => name).sort();
   assert.deepEqual(declared, Object.keys(ls11).sort());
+});
+
+test("archives dropped without close() are freed", () => {
+  // 300 archives of 1 MiB, never closed: without the module freeing them
+  // once they are garbage, its memory would grow by 300 MiB.
+  const script = `
+    const ls11 = await import(process.env.LS11_URL);
+    const file = ls11.pack([new Uint8Array(1 << 20).map((_, i) => i * 7919 >> 3)], { level: "store" });
+    const before = process.memoryUsage().rss;
+    for (let i = 0; i < 300; ++i) {
+      ls11.open(file);
+      if (i % 25 === 24) { gc(); await new Promise((done) => setTimeout(done, 0)); }
+    }
+    console.log(process.memoryUsage().rss - before);`;
+  const growth = Number(execFileSync(process.execPath, ["--expose-gc", "--input-type=module", "-e", script],
+                                     { env: { ...process.env, LS11_URL: pathToFileURL(process.env.LS11_JS).href } }));
+  assert.ok(growth < 100 << 20, `${growth >> 20} MiB more`);
+});
+
+test("random views and sizes: every byte through the module's copies, large results included", () => {
+  const next = random(24);
+  const views = [
+    (bytes) => bytes,
+    (bytes) => bytes.slice().buffer,
+    (bytes) => new DataView(Uint8Array.of(1, ...bytes, 2).buffer, 1, bytes.length),
+    (bytes) => new Uint8Array(Uint8Array.of(0, 0, 0, ...bytes).buffer, 3),
+  ];
+  for (let round = 0; round < 30; ++round) {
+    const entries = Array.from({ length: 1 + (next() % 5) }, () =>
+      Uint8Array.from({ length: [0, 1, 255, 4096, next() % 70000][next() % 5] }, () => next() & 0xff));
+    const archive = ls11.open(views[next() % views.length](
+      ls11.pack(entries.map((e) => views[next() % views.length](e)), { level: next() % 2 ? "store" : "fast" })));
+    const whole = Uint8Array.from(entries.flatMap((e) => [...e]));
+    assert.deepEqual(archive.readAll(), whole);
+    const target = new Uint8Array(whole.length + (next() % 9));
+    assert.equal(archive.readAll(target), whole.length);
+    assert.deepEqual(target.subarray(0, whole.length), whole);
+    const index = next() % entries.length;
+    assert.equal(archive.readInto(index, target), entries[index].length);
+    assert.deepEqual(target.subarray(0, entries[index].length), entries[index]);
+    archive.close();
+  }
+  // Past 64 MiB a result is decoded in an instance of its own.
+  const large = ls11.open(claimingFile([0x4000001, 7]));
+  const zeros = (n) => new Uint8Array(n);
+  assert.deepEqual(large.read(0), zeros(0x4000001));
+  assert.deepEqual(large.readAll(), zeros(0x4000008));
+  const block = claimingFile([0x4000001]).subarray(288);
+  assert.deepEqual(ls11.decodeBlock(block, large.dictionary, 0x4000001), zeros(0x4000001));
+  assert.deepEqual(large.read(1), zeros(7));
+  large.close();
 });

@@ -1,15 +1,22 @@
 /* What the JavaScript module needs beyond the C API: the pack options and
-   the replacements built here, so that ls11.js never depends on how a C
-   struct is laid out, only on 32-bit pointers and sizes. */
+   the replacements built here, since their layout is the compiler's. What
+   ls11.js does read at fixed offsets, ls11_entry's three words and the
+   pointer and size a call writes out, is pinned below. */
+#include <stddef.h>
 #include <stdlib.h>
 
 #include "ls11.h"
 
+_Static_assert(sizeof(void *) == 4 && sizeof(size_t) == 4,
+               "ls11.js reads 32-bit pointers and sizes");
+_Static_assert(offsetof(ls11_entry, packed_size) == 0 && offsetof(ls11_entry, unpacked_size) == 4 &&
+                   offsetof(ls11_entry, data_offset) == 8 && sizeof(ls11_entry) == 12,
+               "ls11.js reads an entry as three 32-bit words");
+
 #define GLUE_API __attribute__((visibility("default")))
 
-GLUE_API ls11_status ls11_wasm_pack(const void *const *entries, const size_t *sizes,
-                                    uint32_t count, int format, int level, void **out,
-                                    size_t *out_size) {
+GLUE_API ls11_status ls11_wasm_pack(const void *const *entries, const size_t *sizes, uint32_t count,
+                                    int format, int level, void **out, size_t *out_size) {
   ls11_pack_options options = {0};
   options.sizeof_options = sizeof options;
   options.format = format;
@@ -19,8 +26,8 @@ GLUE_API ls11_status ls11_wasm_pack(const void *const *entries, const size_t *si
 }
 
 GLUE_API ls11_status ls11_wasm_replace(ls11_archive *archive, const uint32_t *indices,
-                                       const void *const *data, const size_t *sizes,
-                                       uint32_t count, void **out, size_t *out_size) {
+                                       const void *const *data, const size_t *sizes, uint32_t count,
+                                       void **out, size_t *out_size) {
   ls11_replacement *replacements = malloc(sizeof *replacements * (count ? count : 1));
   if (!replacements) return LS11_ERR_NO_MEMORY;
   for (uint32_t i = 0; i < count; ++i) {

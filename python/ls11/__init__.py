@@ -11,37 +11,45 @@ Data arguments take any bytes-like object (bytes, bytearray, memoryview,
 array, mmap, a numpy array) in place, without a copy. A wrong type raises
 TypeError, a wrong value ValueError, an entry index out of range IndexError;
 what the library reports about files and data raises ls11.Error, whose
-.status is the library's status number (ls11.ERR_FORMAT and so on).
+.status is the library's status number (ls11.ERR_FORMAT and so on). A file
+that cannot be opened raises ls11.Error with the operating system's OSError
+as its __cause__ and .errno.
 
 The module calls the shared library libls11 through ctypes: the one installed
 with it, or the one named by the environment variable LS11_LIBRARY.
 """
 from __future__ import annotations
 
+import builtins
 import contextlib
 import ctypes
 import operator
 import os
-from typing import TYPE_CHECKING, Container, Iterable, Iterator, Mapping, NamedTuple, SupportsIndex
+import threading
+from typing import (TYPE_CHECKING, Container, Iterable, Iterator, Mapping, NamedTuple, Optional,
+                    SupportsIndex, Tuple, Union)
 
 from . import _library
-from ._buffers import Borrowed, copy_to_bytes
+from ._buffers import Borrowed, bytes_addresses, copy_to_bytes, new_bytes
+from ._facts import *  # noqa: F403  the statuses: OK, ERR_OPEN, ...
+from ._facts import _LEVELS, _STATUS_NAMES
 
 if TYPE_CHECKING:
-    from _typeshed import ReadableBuffer, StrOrBytesPath, WriteableBuffer
+    from _typeshed import ReadableBuffer, StrPath, WriteableBuffer
+
+    # A path is a str or a path-like object; bytes are a file's contents.
+    Source = Union[StrPath, "os.PathLike[bytes]", ReadableBuffer]
+    Replacements = Union[Mapping[int, ReadableBuffer], Iterable[Tuple[int, ReadableBuffer]]]
 
 __all__ = ["Archive", "Entry", "Error", "decode_block", "open", "pack", "replace",
-           "OK", "ERR_OPEN", "ERR_WRITE", "ERR_FORMAT", "ERR_CORRUPT", "ERR_NO_MEMORY",
-           "ERR_ARGUMENT", "ERR_TOO_LARGE", "library_path", "__version__"]
+           "library_path", "__version__", *_STATUS_NAMES]
 
-OK, ERR_OPEN, ERR_WRITE, ERR_FORMAT, ERR_CORRUPT, ERR_NO_MEMORY, ERR_ARGUMENT, ERR_TOO_LARGE = range(8)
-
-#: The version of libls11, and so of this package: "MAJOR.MINOR.PATCH".
+#: The version of libls11, and so of this package: "MAJOR.MINOR", with
+#: ".PATCH" when PATCH is not 0.
 __version__: str = _library.version
 #: The path (or, found by the system's loader, the name) of the libls11 in use.
 library_path: str = _library.path
 
-_LEVELS = {"store": 0, "fast": 1, "best": 2}
 _FORMATS = (10, 11, 12)
 _UINT32_MAX = 0xFFFFFFFF
 _INT_MAX = 2**31 - 1
@@ -49,19 +57,38 @@ _INT_MAX = 2**31 - 1
 
 class Error(Exception):
     """A failure libls11 reports about a file or data; .status is its status
-    number (one of ls11.ERR_*)."""
+    number (one of ls11.ERR_*). One that can be pickled, so that it crosses
+    from a worker process as itself."""
 
     status: int
+    errno: Optional[int]
 
     def __init__(self, status: int, what: str | None = None) -> None:
-        self.status = status
-        description = _library.status_string(status).decode("utf-8")
+        self.status = operator.index(status)
+        self.what = what
+        self.errno = None
+        description = _library.status_text(self.status)
         super().__init__(f"{what}: {description}" if what else description)
+
+    def __reduce__(self) -> tuple[type[Error], tuple[int, str | None], dict[str, object]]:
+        return Error, (self.status, self.what), self.__dict__
 
 
 def _check(status: int, what: str | None = None) -> None:
     if status != OK:
         raise Error(status, what)
+
+
+def _open_failed(path: bytes) -> Error:
+    """ERR_OPEN for path, carrying the operating system's reason, asked of
+    it again, as __cause__ and errno."""
+    error = Error(ERR_OPEN, os.fsdecode(path))
+    try:
+        builtins.open(path, "rb").close()
+    except OSError as reason:
+        error.errno = reason.errno
+        error.__cause__ = reason
+    return error
 
 
 def _integer_in(value: SupportsIndex, name: str, allowed: Container[int]) -> int:
@@ -90,14 +117,18 @@ class Entry(NamedTuple):
 class Archive:
     """An open LS11 file: its format (10, 11 or 12), its 256-byte dictionary
     and its entries. len(archive) is the number of entries, and iterating
-    over it yields them. Use it from one thread at a time; close it (or use
-    it in a with statement) to release the file."""
+    over it yields them. Reads on several threads take turns; close() waits
+    for a read in flight. Close it (or use it in a with statement) to
+    release the file."""
 
     format: int
     dictionary: bytes
     entries: list[Entry]
 
-    def __init__(self, source: StrOrBytesPath | ReadableBuffer) -> None:
+    def __init__(self, source: Source) -> None:
+        # ctypes lets other threads run during a call: the lock keeps close()
+        # from freeing the archive under a read.
+        self._lock = threading.Lock()
         self._handle: ctypes.c_void_p | None = None
         self._data: Borrowed | None = None
         handle = ctypes.c_void_p()
@@ -105,11 +136,18 @@ class Archive:
             path = os.fsencode(source)
             if b"\0" in path:
                 raise ValueError("embedded null byte")
-            _check(_library.open_file(path, ctypes.byref(handle)), os.fsdecode(path))
+            status = _library.open_file(path, ctypes.byref(handle))
+            if status == ERR_OPEN:
+                raise _open_failed(path)
+            _check(status, os.fsdecode(path))
         else:
             # The library reads the bytes in place, so they stay held until close.
             self._data = Borrowed(source, "the file's bytes")
-            _check(_library.open_memory(self._data.address, self._data.size, ctypes.byref(handle)))
+            status = _library.open_memory(self._data.address, self._data.size, ctypes.byref(handle))
+            if status != OK and isinstance(source, bytes) and os.path.isfile(source):
+                raise Error(status, "bytes are taken as the file's contents, and these name a file: "
+                                    "pass the path as str or os.PathLike")
+            _check(status)
         self._handle = handle
         self.format = _library.file_format(handle)
         self.dictionary = ctypes.string_at(_library.dictionary(handle), 256)
@@ -140,36 +178,49 @@ class Archive:
         state = "closed" if not self._handle else f"{len(self.entries)} entries"
         return f"<ls11.Archive LS{self.format}, {state}>"
 
+    def _decode(self, index: int, address: int | None, capacity: int) -> None:
+        with self._lock:
+            _check(_library.read_entry(self._live_handle(), index, address, capacity),
+                   f"entry {index}")
+
     def read(self, index: int) -> bytes:
         """The decoded bytes of entry index."""
-        out = ctypes.create_string_buffer(self._entry(index).unpacked_size)
-        self.read_into(index, out)
-        return out.raw
+        entry = self._entry(index)
+        out, address = new_bytes(entry.unpacked_size)
+        self._decode(entry.index, address, entry.unpacked_size)
+        return out
 
     def read_into(self, index: int, buffer: WriteableBuffer) -> int:
         """Decodes entry index into the start of buffer (a bytearray, a
         writable memoryview, a numpy array...) in place; returns the number of
         bytes written, the entry's unpacked_size."""
-        size = self._entry(index).unpacked_size
+        entry = self._entry(index)
         with Borrowed(buffer, "buffer", writable=True) as out:
-            if out.size < size:
-                raise ValueError(f"the buffer holds {out.size} bytes and entry {index} has {size}")
-            _check(_library.read_entry(self._live_handle(), index, out.address, out.size),
-                   f"entry {index}")
-        return size
+            if out.size < entry.unpacked_size:
+                raise ValueError(f"the buffer holds {out.size} bytes and entry {index} "
+                                 f"has {entry.unpacked_size}")
+            self._decode(entry.index, out.address, out.size)
+        return entry.unpacked_size
 
     def read_all(self) -> bytes:
         """Every entry in table order: the bytes unls11 writes."""
-        return b"".join(self.read(entry.index) for entry in self.entries)
+        out, address = new_bytes(sum(entry.unpacked_size for entry in self.entries))
+        at = address or 0
+        for entry in self.entries:
+            self._decode(entry.index, at if entry.unpacked_size else None, entry.unpacked_size)
+            at += entry.unpacked_size
+        return out
 
     def close(self) -> None:
-        """Closes the file; closing again does nothing."""
-        if self._handle:
-            _library.close(self._handle)
-            self._handle = None
-        if self._data is not None:
-            self._data.release()
-            self._data = None
+        """Closes the file, once no read is in flight; closing again does
+        nothing."""
+        with self._lock:
+            if self._handle:
+                _library.close(self._handle)
+                self._handle = None
+            if self._data is not None:
+                self._data.release()
+                self._data = None
 
     def __enter__(self) -> Archive:
         return self
@@ -178,13 +229,14 @@ class Archive:
         self.close()
 
     def __del__(self) -> None:
-        self.close()
+        if hasattr(self, "_lock"):
+            self.close()
 
 
-def open(source: StrOrBytesPath | ReadableBuffer) -> Archive:
+def open(source: Source) -> Archive:
     """Opens an LS11 file: a path (str or path-like), or the whole file as a
-    bytes-like object, which must then stay unchanged until the archive is
-    closed."""
+    bytes-like object (bytes included), which must then stay unchanged until
+    the archive is closed."""
     return Archive(source)
 
 
@@ -206,17 +258,26 @@ def pack(entries: Iterable[ReadableBuffer], format: int = 11, level: str | int =
                                    _integer_in(format, "format", _FORMATS),
                                    _level(level),
                                    _integer_in(threads, "threads", range(_INT_MAX + 1)))
+    datas = list(entries)
+    if not datas:
+        raise ValueError("pack needs at least one entry")
+    if len(datas) > _UINT32_MAX:
+        raise Error(ERR_TOO_LARGE)
     with contextlib.ExitStack() as held:
-        blocks = [held.enter_context(Borrowed(data, f"entry {i}")) for i, data in enumerate(entries)]
-        if not blocks:
-            raise ValueError("pack needs at least one entry")
-        if len(blocks) > _UINT32_MAX:
-            raise Error(ERR_TOO_LARGE)
-        pointers = (ctypes.c_void_p * len(blocks))(*(block.address for block in blocks))
-        sizes = (ctypes.c_size_t * len(blocks))(*(block.size for block in blocks))
+        plain = [data for data in datas if type(data) is bytes]
+        if len(plain) == len(datas):
+            # The common case, where a million entries must cost no more
+            # than the library's own work on them.
+            pointers: ctypes.Array[ctypes.c_size_t] | ctypes.Array[ctypes.c_void_p] = (
+                bytes_addresses(plain))
+            sizes = (ctypes.c_size_t * len(plain))(*map(len, plain))
+        else:
+            blocks = [held.enter_context(Borrowed(data, f"entry {i}")) for i, data in enumerate(datas)]
+            pointers = (ctypes.c_void_p * len(blocks))(*(block.address for block in blocks))
+            sizes = (ctypes.c_size_t * len(blocks))(*(block.size for block in blocks))
         out, out_size = ctypes.c_void_p(), ctypes.c_size_t()
-        status = _library.pack(pointers, sizes, len(blocks), ctypes.byref(options),
-                               ctypes.byref(out), ctypes.byref(out_size))
+        status = _library.pack(ctypes.cast(pointers, _library.void_pp), sizes, len(datas),
+                               ctypes.byref(options), ctypes.byref(out), ctypes.byref(out_size))
     return _take_output(status, out, out_size)
 
 
@@ -228,22 +289,37 @@ def _level(level: str | int) -> int:
     return _integer_in(level, "level", _LEVELS.values())
 
 
-def replace(source: Archive | StrOrBytesPath | ReadableBuffer,
-            replacements: Mapping[int, ReadableBuffer]) -> bytes:
+def _pairs(replacements: Replacements) -> list[tuple[int, ReadableBuffer]]:
+    items = replacements.items() if isinstance(replacements, Mapping) else replacements
+    try:
+        pairs = [(index, data) for index, data in items]
+    except (TypeError, ValueError):
+        raise TypeError("replacements must be a mapping of index to bytes, "
+                        "or (index, bytes) pairs") from None
+    return pairs
+
+
+def replace(source: Archive | Source, replacements: Replacements) -> bytes:
     """A copy of an LS11 file in which each entry named in replacements
-    ({index: bytes}) holds the new bytes; every other entry is kept as it
-    is. source is an open Archive, a path, or the file as bytes."""
+    ({index: bytes}, or (index, bytes) pairs) holds the new bytes; every
+    other entry is kept as it is. source is an open Archive, a path, or the
+    file as bytes."""
     if not isinstance(source, Archive):
         with Archive(source) as archive:
             return replace(archive, replacements)
     with contextlib.ExitStack() as held:
         items = [(source._entry(index).index, held.enter_context(Borrowed(data, f"entry {index}")))
-                 for index, data in replacements.items()]
+                 for index, data in _pairs(replacements)]
+        named = [index for index, _ in items]
+        if len(set(named)) != len(named):
+            twice = next(index for index in named if named.count(index) > 1)
+            raise ValueError(f"entry {twice} is named twice")
         array = (_library.Replacement * len(items))(
             *(_library.Replacement(index, data.address, data.size) for index, data in items))
         out, out_size = ctypes.c_void_p(), ctypes.c_size_t()
-        status = _library.replace(source._live_handle(), array, len(items),
-                                  ctypes.byref(out), ctypes.byref(out_size))
+        with source._lock:
+            status = _library.replace(source._live_handle(), array, len(items),
+                                      ctypes.byref(out), ctypes.byref(out_size))
     return _take_output(status, out, out_size)
 
 
@@ -254,6 +330,6 @@ def decode_block(packed: ReadableBuffer, dictionary: ReadableBuffer, unpacked_si
     with Borrowed(dictionary, "dictionary") as table, Borrowed(packed, "packed") as block:
         if table.size != 256:
             raise ValueError(f"a dictionary has 256 bytes, not {table.size}")
-        out = ctypes.create_string_buffer(unpacked_size)
-        _check(_library.decode_block(block.address, block.size, table.address, out, unpacked_size))
-    return out.raw
+        out, address = new_bytes(unpacked_size)
+        _check(_library.decode_block(block.address, block.size, table.address, address, unpacked_size))
+    return out

@@ -1,7 +1,8 @@
 """Python's bytes and the library's memory: the bytes of any object with the
 buffer protocol (bytes, bytearray, memoryview, array, mmap, a numpy array)
-reached in place, and memory the library returned copied into bytes at any
-size (ctypes.string_at takes its size as a C int, so stops at 2 GiB)."""
+reached in place, memory the library returned copied into bytes at any size
+(ctypes.string_at takes its size as a C int, so stops at 2 GiB), and new
+bytes objects the library writes into before anyone else sees them."""
 from __future__ import annotations
 
 import ctypes
@@ -27,12 +28,39 @@ _release_buffer.restype = None
 _bytes_from = ctypes.pythonapi.PyBytes_FromStringAndSize
 _bytes_from.argtypes = (ctypes.c_void_p, ctypes.c_ssize_t)
 _bytes_from.restype = ctypes.py_object
+_bytes_address = ctypes.pythonapi.PyBytes_AsString
+_bytes_address.argtypes = (ctypes.py_object,)
+_bytes_address.restype = ctypes.c_void_p
 
 
 def copy_to_bytes(address: int | None, size: int) -> bytes:
     """The size bytes at address, copied into a new bytes object."""
     copy: bytes = _bytes_from(address, size)
     return copy
+
+
+# Where a bytes object's contents start, from its own address: reached this
+# way, a million entries cost no call each. Checked once here.
+_CONTENTS_OFFSET = bytes.__basicsize__ - 1
+_probe = b"contents"
+assert ctypes.string_at(id(_probe) + _CONTENTS_OFFSET, len(_probe)) == _probe
+
+
+def bytes_addresses(datas: list[bytes]) -> ctypes.Array[ctypes.c_size_t]:
+    """The addresses of the contents of every bytes object in datas, which
+    must stay alive while they are used."""
+    return (ctypes.c_size_t * len(datas))(*[id(data) + _CONTENTS_OFFSET for data in datas])
+
+
+def new_bytes(size: int) -> tuple[bytes, int | None]:
+    """A new bytes object of size bytes and the address of its contents,
+    which are left as the allocator gives them: no zero-fill, so pages the
+    decoder never writes (a block that claims more than it holds) are never
+    touched. Nothing else holds the object until it is returned."""
+    if size == 0:
+        return b"", None
+    fresh: bytes = _bytes_from(None, size)
+    return fresh, _bytes_address(fresh)
 
 
 class Borrowed:

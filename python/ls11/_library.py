@@ -11,10 +11,14 @@ from __future__ import annotations
 import ctypes
 import ctypes.util
 import os
+import struct
 from typing import Any
 
+from ._facts import _SOVERSION
+
 _HERE = os.path.dirname(os.path.abspath(__file__))
-_NAMES = ("libls11.so.1", "ls11.dll", "libls11.1.dylib")
+# As CMake names the library on Linux, Windows (MinGW) and macOS.
+_NAMES = (f"libls11.so.{_SOVERSION}", "ls11.dll", f"libls11.{_SOVERSION}.dylib")
 
 
 def _find() -> str:
@@ -35,7 +39,40 @@ def _find() -> str:
                       "install ls11kit again, or set LS11_LIBRARY to the library's path")
 
 
+def _elf_extent(head: bytes) -> int:
+    """How long an ELF file must be for what its header and program headers
+    promise: the loader maps those parts, and touching a mapped page past
+    the end of a cut-short file kills the process (SIGBUS)."""
+    wide, order = head[4] == 2, "<" if head[5] == 1 else ">"
+    layout = order + ("16xHHIQQQIHHHHHH" if wide else "16xHHIIIIIHHHHHH")
+    fields = struct.unpack_from(layout, head)
+    phoff, shoff, phentsize, phnum, shentsize, shnum = (fields[4], fields[5], fields[8], fields[9],
+                                                        fields[10], fields[11])
+    extent: int = max(struct.calcsize(layout), phoff + phentsize * phnum, shoff + shentsize * shnum)
+    segment = order + ("I4xQ8x8xQ" if wide else "I I4x4x I")
+    for i in range(phnum):
+        at = phoff + i * phentsize
+        if at + struct.calcsize(segment) > len(head):
+            break
+        kind, offset, size = struct.unpack_from(segment, head, at)
+        if kind == 1:  # a loadable segment
+            extent = max(extent, offset + size)
+    return extent
+
+
+def _refuse_cut_short(path: str) -> None:
+    try:
+        with open(path, "rb") as file:
+            head = file.read(65536)
+            size = file.seek(0, os.SEEK_END)
+    except OSError:
+        return  # a name the loader resolves, or unreadable: the loader says why
+    if head[:4] == b"\x7fELF" and len(head) >= 64 and _elf_extent(head) > size:
+        raise ImportError(f"{path} is cut short ({size} bytes): install ls11kit again")
+
+
 def _load(path: str) -> ctypes.CDLL:
+    _refuse_cut_short(path)
     try:
         return ctypes.CDLL(path)
     except OSError as error:
@@ -72,15 +109,25 @@ class Replacement(ctypes.Structure):
 
 
 _p = ctypes.POINTER
-_void_pp = _p(ctypes.c_void_p)
+void_pp = _p(ctypes.c_void_p)
 _size = ctypes.c_size_t
 version_string = _bind("ls11_version_string", ctypes.c_char_p)
 version = version_string().decode("ascii")
-status_string = _bind("ls11_status_string", ctypes.c_char_p, ctypes.c_int)
+_status_string = _bind("ls11_status_string", ctypes.c_char_p, ctypes.c_int)
+
+
+def status_text(status: int) -> str:
+    """The library's description of any integer: one past a C int is no
+    status (-1 is none either), never the status it would wrap to."""
+    in_range = -2**31 <= status < 2**31
+    text: bytes = _status_string(status if in_range else -1)
+    return text.decode("utf-8")
+
+
 decode_block = _bind("ls11_decode_block", ctypes.c_int, ctypes.c_void_p, _size,
                      ctypes.c_void_p, ctypes.c_void_p, _size)
-open_file = _bind("ls11_open", ctypes.c_int, ctypes.c_char_p, _void_pp)
-open_memory = _bind("ls11_open_memory", ctypes.c_int, ctypes.c_void_p, _size, _void_pp)
+open_file = _bind("ls11_open", ctypes.c_int, ctypes.c_char_p, void_pp)
+open_memory = _bind("ls11_open_memory", ctypes.c_int, ctypes.c_void_p, _size, void_pp)
 close = _bind("ls11_close", None, ctypes.c_void_p)
 file_format = _bind("ls11_format", ctypes.c_int, ctypes.c_void_p)
 dictionary = _bind("ls11_dictionary", _p(ctypes.c_uint8), ctypes.c_void_p)
@@ -88,8 +135,8 @@ entry_count = _bind("ls11_entry_count", ctypes.c_uint32, ctypes.c_void_p)
 get_entry = _bind("ls11_get_entry", ctypes.c_int, ctypes.c_void_p, ctypes.c_uint32, _p(Entry))
 read_entry = _bind("ls11_read_entry", ctypes.c_int, ctypes.c_void_p, ctypes.c_uint32,
                    ctypes.c_void_p, _size)
-pack = _bind("ls11_pack", ctypes.c_int, _void_pp, _p(_size), ctypes.c_uint32,
-             _p(PackOptions), _void_pp, _p(_size))
+pack = _bind("ls11_pack", ctypes.c_int, void_pp, _p(_size), ctypes.c_uint32,
+             _p(PackOptions), void_pp, _p(_size))
 replace = _bind("ls11_replace", ctypes.c_int, ctypes.c_void_p, _p(Replacement), ctypes.c_uint32,
-                _void_pp, _p(_size))
+                void_pp, _p(_size))
 free = _bind("ls11_free", None, ctypes.c_void_p)

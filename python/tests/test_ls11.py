@@ -4,14 +4,17 @@ with LS11_LIBRARY set to the build's library and LS11_SOURCE_DIR to the
 project; CI runs it again against the installed wheel."""
 import array
 import ctypes.util
+import errno
 import importlib.metadata
 import mmap
 import os
 import pathlib
+import pickle
 import re
 import struct
 import subprocess
 import sys
+import threading
 
 import pytest
 
@@ -66,12 +69,25 @@ def test_damaged_files_raise_the_library_status(damage, status, at_open):
         assert ls11.open(data).entries
 
 
-def test_errors_carry_status_and_reason():
+@pytest.mark.parametrize("path, reason", [
+    (SOURCE / "no such file.LS11", errno.ENOENT), (SOURCE, errno.EISDIR), ("", errno.ENOENT),
+], ids=["missing", "folder", "empty name"])
+def test_open_errors_carry_the_systems_reason(path, reason):
     with pytest.raises(ls11.Error) as raised:
-        ls11.open(SOURCE / "no such file.LS11")
-    assert raised.value.status == ls11.ERR_OPEN
-    assert "no such file.LS11" in str(raised.value)
-    assert str(ls11.Error(99))  # a status the library does not know still reads
+        ls11.open(path)
+    assert raised.value.status == ls11.ERR_OPEN and str(path) in str(raised.value)
+    assert raised.value.errno == reason and raised.value.__cause__.errno == reason
+
+
+def test_errors_carry_status_and_reason():
+    unknown = str(ls11.Error(99))  # a status the library does not know still reads
+    assert unknown and str(ls11.Error(2**40)) == str(ls11.Error(-2**40)) == unknown
+    error = ls11.Error(ls11.ERR_CORRUPT, "entry 3")
+    error.errno = 5
+    again = pickle.loads(pickle.dumps(error))
+    assert (type(again), again.status, str(again), again.errno) == (ls11.Error, error.status, str(error), 5)
+    with pytest.raises(ls11.Error, match="pass the path as str"):
+        ls11.open(os.fsencode(SAMPLES[0]))
     with ls11.open(SAMPLES[0]) as archive:
         for index in (-1, len(archive.entries), 2**32):
             with pytest.raises(IndexError):
@@ -112,6 +128,8 @@ def test_replace_changes_one_entry_and_keeps_the_others():
                 assert [changed.read(e.index) for e in changed.entries[1:]] == kept[1:]
     with pytest.raises(IndexError):
         ls11.replace(data, {len(kept): b"past the end"})
+    with ls11.open(ls11.replace(data, [(0, b"a pair"), (1, b"")])) as changed:
+        assert (changed.read(0), changed.read(1)) == (b"a pair", b"")
 
 
 def doc_blocks(name, language):
@@ -149,6 +167,8 @@ def test_the_version_is_the_librarys_and_the_packages():
     (lambda: ls11.pack(["text"]), TypeError),
     (lambda: ls11.replace(SAMPLES[0], {0: 7}), TypeError),
     (lambda: ls11.replace(SAMPLES[0], {99: b""}), IndexError),
+    (lambda: ls11.replace(SAMPLES[0], [(0, b"a"), (0, b"b")]), ValueError),
+    (lambda: ls11.replace(SAMPLES[0], [0]), TypeError),
     (lambda: ls11.pack([b"x"], format=2**32 + 11), ValueError),
     (lambda: ls11.pack([b"x"], level=2**32 + 2), ValueError),
     (lambda: ls11.pack([b"x"], level="quick"), ValueError),
@@ -160,7 +180,8 @@ def test_the_version_is_the_librarys_and_the_packages():
     (lambda: ls11.decode_block(b"", bytes(255), 0), ValueError),
     (lambda: ls11.decode_block(b"", bytes(256), -1), ValueError),
 ], ids=["NUL in a path", "no entry", "int as data", "list as data", "str as data",
-        "int as replacement", "replacement past the end", "format wrapping to 11",
+        "int as replacement", "replacement past the end", "entry named twice", "not pairs",
+        "format wrapping to 11",
         "level wrapping to best", "unknown level", "threads wrapping to 0", "negative threads",
         "float threads", "read_into bytes", "read_into too small", "short dictionary",
         "negative size"])
@@ -222,3 +243,121 @@ def test_the_python_guides_example_runs(tmp_path):
                          capture_output=True, text=True, check=True)
     lines = run.stdout.splitlines()
     assert lines[0].endswith("-> 12 b'hello, world'") and lines[1].endswith("-> 500 b'LS11 LS11 LS'")
+
+
+def cut_short(size):
+    def make(folder):
+        path = folder / "libls11.so.1"
+        path.write_bytes(pathlib.Path(ls11.library_path).read_bytes()[:size])
+        return str(path)
+    return make
+
+
+@pytest.mark.parametrize("make", [
+    cut_short(1000), cut_short(5000), cut_short(20000),
+], ids=["first 1000 bytes", "first 5000 bytes", "first 20000 bytes"])
+def test_a_cut_short_library_raises_import_error(make, tmp_path):
+    test_an_unusable_library_raises_import_error(make(tmp_path))
+
+
+def claiming(size):
+    """Sample 0 with its first compressed entry claiming size bytes."""
+    data = bytearray(SAMPLES[0].read_bytes())
+    with ls11.open(bytes(data)) as archive:
+        e = next(e for e in archive.entries if not e.stored)
+    struct.pack_into(">I", data, 272 + 12 * e.index + 4, size)
+    return bytes(data), e
+
+
+PEAK_SCRIPT = """
+import resource, sys, ls11
+def peak(): return resource.getrusage(resource.RUSAGE_SELF).ru_maxrss * 1024
+data, index, call = open(sys.argv[1], "rb").read(), int(sys.argv[2]), sys.argv[3]
+archive = ls11.open(data)
+entry = archive.entries[index]
+block = data[entry.data_offset:entry.data_offset + entry.packed_size]
+calls = {"read": lambda: archive.read(index), "read_all": archive.read_all,
+         "decode_block": lambda: ls11.decode_block(block, archive.dictionary, entry.unpacked_size)}
+before = peak()
+try:
+    calls[call]()
+    status = 0
+except ls11.Error as error:
+    status = error.status
+print(status, peak() - before)
+"""
+
+
+@pytest.mark.parametrize("call", ["read", "read_all", "decode_block"])
+def test_reads_hold_no_more_than_what_they_decode(call, tmp_path):
+    # A claimed size is never allocated and filled ahead of the decoder,
+    # and a good read holds its result once, not a copy beside it.
+    huge, e = claiming(0xFFFFFFFF)
+    good = ls11.pack([b"\0" * (64 << 20)], level="fast")
+    for data, index, status, most in ((huge, e.index, ls11.ERR_CORRUPT, 16 << 20),
+                                      (good, 0, ls11.OK, 80 << 20)):
+        (tmp_path / "file").write_bytes(data)
+        run = subprocess.run([sys.executable, "-c", PEAK_SCRIPT, tmp_path / "file", str(index), call],
+                             capture_output=True, text=True, check=True)
+        got_status, growth = map(int, run.stdout.split())
+        assert got_status == status and growth < most, (data is good, growth)
+
+
+def test_close_waits_for_a_read_on_another_thread(tmp_path):
+    (tmp_path / "big.LS11").write_bytes(ls11.pack([os.urandom(1 << 20) * 8], level="store"))
+    for attempt in range(20):
+        archive = ls11.open(tmp_path / "big.LS11")
+        outcomes, started = [], threading.Event()
+
+        def read():
+            buffer = bytearray(8 << 20)
+            started.set()
+            while True:
+                try:
+                    archive.read_into(0, buffer)
+                    outcomes.append("read")
+                except ValueError:  # closed: the only other outcome
+                    return
+                except ls11.Error as error:
+                    outcomes.append(error)
+                    return
+
+        reader = threading.Thread(target=read)
+        reader.start()
+        started.wait()
+        threading.Event().wait(0.001 * attempt)
+        archive.close()
+        reader.join()
+        assert all(outcome == "read" for outcome in outcomes), outcomes
+
+
+def test_a_million_empty_entries_pack_lean(tmp_path):
+    run = subprocess.run([sys.executable, "-c", PEAK_SCRIPT.split("data, index")[0] +
+                          "before = peak(); packed = ls11.pack([b''] * 1000000, level='fast')\n"
+                          "print(len(packed), peak() - before)"],
+                         capture_output=True, text=True, check=True)
+    size, growth = map(int, run.stdout.split())
+    assert size == 16 + 256 + 12 * 1000000 + 4 and growth < 200 << 20
+
+
+def test_random_buffers_go_through_whole():
+    # The module's own conversion of Python objects to addresses and sizes,
+    # driven by a fixed seed: entries of any length in every kind of buffer,
+    # sliced at any offset, packed, read back whole and into any slice.
+    import random
+    rng = random.Random(25)
+    kinds = [bytes, bytearray, lambda b: memoryview(b"~" + b + b"~")[1:-1],
+             lambda b: array.array("B", b), lambda b: memoryview(bytearray(b)).cast("B")]
+    for _ in range(40):
+        datas = [rng.randbytes(rng.choice([0, 1, 2, 255, 4096, rng.randrange(70000)]))
+                 for _ in range(rng.randrange(1, 6))]
+        packed = ls11.pack([rng.choice(kinds)(d) for d in datas], level=rng.choice(["store", "fast"]),
+                           threads=1)
+        with ls11.open(rng.choice(kinds)(packed)) as archive:
+            assert archive.read_all() == b"".join(datas)
+            index = rng.randrange(len(datas))
+            assert archive.read(index) == datas[index]
+            at = rng.randrange(8)
+            target = bytearray(at + len(datas[index]) + rng.randrange(8))
+            assert archive.read_into(index, memoryview(target)[at:]) == len(datas[index])
+            assert target[at:at + len(datas[index])] == datas[index]
