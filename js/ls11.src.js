@@ -27,7 +27,10 @@
  * @property {(archive: number, index: number, out: number, capacity: number) => number} ls11_read_entry
  * @property {(pointer: number) => void} ls11_free
  * @property {(entries: number, sizes: number, count: number, format: number, level: number, out: number, outSize: number) => number} ls11_wasm_pack
- * @property {(archive: number, indices: number, data: number, sizes: number, count: number, out: number, outSize: number) => number} ls11_wasm_replace
+ * @property {(archive: number, indices: number, data: number, sizes: number, count: number, out: number, outSize: number, reason: number) => number} ls11_wasm_replace
+ * @property {(data: number, size: number, archive: number, reason: number) => number} ls11_open_memory_with_reason
+ * @property {(reason: number, buffer: number, size: number) => number} ls11_reason_text
+ * @property {(archive: number, index: number, reason: number) => void} ls11_wasm_entry_reason
  */
 
 const WASM_BASE64 = "@LS11_WASM_BASE64@";
@@ -94,6 +97,8 @@ export function statusString(status) {
   return cString(c.ls11_status_string(status >= -(2 ** 31) && status < 2 ** 31 ? status : -1));
 }
 
+const FAILURE_FIELDS = ["status", "reason", "entry", "found", "expected"];
+
 export class LS11Error extends Error {
   /**
    * @param {number} status
@@ -105,7 +110,51 @@ export class LS11Error extends Error {
     this.name = "LS11Error";
     /** @readonly */
     this.status = status;
+    /** Why, in more detail: one of the REASON_ constants. @type {number} */
+    this.reason = REASON_NONE;
+    /** The entry concerned, or null. @type {number | null} */
+    this.entry = null;
+    /** The numbers the reason names. */
+    this.found = 0;
+    this.expected = 0;
+    // Read-only, as declared; failure() alone fills in the reason.
+    for (const field of FAILURE_FIELDS) Object.defineProperty(this, field, { writable: false });
   }
+}
+
+// Where a call that may fail leaves its reason: the C library's
+// ls11_reason, whose layout glue.c pins.
+const REASON_SIZE = 32;
+const NO_ENTRY = 0xffffffff;
+
+/**
+ * LS11Error for status with the reason the library left at `reason` in
+ * `library`'s memory, its sentence added to the message.
+ * @param {number} status
+ * @param {string} what
+ * @param {Library} library
+ * @param {number} reason
+ */
+function failure(status, what, library, reason) {
+  const error = new LS11Error(status, what);
+  const memory = new DataView(library.memory.buffer);
+  const entry = memory.getUint32(reason + 4, true);
+  const fields = {
+    reason: memory.getInt32(reason, true),
+    entry: entry === NO_ENTRY ? null : entry,
+    found: Number(memory.getBigUint64(reason + 8, true)),
+    expected: Number(memory.getBigUint64(reason + 16, true)),
+  };
+  for (const [field, value] of Object.entries(fields)) Object.defineProperty(error, field, { value });
+  const text = library.malloc(256);
+  if (text !== 0 && error.reason !== REASON_NONE) {
+    library.ls11_reason_text(reason, text, 256);
+    const bytes = new Uint8Array(library.memory.buffer, text, 256);
+    const why = new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
+    if (why !== statusString(status)) error.message += ` (${why})`;
+  }
+  library.free(text);
+  return error;
 }
 
 /**
@@ -214,7 +263,16 @@ function takeOutput(out) {
  * @param {string} what
  */
 function freshWithRoom(inputs, size, what) {
-  const library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  /** @type {Library} */
+  let library;
+  try {
+    library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  } catch (error) {
+    // A host that makes no instance at once (a browser's main thread
+    // may refuse to): this one serves, as far as its allocator can.
+    if (error instanceof RangeError) return null;
+    throw error;
+  }
   const pointers = inputs.map((bytes) => {
     const pointer = library.malloc(Math.max(bytes.length, 1));
     if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
@@ -253,14 +311,23 @@ function decodeEntries(held, sizes, indices, total, take, what) {
   const decode = (library, handle, out) => {
     let at = out;
     for (const index of indices) {
-      check(library.ls11_read_entry(handle, index, at, sizes[index]), `entry ${index}`);
+      const status = library.ls11_read_entry(handle, index, at, sizes[index]);
+      if (status !== OK) {
+        const reason = library.malloc(REASON_SIZE);
+        if (reason === 0) throw new LS11Error(status, `entry ${index}`);
+        library.ls11_wasm_entry_reason(handle, index, reason);
+        const error = failure(status, `entry ${index}`, library, reason);
+        library.free(reason);
+        throw error;
+      }
       at += sizes[index];
     }
     return take(new Uint8Array(library.memory.buffer, out, total));
   };
-  if (total < LARGE_RESULT) return withScratch(total, (out) => decode(c, held.handle, out), what);
   const file = heap().subarray(held.data, held.data + held.size);
-  const { library, pointers: [copy, slot], out } = freshWithRoom([file, new Uint8Array(4)], total, what);
+  const fresh = total < LARGE_RESULT ? null : freshWithRoom([file, new Uint8Array(4)], total, what);
+  if (!fresh) return withScratch(total, (out) => decode(c, held.handle, out), what);
+  const { library, pointers: [copy, slot], out } = fresh;
   check(library.ls11_open_memory(copy, held.size, slot), what);
   return decode(library, new DataView(library.memory.buffer).getUint32(slot, true), out);
 }
@@ -301,11 +368,11 @@ export class Archive {
     const bytes = toBytes(data, "data");
     const copy = copyIn(bytes);
     /** @type {Held} */
-    const held = withScratch(12, (scratch) => {
-      const status = c.ls11_open_memory(copy, bytes.length, scratch);
+    const held = withScratch(4 + REASON_SIZE, (scratch) => {
+      const status = c.ls11_open_memory_with_reason(copy, bytes.length, scratch, scratch + 4);
       if (status !== OK) {
         c.free(copy);
-        throw new LS11Error(status, "open");
+        throw failure(status, "open", c, scratch + 4);
       }
       return { handle: view().getUint32(scratch, true), data: copy, size: bytes.length };
     });
@@ -438,8 +505,6 @@ function withBuffers(list, body) {
   }
 }
 
-const FORMATS = [10, 11, 12];
-
 /**
  * @param {Iterable<Bytes>} entries
  * @param {{ format?: number, level?: string }} [options]
@@ -451,12 +516,17 @@ export function pack(entries, { format = 11, level = "best" } = {}) {
   const list = Array.from(entries, (entry, i) => toBytes(entry, `entry ${i}`));
   if (list.length === 0) throw new RangeError("pack needs at least one entry");
   if (!Number.isInteger(format)) throw new TypeError("format must be 10, 11 or 12");
-  if (!FORMATS.includes(format)) throw new RangeError(`format ${format} is not 10, 11 or 12`);
+  // Which formats exist is the library's to say; a number past a C int
+  // must not wrap to one.
+  if (format < -(2 ** 31) || format >= 2 ** 31) throw new RangeError(`format ${format} is out of range`);
   if (typeof level !== "string") throw new TypeError('level must be "store", "fast" or "best"');
   if (!Object.hasOwn(LEVELS, level)) throw new RangeError(`level "${level}" is not "store", "fast" or "best"`);
   const levelNumber = LEVELS[/** @type {keyof typeof LEVELS} */ (level)];
   return withBuffers(list, (pointers, sizes) => withScratch(8, (out) => {
-    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4), "pack");
+    const status = c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4);
+    // Every other argument was checked above.
+    if (status === ERR_ARGUMENT) throw new RangeError(`format ${format} is not one libls11 writes`);
+    check(status, "pack");
     return takeOutput(out);
   }));
 }
@@ -481,10 +551,13 @@ export function replace(source, replacements) {
     if (twice !== undefined) throw new RangeError(`replacement index ${twice} is named twice`);
     const list = pairs.map(([key, bytes]) => toBytes(bytes, `replacement ${key}`));
     const handle = handleOf(archive);
-    return withBuffers(list, (pointers, sizes) => withScratch(8 + 4 * list.length, (out) => {
+    return withBuffers(list, (pointers, sizes) => withScratch(8 + REASON_SIZE + 4 * list.length, (out) => {
       const memory = view();
-      indices.forEach((index, i) => memory.setUint32(out + 8 + 4 * i, index, true));
-      check(c.ls11_wasm_replace(handle, out + 8, pointers, sizes, list.length, out, out + 4), "replace");
+      const reason = out + 8;
+      const indexTable = reason + REASON_SIZE;
+      indices.forEach((index, i) => memory.setUint32(indexTable + 4 * i, index, true));
+      const status = c.ls11_wasm_replace(handle, indexTable, pointers, sizes, list.length, out, out + 4, reason);
+      if (status !== OK) throw failure(status, "replace", c, reason);
       return takeOutput(out);
     }));
   } finally {
@@ -503,8 +576,9 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
   if (table.length !== 256) throw new RangeError(`the dictionary has ${table.length} bytes, not 256`);
   if (!Number.isInteger(unpackedSize)) throw new TypeError("unpackedSize must be an integer");
   if (unpackedSize < 0 || unpackedSize > 0xffffffff) throw new RangeError(`unpackedSize ${unpackedSize} is out of range`);
-  if (unpackedSize >= LARGE_RESULT) {
-    const { library, pointers: [block, words], out } = freshWithRoom([input, table], unpackedSize, "decode");
+  const fresh = unpackedSize < LARGE_RESULT ? null : freshWithRoom([input, table], unpackedSize, "decode");
+  if (fresh) {
+    const { library, pointers: [block, words], out } = fresh;
     check(library.ls11_decode_block(block, input.length, words, out, unpackedSize), "decode");
     return new Uint8Array(library.memory.buffer, out, unpackedSize).slice();
   }

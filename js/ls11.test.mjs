@@ -179,13 +179,61 @@ test("statuses: numbers, descriptions and the failures that carry them", () => {
   ];
   for (const { status, call } of failures) {
     assert.throws(call, (error) => error instanceof ls11.LS11Error && error.status === status &&
-                                  error.message.endsWith(ls11.statusString(status)), String(call));
+                                  error.message.includes(ls11.statusString(status)), String(call));
     assert.deepEqual(archive.readAll(), new Uint8Array(readFileSync(sampleFiles[0].replace(/LS11$/, "expected"))),
                      `still reads after ${call}`);
   }
   archive.close();
   const small = ls11.open(claimingFile([0x1000, 0x200]));
   assert.deepEqual(small.readAll(), new Uint8Array(0x1200), "a run repeated from one literal");
+});
+
+test("reasons: why a file does not open or an entry does not decode", () => {
+  const sample = new Uint8Array(readFileSync(sampleFiles[0]));
+  const n = sample.length;
+  const count = (new DataView(sample.buffer, sample.byteOffset).getUint32(280) - 276) / 12;
+  const word = (at, value) => {
+    const changed = Uint8Array.from(sample);
+    new DataView(changed.buffer).setUint32(at, value);
+    return changed;
+  };
+  const entries = ls11.open(sample).entries;
+  const last = entries.at(-1);
+  const compressed = entries.find((e) => !e.stored);
+  const garbled = Uint8Array.from(sample).fill(0xff, compressed.dataOffset, compressed.dataOffset + compressed.packedSize);
+  const cases = [
+    { file: new Uint8Array(0), status: ls11.ERR_FORMAT, reason: ls11.REASON_EMPTY, found: 0, expected: 0 },
+    { file: sample.subarray(0, 4), status: ls11.ERR_FORMAT, reason: ls11.REASON_SHORT_HEADER, found: 4, expected: 16 },
+    { file: Uint8Array.of(0x4c, 0x53, 0x31, 0x33, ...sample.subarray(4)), status: ls11.ERR_FORMAT,
+      reason: ls11.REASON_UNKNOWN_KIND, found: 0x4c533133, expected: 0 },
+    { file: Uint8Array.from(sample).fill(1, 9, 10), status: ls11.ERR_FORMAT, reason: ls11.REASON_HEADER_PADDING,
+      found: 9, expected: 0 },
+    { file: Uint8Array.of(...sample.subarray(0, 16), ...new Uint8Array(100)), status: ls11.ERR_FORMAT,
+      reason: ls11.REASON_NO_TABLE, found: 116, expected: 284 },
+    { file: word(280, 100), status: ls11.ERR_FORMAT, reason: ls11.REASON_FIRST_OFFSET, found: 100, expected: 288 },
+    { file: word(280, 276 + 12 * 100), status: ls11.ERR_FORMAT, reason: ls11.REASON_TABLE_CUT, found: n,
+      expected: 276 + 12 * 100 },
+    { file: Uint8Array.of(...sample, 0), status: ls11.ERR_FORMAT, reason: ls11.REASON_LENGTH_MISMATCH,
+      found: n + 1, expected: n },
+    { file: word(272 + 12 * (count - 1) + 8, n - 1), status: ls11.ERR_CORRUPT, reason: ls11.REASON_BLOCK_OUTSIDE,
+      entry: last.index, found: n, expected: n - 1 + last.packedSize },
+    { file: garbled, status: ls11.ERR_CORRUPT, reason: ls11.REASON_BLOCK_CORRUPT, entry: compressed.index,
+      found: 0, expected: 0 },
+  ];
+  for (const { file, status, reason, entry = null, found, expected } of cases) {
+    const calls = [() => ls11.open(file).readAll()];
+    if (entry !== null) {
+      calls.push(() => ls11.open(file).read(entry),
+                 () => ls11.replace(file, { [(entry + 1) % count]: new Uint8Array(1) }));
+    }
+    for (const call of calls) {
+      assert.throws(call, (error) => {
+        assert.deepEqual([error.status, error.reason, error.entry, error.found, error.expected],
+                         [status, reason, entry, found, expected], `${ls11.statusString(status)} ${String(call)}`);
+        return error instanceof ls11.LS11Error;
+      });
+    }
+  }
 });
 
 test("wrong types and values out of range", () => {
@@ -205,6 +253,7 @@ test("wrong types and values out of range", () => {
     { error: TypeError, call: () => ls11.decodeBlock(bytes, archive.dictionary, "4") },
     { error: TypeError, call: () => ls11.statusString("4") },
     { error: RangeError, call: () => ls11.pack([bytes], { format: 13 }) },
+    { error: RangeError, call: () => ls11.pack([bytes], { format: 2 ** 32 + 11 }) },
     { error: RangeError, call: () => ls11.pack([bytes], { level: "smallest" }) },
     { error: RangeError, call: () => ls11.replace(archive, { [archive.entries.length]: bytes }) },
     { error: RangeError, call: () => ls11.replace(archive, new Map([[-1, bytes]])) },
