@@ -19,7 +19,10 @@ cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j2 >/dev/null
 # Counts from an earlier run would add to this one's.
 find build/coverage -name '*.gcda' -delete
-ctest --preset coverage >build/coverage/ctest.log || { tail -n 40 build/coverage/ctest.log; exit 1; }
+# The install test is left out: it checks that the static library defines
+# no names but the library's own, and gcov's counters add theirs.
+ctest --preset coverage -E '^install_and_build_against_it$' >build/coverage/ctest.log ||
+  { tail -n 40 build/coverage/ctest.log; exit 1; }
 gcovr --root . --object-directory build/coverage --filter 'lib/' \
   --exclude-throw-branches --exclude-unreachable-branches \
   --txt build/coverage/coverage.txt --print-summary | sed 's/^/coverage: /'
