@@ -118,8 +118,8 @@ def encode_table(corpus, results):
     runs = {}
     raw = {}
     threads = 1
-    for kind, split, _, size, codec, level, t, seconds, size_out in rows:
-        runs[kind, split, codec, level, int(t)] = (float(seconds), int(size_out))
+    for kind, split, _, size, codec, level, t, seconds, cpu_seconds, size_out in rows:
+        runs[kind, split, codec, level, int(t)] = (float(seconds), int(size_out), float(cpu_seconds))
         raw[kind, split] = int(size)
         if codec == "ls11":
             threads = max(threads, int(t))
