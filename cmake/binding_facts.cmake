@@ -1,7 +1,8 @@
 # The facts Python and JavaScript share with the C library, written for them
 # from the C sources when the project is configured, so that none is typed a
-# second time: the statuses and levels as include/ls11.h numbers them, and the
-# shared library's soname version (LS11_SOVERSION). Writes into DIR:
+# second time: the statuses, reasons and levels as include/ls11.h numbers
+# them, and the shared library's soname version (LS11_SOVERSION). Writes
+# into DIR:
 #   python/ls11/_facts.py   the module's constants (the package assembled
 #                           beside it by the main CMakeLists.txt)
 #   js/facts.js, facts.d.ts what build_module.mjs puts into ls11.js and
@@ -11,6 +12,7 @@ function(ls11_write_binding_facts header soversion dir)
   string(REGEX MATCHALL "LS11_[A-Z_]+ = [0-9]+" enumerators "${text}")
   set(py "")
   set(py_names "")
+  set(py_reasons "")
   set(py_levels "")
   set(js "")
   set(js_levels "")
@@ -23,9 +25,13 @@ function(ls11_write_binding_facts header soversion dir)
       string(TOLOWER ${CMAKE_MATCH_1} level)
       string(APPEND py_levels "\"${level}\": ${value}, ")
       string(APPEND js_levels "${level}: ${value}, ")
-    elseif(name MATCHES "^(OK|ERR_.+)$")
+    elseif(name MATCHES "^(OK|ERR_.+|REASON_.+)$")
       string(APPEND py "${name}: Final = ${value}\n")
-      string(APPEND py_names "\"${name}\", ")
+      if(name MATCHES "^REASON_")
+        string(APPEND py_reasons "\"${name}\", ")
+      else()
+        string(APPEND py_names "\"${name}\", ")
+      endif()
       string(APPEND js "export const ${name} = ${value};\n")
       string(APPEND dts "export const ${name}: ${value};\n")
     endif()
@@ -35,12 +41,13 @@ function(ls11_write_binding_facts header soversion dir)
   endif()
   set(note "Written from include/ls11.h and CMakeLists.txt by cmake/binding_facts.cmake")
   file(CONFIGURE OUTPUT ${dir}/python/ls11/_facts.py CONTENT [[
-"""libls11's statuses and packing levels, and its soname's version.
+"""libls11's statuses, reasons and packing levels, and its soname's version.
 @note@ when the project is configured."""
 from typing import Final
 
 @py@
 _STATUS_NAMES: Final = (@py_names@)
+_REASON_NAMES: Final = (@py_reasons@)
 _LEVELS: Final = {@py_levels@}
 _SOVERSION: Final = "@soversion@"
 ]] @ONLY)

@@ -1,15 +1,19 @@
 # What `cmake --install` puts in place: the tools and their manual pages,
 # the library (shared and static) with its header, the files that let other
 # builds find it (a CMake package and a pkg-config file), the Python module,
-# and the licence.
+# and the licence. Each file belongs to one of four components, the parts a
+# distribution ships apart (see package.cmake): tools (the programs, their
+# pages, the web page), runtime (the shared library), development (header,
+# static library, link, CMake and pkg-config files) and python (the
+# module). A plain `cmake --install` installs all four.
 include(CMakePackageConfigHelpers)
 
-install(TARGETS unls11 ls11 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS unls11 ls11 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 install(TARGETS ls11_shared ls11_static EXPORT ls11Targets
-        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Unspecified
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES include/ls11.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT development
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
+install(FILES include/ls11.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
 if(WIN32)
   include(cmake/man_text.cmake)  # Windows has no man: the pages as plain text
 else()
@@ -23,7 +27,7 @@ else()
   foreach(page unls11 ls11)
     set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${page}.1.gz)
     ls11_gzip(man_${page} ${compressed} ${CMAKE_CURRENT_SOURCE_DIR}/doc/${page}.1)
-    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
   endforeach()
 endif()
 # The manual pages name the version in their title line: it must be this one.
@@ -33,17 +37,17 @@ foreach(page doc/unls11.1 doc/ls11.1)
     message(FATAL_ERROR "${page} names another version than include/ls11.h's ${PROJECT_VERSION}: ${title}")
   endif()
 endforeach()
-install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tools)
 
 set(LS11_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ls11)
-install(EXPORT ls11Targets NAMESPACE ls11:: DESTINATION ${LS11_CMAKE_DIR})
+install(EXPORT ls11Targets NAMESPACE ls11:: DESTINATION ${LS11_CMAKE_DIR} COMPONENT development)
 configure_package_config_file(cmake/ls11Config.cmake.in ${CMAKE_CURRENT_BINARY_DIR}/ls11Config.cmake
                               INSTALL_DESTINATION ${LS11_CMAKE_DIR})
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/ls11ConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/ls11Config.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/ls11ConfigVersion.cmake
-        DESTINATION ${LS11_CMAKE_DIR})
+        DESTINATION ${LS11_CMAKE_DIR} COMPONENT development)
 
 # pkg-config: `pkg-config --cflags --libs ls11` for the shared library,
 # with --static for the static one, which needs the C++ runtime's link
@@ -60,8 +64,8 @@ set(LS11_PC_PREFIX @LS11_PC_PREFIX@)  # left for install time
 configure_file(cmake/ls11.pc.in ${CMAKE_CURRENT_BINARY_DIR}/ls11.pc.in @ONLY)
 install(CODE "set(LS11_PC_TEMPLATE [[${CMAKE_CURRENT_BINARY_DIR}/ls11.pc.in]])
 set(LS11_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
-set(LS11_PC_ABSOLUTE_PREFIX ${LS11_PC_ABSOLUTE_PREFIX})")
-install(SCRIPT cmake/write_pc_file.cmake)
+set(LS11_PC_ABSOLUTE_PREFIX ${LS11_PC_ABSOLUTE_PREFIX})" COMPONENT development)
+install(SCRIPT cmake/write_pc_file.cmake COMPONENT development)
 
 # The Python module, with the library's path relative to it beside it, so
 # that it finds the library wherever the install is moved or unpacked. Its
@@ -90,8 +94,8 @@ install(CODE "set(LS11_PYTHON_DIR [[${LS11_PYTHON_DIR}]])
 set(LS11_LOCAL_PYTHON_DIR [[${LS11_LOCAL_PYTHON_DIR}]])
 set(LS11_PACKAGES_DIR [[${CMAKE_BINARY_DIR}/_CPack_Packages]])
 set(LS11_MODULE_SOURCE [[${LS11_BINDINGS_DIR}/python/ls11]])
-set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])")
-install(SCRIPT cmake/install_python_module.cmake)
+set(LS11_LIBRARY_FILE [[${LS11_LIBRARY_FILE}]])" COMPONENT python)
+install(SCRIPT cmake/install_python_module.cmake COMPONENT python)
 
 # The web page, ls11kit.html, as the wasm preset built it (the release
 # presets name it, so that the wasm workflow runs first).
@@ -101,5 +105,5 @@ if(LS11_WEB_PAGE)
     message(FATAL_ERROR "${LS11_WEB_PAGE} is missing: run `cmake --workflow --preset wasm` first, "
                         "or configure with -DLS11_WEB_PAGE= to package without the page.")
   endif()
-  install(FILES ${LS11_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/ls11kit)
+  install(FILES ${LS11_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/ls11kit COMPONENT tools)
 endif()

@@ -1,8 +1,12 @@
-# Release packages (cpack, or the release workflow presets):
-#   Linux:   ls11kit-VERSION-Linux-x86_64.tar.gz and ls11kit_VERSION-REVISION_ARCH.deb
+# Release packages (the release presets, or cpack in a build):
+#   Debian:  libls11-1, libls11-dev, ls11kit and python3-ls11 (.deb), with
+#            LS11_DEBIAN_PACKAGES (the release preset)
+#   Linux:   ls11kit-VERSION-linux-ARCH.tar.gz, whose tools run on any Linux
+#            of their architecture (LS11_STATIC_TOOLS; the linux-* presets)
 #   Windows: ls11kit-VERSION-win64.zip, from the MinGW-w64 cross build
-# Each holds what `cmake --install` puts in place.
-# Who answers for the packages: the .deb's Maintainer, its changelog and
+# The archives hold what `cmake --install` puts in place; the .debs hold it
+# split by component (see install.cmake).
+# Who answers for the packages: the .debs' Maintainer, their changelog and
 # copyright files.
 set(LS11_MAINTAINER "ls11kit developers <ls11kit-dev@example.org>")
 set(CPACK_PACKAGE_NAME ls11kit)
@@ -15,22 +19,26 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "With the library libls11 (C API, CMake and pkg-config files).")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+
+option(LS11_DEBIAN_PACKAGES "Make the Debian packages (.deb) rather than a .tar.gz" OFF)
+option(LS11_STATIC_TOOLS "Link the tools wholly statically, so that they run on any Linux of their architecture" OFF)
+if(LS11_STATIC_TOOLS)
+  foreach(tool unls11 ls11)
+    target_link_options(${tool} PRIVATE -static)
+  endforeach()
+endif()
+
 if(WIN32)
   set(CPACK_SYSTEM_NAME win64)
   set(CPACK_GENERATOR ZIP)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES README.md LICENSE DESTINATION . COMPONENT tools)
 else()
-  set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
-  set(CPACK_GENERATOR TGZ DEB)
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-endif()
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-# python3 for the Python module; the C++ runtime's link files for linking
-# the static library into a C program (see ls11.pc).
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "python3, ${LS11_CXX_RUNTIME_DEV}")
-if(NOT WIN32)
-  include(cmake/debian.cmake)
+  string(TOLOWER ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR} CPACK_SYSTEM_NAME)
+  set(CPACK_GENERATOR TGZ)
+  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tools)
+  if(LS11_DEBIAN_PACKAGES)
+    include(cmake/debian.cmake)
+  endif()
 endif()
 include(CPack)
 
@@ -43,9 +51,13 @@ if(LS11_PACKAGE_TESTS)
     add_test(NAME package_zip
              COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check_zip.sh ${LS11_PACKAGE}.zip
                      ${PROJECT_SOURCE_DIR}/samples ${CMAKE_C_COMPILER} ${CMAKE_CROSSCOMPILING_EMULATOR})
+  elseif(LS11_DEBIAN_PACKAGES)
+    add_test(NAME package_debs
+             COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check_debs.sh ${CMAKE_BINARY_DIR}
+                     ${PROJECT_SOURCE_DIR}/samples)
   else()
-    add_test(NAME package_deb_and_tgz
-             COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check_linux.sh ${CMAKE_BINARY_DIR}
-                     ${LS11_PACKAGE}.tar.gz ${PROJECT_SOURCE_DIR}/samples)
+    add_test(NAME package_tarball
+             COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check_tarball.sh ${LS11_PACKAGE}.tar.gz
+                     ${PROJECT_SOURCE_DIR}/samples ${CMAKE_C_COMPILER} ${CMAKE_CROSSCOMPILING_EMULATOR})
   endif()
 endif()

@@ -44,9 +44,9 @@
    MAJOR and the shared library's soname. LS11_VERSION_STRING is
    "MAJOR.MINOR", with ".PATCH" appended when PATCH is not 0. */
 #define LS11_VERSION_MAJOR 0
-#define LS11_VERSION_MINOR 60
+#define LS11_VERSION_MINOR 61
 #define LS11_VERSION_PATCH 0
-#define LS11_VERSION_STRING "0.60"
+#define LS11_VERSION_STRING "0.61"
 
 #ifdef __cplusplus
 extern "C" {
@@ -205,6 +205,133 @@ LS11_API ls11_status ls11_replace(ls11_archive *archive, const ls11_replacement 
 
 /* Frees what ls11_pack and ls11_replace returned. NULL is fine. */
 LS11_API void ls11_free(void *p);
+
+/* ---- Since 0.61: reasons, output through a callback, the header check ---- */
+
+/* unls11's report line for a status ("OK.", "Failed to decode the file!"; a
+   static string). Any int is accepted, as by ls11_status_string. */
+LS11_API const char *ls11_status_report(int status);
+
+/* The format a file's first bytes name: 10, 11 or 12 when they are "LS10",
+   "LS11" or "LS12" followed by 12 zero bytes, 0 for anything else (fewer
+   than 16 bytes, or header NULL). Only the header is looked at: the file
+   may still fail to open. */
+LS11_API int ls11_header_format(const void *header, size_t size);
+
+/* Why a call failed, in more detail than its status, which stays what the
+   functions above document. The numbers in found and expected are those
+   each code's comment names; the others are 0. */
+typedef enum ls11_reason_code {
+  LS11_REASON_NONE = 0,             /* success, or nothing more is known */
+  LS11_REASON_CANNOT_OPEN = 1,      /* system_error: why (an errno value) */
+  LS11_REASON_CANNOT_READ = 2,      /* system_error; entry: whose block, or none */
+  LS11_REASON_EMPTY = 3,            /* the file holds no byte */
+  LS11_REASON_SHORT_HEADER = 4,     /* found: the length, expected: 16 */
+  LS11_REASON_UNKNOWN_KIND = 5,     /* found: the first 4 bytes, big-endian */
+  LS11_REASON_HEADER_PADDING = 6,   /* found: where the first nonzero byte of
+                                       bytes 4 to 15 is */
+  LS11_REASON_TOO_LONG = 7,         /* found: the length (at least),
+                                       expected: 4 GiB - 1, the longest */
+  LS11_REASON_NO_TABLE = 8,         /* found: the length, expected: 284 (the
+                                       header, dictionary and entry 0) */
+  LS11_REASON_FIRST_OFFSET = 9,     /* found: entry 0's offset, expected:
+                                       where the table ends (276 + 12 x the
+                                       entry count, 288 at least) */
+  LS11_REASON_TABLE_CUT = 10,       /* expected: the bytes the table needs,
+                                       found: the length */
+  LS11_REASON_LENGTH_MISMATCH = 11, /* expected: the length the table adds
+                                       up to, found: the length */
+  LS11_REASON_BLOCK_OUTSIDE = 12,   /* entry: whose block, expected: where it
+                                       ends, found: the file's length */
+  LS11_REASON_BLOCK_CORRUPT = 13,   /* entry: whose block does not decode to
+                                       its unpacked size */
+  LS11_REASON_NO_MEMORY = 14,       /* an allocation failed */
+  LS11_REASON_ENTRY_TOO_LARGE = 15, /* entry: which (for ls11_pack_to, its
+                                       place in the list), found: its size,
+                                       expected: 4 GiB - 1, the largest */
+  LS11_REASON_FILE_TOO_LARGE = 16,  /* found: the length the file would
+                                       have, expected: the largest */
+  LS11_REASON_NO_SUCH_ENTRY = 17,   /* entry: the index named, expected: the
+                                       entry count */
+  LS11_REASON_NAMED_TWICE = 18,     /* entry: the index replaced twice */
+  LS11_REASON_WRITE_REFUSED = 19,   /* the write callback returned nonzero */
+  LS11_REASON_ARGUMENT = 20         /* an argument out of range or NULL */
+} ls11_reason_code;
+
+/* No entry is concerned. */
+#define LS11_NO_ENTRY 0xFFFFFFFFu
+
+/* The functions below that take an ls11_reason fill it when it is not NULL,
+   on success too (code LS11_REASON_NONE). */
+typedef struct ls11_reason {
+  int code;          /* LS11_REASON_* */
+  uint32_t entry;    /* the entry concerned, or LS11_NO_ENTRY */
+  uint64_t found;    /* what was found: a length, an offset, header bytes */
+  uint64_t expected; /* what was needed or expected */
+  int system_error;  /* the system's errno value, or 0 */
+} ls11_reason;
+
+/* A short description of a reason code ("the entry table is cut short"; a
+   static string). Any int is accepted: an unknown code gets a description
+   of its own, never NULL. */
+LS11_API const char *ls11_reason_string(int code);
+
+/* The reason as a sentence with its numbers ("the entry table is cut
+   short: it needs 4000 bytes, the file has 300"), written to buffer as a
+   NUL-terminated string cut to size bytes (nothing written when size is
+   0). Returns the length of the whole sentence without the NUL, as
+   snprintf does; 0 for a NULL reason. The system error is not described:
+   the caller's own words for errno go with it. */
+LS11_API size_t ls11_reason_text(const ls11_reason *reason, char *buffer, size_t size);
+
+/* ls11_open and ls11_open_memory, saying why the file does not open. A path
+   that is no regular file (a pipe, a FIFO, a character device) is read to
+   its end first and kept in memory, up to 4 GiB - 1 bytes; a longer one is
+   LS11_ERR_FORMAT with LS11_REASON_TOO_LONG, a failed read LS11_ERR_OPEN
+   with LS11_REASON_CANNOT_READ. ls11_open does the same. */
+LS11_API ls11_status ls11_open_with_reason(const char *path, ls11_archive **archive,
+                                           ls11_reason *reason);
+LS11_API ls11_status ls11_open_memory_with_reason(const void *data, size_t size,
+                                                  ls11_archive **archive, ls11_reason *reason);
+
+/* Where ls11_read_entry_to, ls11_pack_to and ls11_replace_to put bytes:
+   called with the output's bytes in order, in pieces of any size (never 0).
+   Returning nonzero stops the call, which then returns LS11_ERR_WRITE with
+   LS11_REASON_WRITE_REFUSED; what was handed before stays handed. */
+typedef int (*ls11_write_fn)(void *context, const void *data, size_t size);
+
+/* Reads entry index and hands its unpacked_size decoded bytes to write,
+   only once the whole entry is read and decoded: a damaged entry hands
+   nothing. The archive keeps the buffers it reads and decodes in (the
+   largest packed block, capped by the file's length, and the largest
+   compressed entry), so the caller needs none. The statuses of
+   ls11_read_entry, except that no capacity is checked, and LS11_ERR_WRITE.
+   Reasons: BLOCK_OUTSIDE, CANNOT_READ, BLOCK_CORRUPT, NO_MEMORY,
+   NO_SUCH_ENTRY, WRITE_REFUSED. */
+LS11_API ls11_status ls11_read_entry_to(ls11_archive *archive, uint32_t index, ls11_write_fn write,
+                                        void *context, ls11_reason *reason);
+
+/* ls11_pack writing the file to write instead of into memory: the packed
+   blocks are held in memory, the file is not. Nothing is written unless
+   every entry packed and the file fits in 4 GiB - 1 bytes. Same statuses,
+   and LS11_ERR_WRITE. Reasons: ENTRY_TOO_LARGE (entry: its place in the
+   list), FILE_TOO_LARGE, NO_MEMORY, WRITE_REFUSED, ARGUMENT. */
+LS11_API ls11_status ls11_pack_to(const void *const *entries, const size_t *sizes, uint32_t count,
+                                  const ls11_pack_options *options, ls11_write_fn write,
+                                  void *context, ls11_reason *reason);
+
+/* ls11_replace writing the file to write instead of into memory; kept
+   blocks are copied from the archive's file one at a time. Nothing is
+   written unless every kept entry decodes, every replacement is encoded and
+   the file fits. Same statuses, and LS11_ERR_WRITE; LS11_ERR_CORRUPT after
+   the first write means the archive's file could not be read again (it
+   changed). Reasons, with the entry concerned: NO_SUCH_ENTRY, NAMED_TWICE,
+   ENTRY_TOO_LARGE (a replacement), BLOCK_OUTSIDE, CANNOT_READ,
+   BLOCK_CORRUPT (a kept entry); FILE_TOO_LARGE, NO_MEMORY, WRITE_REFUSED,
+   ARGUMENT. */
+LS11_API ls11_status ls11_replace_to(ls11_archive *archive, const ls11_replacement *replacements,
+                                     uint32_t count, ls11_write_fn write, void *context,
+                                     ls11_reason *reason);
 
 #ifdef __cplusplus
 }

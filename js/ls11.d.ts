@@ -9,10 +9,17 @@ export const version: string;
 /** A short English description of a status; any integer is accepted. */
 export function statusString(status: number): string;
 
-/** What a library failure throws; `status` is one of the ERR_ constants. */
+/** What a library failure throws; `status` is one of the ERR_ constants,
+ *  `reason` one of the REASON_ constants, which says why in more detail (and
+ *  the message in words), with the entry concerned (or null) and the
+ *  numbers the reason names. */
 export class LS11Error extends Error {
   constructor(status: number, what?: string);
   readonly status: number;
+  readonly reason: number;
+  readonly entry: number | null;
+  readonly found: number;
+  readonly expected: number;
 }
 
 /** Bytes in any array or buffer; they are copied into the module. */

@@ -27,7 +27,10 @@
  * @property {(archive: number, index: number, out: number, capacity: number) => number} ls11_read_entry
  * @property {(pointer: number) => void} ls11_free
  * @property {(entries: number, sizes: number, count: number, format: number, level: number, out: number, outSize: number) => number} ls11_wasm_pack
- * @property {(archive: number, indices: number, data: number, sizes: number, count: number, out: number, outSize: number) => number} ls11_wasm_replace
+ * @property {(archive: number, indices: number, data: number, sizes: number, count: number, out: number, outSize: number, reason: number) => number} ls11_wasm_replace
+ * @property {(data: number, size: number, archive: number, reason: number) => number} ls11_open_memory_with_reason
+ * @property {(reason: number, buffer: number, size: number) => number} ls11_reason_text
+ * @property {(archive: number, index: number, reason: number) => void} ls11_wasm_entry_reason
  */
 
 const WASM_BASE64 = "@LS11_WASM_BASE64@";
@@ -52,9 +55,13 @@ for (const { module, name } of WebAssembly.Module.imports(wasmModule)) {
     ? (/** @type {number} */ code) => { throw new Error(`ls11: the library stopped (exit ${code})`); }
     : () => ENOSYS;
 }
-const instance = await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi });
-const c = /** @type {Library} */ (/** @type {unknown} */ (instance.exports));
-c._initialize();
+/** @param {WebAssembly.Instance} instance */
+function started(instance) {
+  const library = /** @type {Library} */ (/** @type {unknown} */ (instance.exports));
+  library._initialize();
+  return library;
+}
+const c = started(await WebAssembly.instantiate(wasmModule, { wasi_snapshot_preview1: wasi }));
 
 const heap = () => new Uint8Array(c.memory.buffer);
 const view = () => new DataView(c.memory.buffer);
@@ -75,6 +82,13 @@ export const version = cString(c.ls11_version_string());
 // past it is refused before anything is allocated, as the library refuses
 // what it cannot allocate.
 const LARGEST_ALLOCATION = 2 ** 31 - 1;
+// Results of this size and more are decoded in a fresh instance of the
+// module, dropped afterwards: a WebAssembly memory never shrinks, so a
+// block that claims gigabytes and fails would otherwise leave this one
+// grown for good. Its memory is grown once for the result, which also
+// takes it past the 2 GiB the allocator can ask for at a time.
+const LARGE_RESULT = 64 * 2 ** 20;
+const PAGE = 65536;
 
 /** @param {number} status */
 export function statusString(status) {
@@ -94,7 +108,46 @@ export class LS11Error extends Error {
     this.name = "LS11Error";
     /** @readonly */
     this.status = status;
+    /** Why, in more detail: one of the REASON_ constants. @type {number} */
+    this.reason = REASON_NONE;
+    /** The entry concerned, or null. @type {number | null} */
+    this.entry = null;
+    /** The numbers the reason names. */
+    this.found = 0;
+    this.expected = 0;
   }
+}
+
+// Where a call that may fail leaves its reason: the C library's
+// ls11_reason, whose layout glue.c pins.
+const REASON_SIZE = 32;
+const NO_ENTRY = 0xffffffff;
+
+/**
+ * LS11Error for status with the reason the library left at `reason` in
+ * `library`'s memory, its sentence added to the message.
+ * @param {number} status
+ * @param {string} what
+ * @param {Library} library
+ * @param {number} reason
+ */
+function failure(status, what, library, reason) {
+  const error = new LS11Error(status, what);
+  const memory = new DataView(library.memory.buffer);
+  error.reason = memory.getInt32(reason, true);
+  const entry = memory.getUint32(reason + 4, true);
+  error.entry = entry === NO_ENTRY ? null : entry;
+  error.found = Number(memory.getBigUint64(reason + 8, true));
+  error.expected = Number(memory.getBigUint64(reason + 16, true));
+  const text = library.malloc(256);
+  if (text !== 0 && error.reason !== REASON_NONE) {
+    library.ls11_reason_text(reason, text, 256);
+    const bytes = new Uint8Array(library.memory.buffer, text, 256);
+    const why = new TextDecoder().decode(bytes.subarray(0, bytes.indexOf(0)));
+    if (why !== statusString(status)) error.message += ` (${why})`;
+  }
+  library.free(text);
+  return error;
 }
 
 /**
@@ -190,7 +243,77 @@ function takeOutput(out) {
   return bytes;
 }
 
-/** @typedef {{ handle: number, data: number }} Held */
+/** @typedef {{ handle: number, data: number, size: number }} Held */
+
+/**
+ * A fresh instance of the module holding copies of `inputs`, at
+ * `pointers`, and `size` bytes for a result at `out`. The inputs are
+ * allocated first, since the allocator takes the memory it finds at its
+ * first call; the result's pages lie past all it holds, and whatever it
+ * allocates later lies past them.
+ * @param {Uint8Array[]} inputs
+ * @param {number} size
+ * @param {string} what
+ */
+function freshWithRoom(inputs, size, what) {
+  const library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  const pointers = inputs.map((bytes) => {
+    const pointer = library.malloc(Math.max(bytes.length, 1));
+    if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
+    new Uint8Array(library.memory.buffer).set(bytes, pointer);
+    return pointer;
+  });
+  const out = library.memory.buffer.byteLength;
+  try {
+    if (out + size > 2 ** 32) throw new RangeError("past 4 GiB");
+    library.memory.grow(Math.ceil(size / PAGE));
+  } catch {
+    throw new LS11Error(ERR_NO_MEMORY, what);
+  }
+  return { library, pointers, out };
+}
+
+/**
+ * Decodes `indices` of the archive `held` one after another into `total`
+ * bytes and hands them to `take`, in this instance or, for a large
+ * total, a fresh one that opens its own copy of the file.
+ * @template T
+ * @param {Held} held
+ * @param {number[]} sizes
+ * @param {number[]} indices
+ * @param {number} total
+ * @param {(bytes: Uint8Array) => T} take
+ * @param {string} what
+ * @returns {T}
+ */
+function decodeEntries(held, sizes, indices, total, take, what) {
+  /**
+   * @param {Library} library
+   * @param {number} handle
+   * @param {number} out
+   */
+  const decode = (library, handle, out) => {
+    let at = out;
+    for (const index of indices) {
+      const status = library.ls11_read_entry(handle, index, at, sizes[index]);
+      if (status !== OK) {
+        const reason = library.malloc(REASON_SIZE);
+        if (reason === 0) throw new LS11Error(status, `entry ${index}`);
+        library.ls11_wasm_entry_reason(handle, index, reason);
+        const error = failure(status, `entry ${index}`, library, reason);
+        library.free(reason);
+        throw error;
+      }
+      at += sizes[index];
+    }
+    return take(new Uint8Array(library.memory.buffer, out, total));
+  };
+  if (total < LARGE_RESULT) return withScratch(total, (out) => decode(c, held.handle, out), what);
+  const file = heap().subarray(held.data, held.data + held.size);
+  const { library, pointers: [copy, slot], out } = freshWithRoom([file, new Uint8Array(4)], total, what);
+  check(library.ls11_open_memory(copy, held.size, slot), what);
+  return decode(library, new DataView(library.memory.buffer).getUint32(slot, true), out);
+}
 
 /**
  * What an archive holds in the module's memory, released when the archive
@@ -228,13 +351,13 @@ export class Archive {
     const bytes = toBytes(data, "data");
     const copy = copyIn(bytes);
     /** @type {Held} */
-    const held = withScratch(12, (scratch) => {
-      const status = c.ls11_open_memory(copy, bytes.length, scratch);
+    const held = withScratch(4 + REASON_SIZE, (scratch) => {
+      const status = c.ls11_open_memory_with_reason(copy, bytes.length, scratch, scratch + 4);
       if (status !== OK) {
         c.free(copy);
-        throw new LS11Error(status, "open");
+        throw failure(status, "open", c, scratch + 4);
       }
-      return { handle: view().getUint32(scratch, true), data: copy };
+      return { handle: view().getUint32(scratch, true), data: copy, size: bytes.length };
     });
     this.#held = held;
     dropped.register(this, held, this);
@@ -263,21 +386,17 @@ export class Archive {
   }
 
   /**
-   * Decodes entry `index` into the module's memory and hands its bytes to
-   * `take`.
+   * Decodes entry `index` and hands its bytes to `take`.
    * @template T
    * @param {unknown} index
    * @param {(bytes: Uint8Array) => T} take
    * @returns {T}
    */
   #decode(index, take) {
-    const handle = handleOf(this);
+    handleOf(this);
     checkIndex(index, this.#sizes.length, "entry index");
-    const size = this.#sizes[index];
-    return withScratch(size, (out) => {
-      check(c.ls11_read_entry(handle, index, out, size), `entry ${index}`);
-      return take(heap().subarray(out, out + size));
-    }, `entry ${index}`);
+    const held = /** @type {Held} */ (this.#held);
+    return decodeEntries(held, this.#sizes, [index], this.#sizes[index], take, `entry ${index}`);
   }
 
   /** @param {number} index */
@@ -316,17 +435,13 @@ export class Archive {
    * @returns {Uint8Array | number}
    */
   readAll(target) {
-    const handle = handleOf(this);
+    handleOf(this);
+    const held = /** @type {Held} */ (this.#held);
     // Summed as Numbers, exact to 2**53: no total wraps to a small one.
     const total = this.#sizes.reduce((sum, size) => sum + size, 0);
     if (target !== undefined) checkTarget(target, total, "the archive");
-    return withScratch(total, (out) => {
-      let at = out;
-      this.#sizes.forEach((size, index) => {
-        check(c.ls11_read_entry(handle, index, at, size), `entry ${index}`);
-        at += size;
-      });
-      const bytes = heap().subarray(out, out + total);
+    if (total > 2 ** 32 - 1) throw new LS11Error(ERR_NO_MEMORY, "the archive");
+    return decodeEntries(held, this.#sizes, this.#sizes.map((_, index) => index), total, (bytes) => {
       if (target === undefined) return bytes.slice();
       target.set(bytes);
       return total;
@@ -373,8 +488,6 @@ function withBuffers(list, body) {
   }
 }
 
-const FORMATS = [10, 11, 12];
-
 /**
  * @param {Iterable<Bytes>} entries
  * @param {{ format?: number, level?: string }} [options]
@@ -386,12 +499,17 @@ export function pack(entries, { format = 11, level = "best" } = {}) {
   const list = Array.from(entries, (entry, i) => toBytes(entry, `entry ${i}`));
   if (list.length === 0) throw new RangeError("pack needs at least one entry");
   if (!Number.isInteger(format)) throw new TypeError("format must be 10, 11 or 12");
-  if (!FORMATS.includes(format)) throw new RangeError(`format ${format} is not 10, 11 or 12`);
+  // Which formats exist is the library's to say; a number past a C int
+  // must not wrap to one.
+  if (format < -(2 ** 31) || format >= 2 ** 31) throw new RangeError(`format ${format} is out of range`);
   if (typeof level !== "string") throw new TypeError('level must be "store", "fast" or "best"');
   if (!Object.hasOwn(LEVELS, level)) throw new RangeError(`level "${level}" is not "store", "fast" or "best"`);
   const levelNumber = LEVELS[/** @type {keyof typeof LEVELS} */ (level)];
   return withBuffers(list, (pointers, sizes) => withScratch(8, (out) => {
-    check(c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4), "pack");
+    const status = c.ls11_wasm_pack(pointers, sizes, list.length, format, levelNumber, out, out + 4);
+    // Every other argument was checked above.
+    if (status === ERR_ARGUMENT) throw new RangeError(`format ${format} is not one libls11 writes`);
+    check(status, "pack");
     return takeOutput(out);
   }));
 }
@@ -416,10 +534,13 @@ export function replace(source, replacements) {
     if (twice !== undefined) throw new RangeError(`replacement index ${twice} is named twice`);
     const list = pairs.map(([key, bytes]) => toBytes(bytes, `replacement ${key}`));
     const handle = handleOf(archive);
-    return withBuffers(list, (pointers, sizes) => withScratch(8 + 4 * list.length, (out) => {
+    return withBuffers(list, (pointers, sizes) => withScratch(8 + REASON_SIZE + 4 * list.length, (out) => {
       const memory = view();
-      indices.forEach((index, i) => memory.setUint32(out + 8 + 4 * i, index, true));
-      check(c.ls11_wasm_replace(handle, out + 8, pointers, sizes, list.length, out, out + 4), "replace");
+      const reason = out + 8;
+      const indexTable = reason + REASON_SIZE;
+      indices.forEach((index, i) => memory.setUint32(indexTable + 4 * i, index, true));
+      const status = c.ls11_wasm_replace(handle, indexTable, pointers, sizes, list.length, out, out + 4, reason);
+      if (status !== OK) throw failure(status, "replace", c, reason);
       return takeOutput(out);
     }));
   } finally {
@@ -438,6 +559,11 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
   if (table.length !== 256) throw new RangeError(`the dictionary has ${table.length} bytes, not 256`);
   if (!Number.isInteger(unpackedSize)) throw new TypeError("unpackedSize must be an integer");
   if (unpackedSize < 0 || unpackedSize > 0xffffffff) throw new RangeError(`unpackedSize ${unpackedSize} is out of range`);
+  if (unpackedSize >= LARGE_RESULT) {
+    const { library, pointers: [block, words], out } = freshWithRoom([input, table], unpackedSize, "decode");
+    check(library.ls11_decode_block(block, input.length, words, out, unpackedSize), "decode");
+    return new Uint8Array(library.memory.buffer, out, unpackedSize).slice();
+  }
   return withBuffers([input, table], (pointers) => withScratch(unpackedSize, (out) => {
     const memory = view();
     check(c.ls11_decode_block(memory.getUint32(pointers, true), input.length,

@@ -7,9 +7,13 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -109,22 +113,201 @@ TEST(Api, OpenFailuresSayWhyAndLeaveNoArchive) {
     const char* name;
     std::string path;
     ls11_status status;
+    int reason;
+    int system_error;
   } cases[] = {
-      {"missing", folder + "/missing.LS11", LS11_ERR_OPEN},
-      {"a folder", folder, LS11_ERR_OPEN},
-      {"not an LS11 file", folder + "/text", LS11_ERR_FORMAT},
-      {"empty", folder + "/empty", LS11_ERR_FORMAT},
+      {"missing", folder + "/missing.LS11", LS11_ERR_OPEN, LS11_REASON_CANNOT_OPEN, ENOENT},
+      {"a folder", folder, LS11_ERR_OPEN, LS11_REASON_CANNOT_OPEN, EISDIR},
+      {"not an LS11 file", folder + "/text", LS11_ERR_FORMAT, LS11_REASON_HEADER_PADDING, 0},
+      {"empty", folder + "/empty", LS11_ERR_FORMAT, LS11_REASON_EMPTY, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ls11_archive* archive = reinterpret_cast<ls11_archive*>(&marker);
     EXPECT_EQ(ls11_open(c.path.c_str(), &archive), c.status);
     EXPECT_EQ(archive, nullptr);
+    ls11_reason reason{};
+    EXPECT_EQ(ls11_open_with_reason(c.path.c_str(), &archive, &reason), c.status);
+    EXPECT_EQ(reason.code, c.reason);
+#ifndef _WIN32
+    EXPECT_EQ(reason.system_error, c.system_error);
+#endif
   }
   ls11_archive* archive = reinterpret_cast<ls11_archive*>(&marker);
   EXPECT_EQ(ls11_open_memory(nullptr, 0, &archive), LS11_ERR_FORMAT);
   EXPECT_EQ(archive, nullptr);
   remove_tree(folder);
+}
+
+// What the reading calls say about a damaged file: the reason of the open,
+// or of the first entry that does not read.
+struct Outcome {
+  ls11_status status;
+  ls11_reason reason;
+  Bytes output;  // the entries read before the failure
+};
+
+Outcome read_all_with_reason(ls11_status opened, ls11_archive* archive, ls11_reason reason) {
+  if (opened != LS11_OK) return {opened, reason, {}};
+  Collected out;
+  ls11_status status = LS11_OK;
+  for (uint32_t i = 0; status == LS11_OK && i < ls11_entry_count(archive); ++i) {
+    const size_t before = out.pieces;
+    status = ls11_read_entry_to(archive, i, collect, &out, &reason);
+    if (status != LS11_OK) {
+      EXPECT_EQ(out.pieces, before);  // a damaged entry hands nothing
+    }
+  }
+  ls11_close(archive);
+  return {status, reason, out.bytes};
+}
+
+Outcome outcome_from_memory(const Bytes& file) {
+  ls11_archive* archive = nullptr;
+  ls11_reason reason{-1, 0, 0, 0, 0};
+  const ls11_status status =
+      ls11_open_memory_with_reason(file.data(), file.size(), &archive, &reason);
+  return read_all_with_reason(status, archive, reason);
+}
+
+Outcome outcome_from_path(const std::string& path) {
+  ls11_archive* archive = nullptr;
+  ls11_reason reason{-1, 0, 0, 0, 0};
+  const ls11_status status = ls11_open_with_reason(path.c_str(), &archive, &reason);
+  return read_all_with_reason(status, archive, reason);
+}
+
+#ifndef _WIN32
+// The file fed through a FIFO by another thread, as `cat F > fifo` would.
+Outcome outcome_from_fifo(const std::string& fifo, const Bytes& file) {
+  EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] {
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    for (size_t at = 0; fd >= 0 && at < file.size();) {
+      const ssize_t n = write(fd, file.data() + at, file.size() - at);
+      if (n <= 0) break;
+      at += static_cast<size_t>(n);
+    }
+    if (fd >= 0) close(fd);
+  });
+  const Outcome outcome = outcome_from_path(fifo);
+  writer.join();
+  unlink(fifo.c_str());
+  return outcome;
+}
+#endif
+
+// Each reason once: the file, the status every reading call gives, and the
+// reason with its numbers, the same from memory, from a regular file and
+// from a FIFO.
+TEST(Api, ReasonsSayWhyAFileOrAnEntryFails) {
+  const BitWriter abc = abc_stream();
+  const Bytes good = build_file({stored_entry(text("hello")), compressed_entry(abc, 9)});
+  const uint32_t end = static_cast<uint32_t>(good.size());
+  const auto changed = [](Bytes file, size_t at, uint32_t value) {
+    set_be32(file, at, value);
+    return file;
+  };
+  Bytes padded = good;
+  padded[9] = 1;
+  Bytes longer = good;
+  longer.push_back(0);
+  Bytes unknown = good;
+  unknown[0] = 'P', unknown[1] = 'K', unknown[2] = 3, unknown[3] = 4;
+  BitWriter broken;
+  put_literal(broken, 'a');
+  put_match(broken, 5, 3);  // reaches before the block's start
+  const Bytes corrupt = build_file({stored_entry(text("ok")), compressed_entry(broken, 4)});
+  Bytes header_only(good.begin(), good.begin() + 16);
+  header_only.resize(116);
+  const struct {
+    const char* name;
+    Bytes file;
+    ls11_status status;
+    int code;
+    uint32_t entry;
+    uint64_t found, expected;
+  } cases[] = {
+      {"good", good, LS11_OK, LS11_REASON_NONE, LS11_NO_ENTRY, 0, 0},
+      {"empty", {}, LS11_ERR_FORMAT, LS11_REASON_EMPTY, LS11_NO_ENTRY, 0, 0},
+      {"shorter than a header", text("LS11"), LS11_ERR_FORMAT, LS11_REASON_SHORT_HEADER,
+       LS11_NO_ENTRY, 4, 16},
+      {"unknown kind", unknown, LS11_ERR_FORMAT, LS11_REASON_UNKNOWN_KIND, LS11_NO_ENTRY,
+       0x504B0304, 0},
+      {"header not padded", padded, LS11_ERR_FORMAT, LS11_REASON_HEADER_PADDING, LS11_NO_ENTRY, 9,
+       0},
+      {"no room for a table", header_only, LS11_ERR_FORMAT, LS11_REASON_NO_TABLE, LS11_NO_ENTRY,
+       116, 284},
+      {"first offset inside the table", changed(good, 280, 100), LS11_ERR_FORMAT,
+       LS11_REASON_FIRST_OFFSET, LS11_NO_ENTRY, 100, 288},
+      {"first offset between entries", changed(longer, 280, 301), LS11_ERR_FORMAT,
+       LS11_REASON_FIRST_OFFSET, LS11_NO_ENTRY, 301, 300},
+      {"table cut short", changed(good, 280, 276 + 12 * 100), LS11_ERR_FORMAT,
+       LS11_REASON_TABLE_CUT, LS11_NO_ENTRY, end, 276 + 12 * 100},
+      {"length not the table's", longer, LS11_ERR_FORMAT, LS11_REASON_LENGTH_MISMATCH,
+       LS11_NO_ENTRY, end + 1, end},
+      {"block outside the file", changed(good, 292, end - 2), LS11_ERR_CORRUPT,
+       LS11_REASON_BLOCK_OUTSIDE, 1, end, end - 2 + abc.bytes.size()},
+      {"block does not decode", corrupt, LS11_ERR_CORRUPT, LS11_REASON_BLOCK_CORRUPT, 1, 0, 0},
+  };
+  const std::string folder = make_temp_folder();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(write_file_bytes(folder + "/file", c.file));
+    std::vector<Outcome> outcomes = {outcome_from_memory(c.file),
+                                     outcome_from_path(folder + "/file")};
+#ifndef _WIN32
+    outcomes.push_back(outcome_from_fifo(folder + "/fifo", c.file));
+#endif
+    for (const Outcome& o : outcomes) {
+      EXPECT_EQ(o.status, c.status);
+      EXPECT_EQ(o.reason.code, c.code);
+      EXPECT_EQ(o.reason.entry, c.entry);
+      EXPECT_EQ(o.reason.found, c.found);
+      EXPECT_EQ(o.reason.expected, c.expected);
+      EXPECT_EQ(o.reason.system_error, 0);
+      // The reason adds detail and changes neither status nor bytes.
+      EXPECT_EQ(o.output, api_read_memory(c.file).output);
+    }
+    EXPECT_EQ(api_read_memory(c.file).status, c.status);
+  }
+  remove_tree(folder);
+}
+
+TEST(Api, ReasonWordsComeFromOneTable) {
+  std::vector<std::string> seen;
+  for (int code = LS11_REASON_NONE; code <= LS11_REASON_ARGUMENT; ++code) {
+    const std::string description = ls11_reason_string(code);
+    for (const std::string& other : seen) EXPECT_NE(description, other);
+    seen.push_back(description);
+    const ls11_reason reason{code, 0, 0, 0, 0};
+    EXPECT_GT(ls11_reason_text(&reason, nullptr, 0), 0u);
+  }
+  for (int code : {-1, LS11_REASON_ARGUMENT + 1, INT_MIN}) {
+    EXPECT_STREQ(ls11_reason_string(code), "unknown reason");
+  }
+  const struct {
+    ls11_reason reason;
+    const char* text;
+  } cases[] = {
+      {{LS11_REASON_TABLE_CUT, LS11_NO_ENTRY, 300, 1476, 0},
+       "the entry table is cut short: it needs 1476 bytes, the file has 300"},
+      {{LS11_REASON_UNKNOWN_KIND, LS11_NO_ENTRY, 0x504B0304, 0, 0},
+       "the file starts with the bytes 50 4b 03 04, not LS10, LS11 or LS12"},
+      {{LS11_REASON_BLOCK_OUTSIDE, 7, 400, 4294967295u, 0},
+       "entry 7's block ends at byte 4294967295, past the end of the file (400 bytes)"},
+  };
+  for (const auto& c : cases) {
+    char whole[128];
+    EXPECT_EQ(ls11_reason_text(&c.reason, whole, sizeof whole), std::strlen(c.text));
+    EXPECT_STREQ(whole, c.text);
+    // Cut to the buffer, always terminated, the length still the whole's.
+    char cut[10];
+    std::memset(cut, 'x', sizeof cut);
+    EXPECT_EQ(ls11_reason_text(&c.reason, cut, sizeof cut), std::strlen(c.text));
+    EXPECT_EQ(std::string(cut), std::string(c.text, 9));
+  }
+  EXPECT_EQ(ls11_reason_text(nullptr, nullptr, 0), 0u);
 }
 
 // Every call with a bad argument gives LS11_ERR_ARGUMENT and writes nothing
@@ -308,6 +491,14 @@ Packed pack(const std::vector<Bytes>& entries, const ls11_pack_options* options)
   Packed p{ls11_pack(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), options, &out, &out_size), {}};
   if (out) p.file.assign(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + out_size);
   ls11_free(out);
+  // Through a callback, the same outcome and the same bytes.
+  Collected written;
+  ls11_reason reason{-1, 0, 0, 0, 0};
+  EXPECT_EQ(ls11_pack_to(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), options,
+                         collect, &written, &reason),
+            p.status);
+  EXPECT_EQ(written.bytes, p.file);
+  EXPECT_EQ(reason.code == LS11_REASON_NONE, p.status == LS11_OK);
   return p;
 }
 
@@ -379,10 +570,28 @@ TEST(Api, PackRefusesWhatPassesTheFormatsSizes) {
     const char* name;
     std::vector<size_t> sizes;
     ls11_status status;
+    int reason;
+    uint32_t entry;
+    uint64_t found;
   } cases[] = {
-      {"an entry of 4 GiB", {size_t{UINT32_MAX} + 1}, LS11_ERR_TOO_LARGE},
-      {"two entries of 2 GiB", {size_t{1} << 31, size_t{1} << 31}, LS11_ERR_TOO_LARGE},
-      {"control: an entry of 1 MiB", {size_t{1} << 20}, LS11_OK},
+      {"an entry of 4 GiB",
+       {1, size_t{UINT32_MAX} + 1},
+       LS11_ERR_TOO_LARGE,
+       LS11_REASON_ENTRY_TOO_LARGE,
+       1,
+       uint64_t{UINT32_MAX} + 1},
+      {"two entries of 2 GiB",
+       {size_t{1} << 31, size_t{1} << 31},
+       LS11_ERR_TOO_LARGE,
+       LS11_REASON_FILE_TOO_LARGE,
+       LS11_NO_ENTRY,
+       276 + 24 + (uint64_t{1} << 32)},
+      {"control: an entry of 1 MiB",
+       {size_t{1} << 20},
+       LS11_OK,
+       LS11_REASON_NONE,
+       LS11_NO_ENTRY,
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -398,6 +607,15 @@ TEST(Api, PackRefusesWhatPassesTheFormatsSizes) {
       EXPECT_EQ(out_size, 276 + 12 + c.sizes[0]);
       ls11_free(out);
     }
+    Collected written;
+    ls11_reason reason{-1, 0, 0, 0, 0};
+    EXPECT_EQ(ls11_pack_to(data.data(), c.sizes.data(), static_cast<uint32_t>(c.sizes.size()),
+                           &store, collect, &written, &reason),
+              c.status);
+    EXPECT_EQ(reason.code, c.reason);
+    EXPECT_EQ(reason.entry, c.entry);
+    EXPECT_EQ(reason.found, c.found);
+    EXPECT_EQ(written.bytes.size(), c.status == LS11_OK ? out_size : 0);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ls11.h"
+#include "support/api_read.h"
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
 #include "support/run_tool.h"
@@ -68,6 +69,14 @@ void check_replace(const ReplaceCase& c, ls11_archive* archive, const Bytes& ori
             LS11_OK);
   const Bytes file(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + out_size);
   ls11_free(out);
+  // Through a callback, the same bytes.
+  Collected written;
+  ls11_reason reason{-1, 0, 0, 0, 0};
+  EXPECT_EQ(ls11_replace_to(archive, given.data(), static_cast<uint32_t>(given.size()), collect,
+                            &written, &reason),
+            LS11_OK);
+  EXPECT_EQ(written.bytes, file);
+  EXPECT_EQ(reason.code, LS11_REASON_NONE);
   EXPECT_TRUE(std::equal(original.begin(), original.begin() + 272, file.begin()));  // version, dictionary
   const std::vector<FileBlock> before = file_blocks(original), after = file_blocks(file);
   ASSERT_EQ(after.size(), before.size());
@@ -124,13 +133,19 @@ TEST(Replace, RefusesBadRequestsAndDamagedFiles) {
     const char* name;
     std::vector<ls11_replacement> given;
     ls11_status expected;
+    int reason;  // with the entry it names
+    uint32_t entry;
   };
   const std::vector<Case> cases = {
-      {"index past the end", {{4, &byte, 1}}, LS11_ERR_ARGUMENT},
-      {"the same index twice", {{1, &byte, 1}, {1, &byte, 1}}, LS11_ERR_ARGUMENT},
-      {"no data", {{1, nullptr, 1}}, LS11_ERR_ARGUMENT},
-      {"a damaged entry kept", {{1, &byte, 1}}, LS11_ERR_CORRUPT},
-      {"the damaged entry replaced", {{2, &byte, 1}}, LS11_OK},
+      {"index past the end", {{4, &byte, 1}}, LS11_ERR_ARGUMENT, LS11_REASON_NO_SUCH_ENTRY, 4},
+      {"the same index twice",
+       {{1, &byte, 1}, {1, &byte, 1}},
+       LS11_ERR_ARGUMENT,
+       LS11_REASON_NAMED_TWICE,
+       1},
+      {"no data", {{1, nullptr, 1}}, LS11_ERR_ARGUMENT, LS11_REASON_ARGUMENT, 1},
+      {"a damaged entry kept", {{1, &byte, 1}}, LS11_ERR_CORRUPT, LS11_REASON_BLOCK_CORRUPT, 2},
+      {"the damaged entry replaced", {{2, &byte, 1}}, LS11_OK, LS11_REASON_NONE, LS11_NO_ENTRY},
   };
   ls11_archive* archive = nullptr;
   ASSERT_EQ(ls11_open_memory(damaged.data(), damaged.size(), &archive), LS11_OK);
@@ -144,6 +159,25 @@ TEST(Replace, RefusesBadRequestsAndDamagedFiles) {
     EXPECT_EQ(out == nullptr, c.expected != LS11_OK);
     EXPECT_EQ(out_size == 0, c.expected != LS11_OK);
     ls11_free(c.expected == LS11_OK ? out : nullptr);
+    // Through a callback: which replacement or kept entry failed, and
+    // nothing written before it is known.
+    Collected written;
+    ls11_reason reason{-1, 0, 0, 0, 0};
+    EXPECT_EQ(ls11_replace_to(archive, c.given.data(), static_cast<uint32_t>(c.given.size()),
+                              collect, &written, &reason),
+              c.expected);
+    EXPECT_EQ(reason.code, c.reason);
+    EXPECT_EQ(reason.entry, c.entry);
+    EXPECT_EQ(written.pieces == 0, c.expected != LS11_OK);
+    // A callback that takes the header only: a write failure, said so.
+    written = Collected{{}, 0, 16};
+    if (c.expected == LS11_OK) {
+      EXPECT_EQ(ls11_replace_to(archive, c.given.data(), static_cast<uint32_t>(c.given.size()),
+                                collect, &written, &reason),
+                LS11_ERR_WRITE);
+      EXPECT_EQ(reason.code, LS11_REASON_WRITE_REFUSED);
+      EXPECT_EQ(written.bytes.size(), 16u);
+    }
   }
   void* out = nullptr;
   size_t out_size = 0;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "ls11.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 
@@ -64,10 +65,11 @@ TEST_F(Unls11Test, NoArgumentsPrintsUsageAndExitsOne) {
   ToolRun r = run({});
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out,
-            "unls11 - LS11 file decoder, version 0.60\n"
-            "ls11kit, released 2026-12-09\n"
-            "Usage: " + kTool + " FILE ...\n");
+  EXPECT_EQ(r.out, "unls11 - LS11 file decoder, version " LS11_VERSION_STRING
+                   "\n"
+                   "ls11kit, released 2026-12-09\n"
+                   "Usage: " +
+                       kTool + " FILE ...\n");
 }
 
 TEST_F(Unls11Test, MissingUnrecognisedAndGoodFiles) {

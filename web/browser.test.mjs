@@ -330,6 +330,18 @@ test("preview: the whole entry scrolls, go to an offset, find bytes and text in 
     assert.ok(line?.replace(/\s/g, "").includes(hexOf(large.subarray(offset, offset + 16))), line);
   }
   assert.ok(await page.$$eval(".view .l", (lines) => lines.length < 200), "only the lines in view are drawn");
+  // A click on a byte selects it.
+  const point = await page.evaluate((offset) => {
+    const line = [...document.querySelectorAll(".view .l")].find((node) => node.textContent.startsWith(offset));
+    const range = document.createRange();
+    range.setStart(line.querySelector(".h").firstChild, 9);  // the fourth byte's first digit
+    range.setEnd(line.querySelector(".h").firstChild, 10);
+    const rect = range.getBoundingClientRect();
+    return { x: rect.x + rect.width / 2, y: rect.y + rect.height / 2 };
+  }, (large.length - 64).toString(16).padStart(8, "0"));
+  await page.mouse.click(point.x, point.y);
+  assert.deepEqual(await page.$$eval(".view .h .s", (bytes) => bytes.map((b) => Number(b.dataset.at))),
+                   [large.length - 64 + 3]);
   // Find: hex bytes, then text in the entry's encoding, the same selection
   // in hex and text.
   const target = 0x54321;
@@ -337,7 +349,7 @@ test("preview: the whole entry scrolls, go to an offset, find bytes and text in 
   await page.$eval("[data-testid=search]", (box, value) => { box.value = value; }, hexOf(large.subarray(target, target + 6)));
   await page.$eval("#search-form", (form) => form.requestSubmit());
   const first = large.indexOf(large.subarray(target, target + 6));
-  assert.deepEqual(await page.$$eval(".view b.s", (bytes) => bytes.map((b) => Number(b.dataset.at))),
+  assert.deepEqual(await page.$$eval(".view .h .s", (bytes) => bytes.map((b) => Number(b.dataset.at))),
                    [0, 1, 2, 3, 4, 5].map((i) => first + i));
   await showPreview("texts.LS11", 2);
   await page.click("#tab-text");
@@ -347,7 +359,7 @@ test("preview: the whole entry scrolls, go to an offset, find bytes and text in 
   assert.equal(await page.$eval(".view .s", (mark) => mark.textContent), "孫權");
   await page.click("#tab-hex");
   const at = encode(TEXTS[2][1], "big5").indexOf(encode("孫權", "big5"));
-  assert.deepEqual(await page.$$eval(".view b.s", (bytes) => bytes.map((b) => Number(b.dataset.at))), [at, at + 1, at + 2, at + 3]);
+  assert.deepEqual(await page.$$eval(".view .h .s", (bytes) => bytes.map((b) => Number(b.dataset.at))), [at, at + 1, at + 2, at + 3]);
 });
 
 test("keyboard: into the preview and back, next entry, the filter shortcut, focus after a replacement", async () => {

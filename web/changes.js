@@ -5,7 +5,7 @@
 import { $, download, element } from "./dom.js";
 import { call } from "./worker_client.js";
 import { clearMessage, showDone, showError, startWork } from "./messages.js";
-import { files, redrawRows, showCheck, showTable, updateSummary } from "./files.js";
+import { applyFilter, files, showCheck, showTable, updateSummary } from "./files.js";
 import { entryName, plural } from "./names.js";
 import { previewed, refreshPreview } from "./preview.js";
 
@@ -39,10 +39,13 @@ export function replaceFromFiles(file, dropped) {
   const pairs = [];
   const refused = [];
   for (const data of dropped) {
-    const index = file.table.entries.findIndex(({ index }) => entryName(file.name, index).toLowerCase() ===
-                                                             data.name.toLowerCase());
-    if (index >= 0) pairs.push([index, data]);
-    else refused.push(data.name);
+    const number = /\.(\d+)$/.exec(data.name)?.[1];
+    const index = number === undefined ? -1 : Number(number);
+    if (index >= 0 && index < file.table.count && entryName(file.name, index).toLowerCase() === data.name.toLowerCase()) {
+      pairs.push([index, data]);
+      continue;
+    }
+    refused.push(data.name);
   }
   if (refused.length > 0) {
     showError(`${file.path}: ${refused.join(", ")} ${refused.length === 1 ? "is" : "are"} not named after an ` +
@@ -58,7 +61,7 @@ function afterChange(file, result) {
   showTable(file, result);
   showCheck(file, result.check);
   showChanges(file);
-  redrawRows(file);
+  applyFilter();
   updateSummary();
 }
 

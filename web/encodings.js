@@ -61,9 +61,15 @@ export function guessEncoding(bytes) {
   const remembered = rememberedEncoding();
   const candidates = remembered && ENCODINGS.includes(remembered) && !LIKELY.includes(remembered)
     ? [remembered, ...LIKELY] : LIKELY;
+  // UTF-16 decodes almost any even run of bytes, ASCII as CJK: only text
+  // with many zero bytes is taken for it.
+  let zeros = 0;
+  for (const byte of sample) if (byte === 0) ++zeros;
+  const wide = zeros * 8 >= sample.length;
   let best = { label: remembered && ENCODINGS.includes(remembered) ? remembered : "utf-8", score: -Infinity };
   const scores = new Map();
   for (const label of candidates) {
+    if (label.startsWith("utf-16") && !wide) continue;
     let text;
     try {
       text = new TextDecoder(label, { fatal: true }).decode(sample, { stream: sample.length < bytes.length });

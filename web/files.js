@@ -41,8 +41,10 @@ export function applyFilter() {
     const path = file.path.toLowerCase();
     let view = null;
     if (ranges.length > 0 && file.table) {
-      view = file.table.entries.map((e) => e.index)
-        .filter((index) => ranges.some(([low, high]) => index >= low && index <= high));
+      view = [];
+      for (const [low, high] of ranges) {
+        for (let index = low; index <= Math.min(high, file.table.count - 1); ++index) view.push(index);
+      }
     }
     const visible = paths.every((word) => path.includes(word)) && (!problemsOnly || problem(file)) &&
       (ranges.length === 0 || view?.length > 0);
@@ -178,20 +180,22 @@ export function showUnopened(file, failure) {
   setDetail(file, failureText(failure));
   for (const part of file.card.querySelectorAll("[data-field=format], .needs-table, .fold")) part.hidden = true;
   file.card.querySelector(".body").hidden = true;
-  updateSummary();
 }
 
-export function showTable(file, { format, entries }) {
-  file.table = { format, entries };
-  file.card.querySelector("[data-field=format]").textContent = `LS${format}`;
-  const packed = entries.reduce((sum, e) => sum + e.packedSize, 0);
-  const unpacked = entries.reduce((sum, e) => sum + e.unpackedSize, 0);
+// table: {format, count, and columns offset, packed, unpacked, stored}.
+export function showTable(file, table) {
+  file.table = table;
+  file.card.querySelector("[data-field=format]").textContent = `LS${table.format}`;
+  let packed = 0;
+  let unpacked = 0;
+  for (let i = 0; i < table.count; ++i) {
+    packed += table.packed[i];
+    unpacked += table.unpacked[i];
+  }
   file.totals = { packed, unpacked };
   file.card.querySelector("[data-field=counts]").textContent =
-    `${plural(entries.length, "entry", "entries")} · ${sizeText(packed)} → ${sizeText(unpacked)}`;
+    `${plural(table.count, "entry", "entries")} · ${sizeText(packed)} → ${sizeText(unpacked)}`;
   if (file.expanded) drawTable(file);
-  if (file.rows) file.rows.setCount(rowCount(file));
-  applyFilter();
 }
 
 export function showCheck(file, check) {
@@ -202,27 +206,27 @@ export function showCheck(file, check) {
   const count = check.bad.length;
   setDetail(file, check.ok ? "" : `${failureText(check)}${count > 1 ? `; ${count} entries fail in all` : ""}`);
   file.rows?.setCount(rowCount(file));
-  updateSummary();
 }
 
-const rowCount = (file) => (file.view ?? file.table?.entries ?? []).length;
+const rowCount = (file) => (file.view ? file.view.length : file.table?.count ?? 0);
 const rowIndex = (file, i) => (file.view ? file.view[i] : i);
 
-function entryRow(file, e) {
-  const status = file.check ? (file.entryStatus.get(e.index) ?? 0) : null;
-  const changed = file.changes?.some((change) => change.index === e.index);
-  const selected = previewed()?.file === file && previewed().index === e.index;
-  return `<tr data-testid="entry" data-index="${e.index}"${status === null ? "" : ` data-status="${status}"`}` +
+function entryRow(file, index) {
+  const { offset, packed, unpacked, stored } = file.table;
+  const status = file.check ? (file.entryStatus.get(index) ?? 0) : null;
+  const changed = file.changes?.some((change) => change.index === index);
+  const selected = previewed()?.file === file && previewed().index === index;
+  return `<tr data-testid="entry" data-index="${index}"${status === null ? "" : ` data-status="${status}"`}` +
     `${changed ? ' data-changed="true"' : ""}${selected ? ' class="selected"' : ""}>` +
-    `<th scope="row" data-field="index">${e.index}</th>` +
-    `<td data-field="offset">${e.dataOffset}</td><td data-field="packed">${e.packedSize}</td>` +
-    `<td data-field="unpacked">${e.unpackedSize}</td>` +
-    `<td data-field="kind">${e.stored ? "stored" : "compressed"}</td>` +
-    `<td data-field="ratio">${ratio(e.packedSize, e.unpackedSize)}</td>` +
+    `<th scope="row" data-field="index">${index}</th>` +
+    `<td data-field="offset">${offset[index]}</td><td data-field="packed">${packed[index]}</td>` +
+    `<td data-field="unpacked">${unpacked[index]}</td>` +
+    `<td data-field="kind">${stored[index] ? "stored" : "compressed"}</td>` +
+    `<td data-field="ratio">${ratio(packed[index], unpacked[index])}</td>` +
     `<td data-field="mark">${status ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
-    `<td data-field="act"><button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${e.index}">View</button> ` +
-    `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${e.index}">Save</button> ` +
-    `<button type="button" class="button small" data-testid="replace-entry" aria-label="Replace entry ${e.index}" ` +
+    `<td data-field="act"><button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${index}">View</button> ` +
+    `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${index}">Save</button> ` +
+    `<button type="button" class="button small" data-testid="replace-entry" aria-label="Replace entry ${index}" ` +
     `title="Or drop a file on this row">Replace…</button></td></tr>`;
 }
 
@@ -230,7 +234,6 @@ const ROW_HEIGHT = () => 2.1 * parseFloat(getComputedStyle(document.documentElem
 
 function drawTable(file) {
   const body = file.card.querySelector(".body");
-  const { entries } = file.table;
   body.innerHTML = `<div class="table-wrap" tabindex="0"><table><caption class="visually-hidden">Entries of ${escapeHtml(file.path)}</caption>` +
     "<thead><tr>" + [["entry", "index"], ["offset", "offset"], ["packed", "packed"], ["unpacked", "unpacked"],
                      ["kind", "kind"], ["ratio", "ratio"], ["", "mark"], ["", "act"]]
@@ -242,7 +245,7 @@ function drawTable(file) {
   const tbody = body.querySelector("tbody");
   file.rows = new VirtualList(body.querySelector(".table-wrap"), (first, end, padTop, padBottom) => {
     let html = padTop > 0 ? `<tr class="pad" aria-hidden="true" style="height:${padTop}px"></tr>` : "";
-    for (let i = first; i < end; ++i) html += entryRow(file, entries[rowIndex(file, i)]);
+    for (let i = first; i < end; ++i) html += entryRow(file, rowIndex(file, i));
     if (padBottom > 0) html += `<tr class="pad" aria-hidden="true" style="height:${padBottom}px"></tr>`;
     tbody.innerHTML = html;
   }, ROW_HEIGHT);

@@ -3,8 +3,8 @@
 import { $, download } from "./dom.js";
 import { call } from "./worker_client.js";
 import { clearMessage, showDone, showError, startWork } from "./messages.js";
-import { addFiles, addSkipped, clearSkipped, failureText, files, removeFile, showCheck, showTable,
-         showUnopened } from "./files.js";
+import { addFiles, addSkipped, applyFilter, clearSkipped, failureText, files, removeFile, showCheck, showTable,
+         showUnopened, updateSummary } from "./files.js";
 import { closePreview, previewed } from "./preview.js";
 import { confirmLoss } from "./changes.js";
 import { decodedName, entryName, plural, zipName } from "./names.js";
@@ -33,30 +33,40 @@ export async function openFiles(found) {
     expanded: fresh.length + files.size <= EXPANDED_FILES, changes: [],
   }));
   addFiles(opened);
-  let checked = 0;
   let failed = 0;
+  // What arrives between two frames is drawn together, and the summary and
+  // filter worked out once for it.
+  let waiting = [];
+  let lastCheck = null;
+  const draw = () => {
+    for (const { opened: table, checked } of waiting) {
+      const file = files.get((table ?? checked).id);
+      if (!file) continue;  // closed meanwhile
+      if (checked) {
+        showCheck(file, checked);
+        if (!checked.ok) ++failed;
+      } else if (!table.failed) {
+        showTable(file, table);
+      } else if (table.failed.notLs11) {
+        removeFile(file);
+        addSkipped([{ path: file.path, detail: failureText(table.failed) }]);
+      } else {
+        showUnopened(file, table.failed);
+        ++failed;
+      }
+    }
+    waiting = [];
+    applyFilter();
+    updateSummary();
+    if (lastCheck) work.progress(`Checked ${lastCheck.done} of ${lastCheck.total}`, lastCheck.done, lastCheck.total);
+  };
+  const flushed = () => new Promise((resolve) => requestAnimationFrame(() => { draw(); resolve(); }));
   try {
     await call("open", { files: opened.map(({ id, file }) => ({ id, file })) }, [], (state) => {
-      if (state.opened) {
-        const file = files.get(state.opened.id);
-        if (!file) return;  // closed meanwhile
-        if (!state.opened.failed) showTable(file, state.opened);
-        else if (state.opened.failed.notLs11) {
-          removeFile(file);
-          addSkipped([{ path: file.path, detail: failureText(state.opened.failed) }]);
-        } else {
-          showUnopened(file, state.opened.failed);
-          ++failed;
-        }
-      } else if (state.checked) {
-        const file = files.get(state.checked.id);
-        if (!file) return;
-        showCheck(file, state.checked);
-        if (!state.checked.ok) ++failed;
-        checked = state.done;
-        work.progress(`Checked ${checked} of ${state.total}`, checked, state.total);
-      }
+      if (waiting.push(state) === 1) requestAnimationFrame(draw);
+      if (state.checked) lastCheck = state;
     });
+    if (waiting.length > 0) await flushed();
     for (const file of opened) delete file.file;
     const notes = [again.length > 0 ? `${again.map(({ path }) => path).join(", ")} already open` : "",
                    failed > 0 ? `${plural(failed, "file")} failed` : ""].filter(Boolean);
@@ -122,7 +132,7 @@ export async function downloadZip(file) {
   try {
     const { zip, failed } = await call("zip", { file: file.id, name: file.name }, [],
                                        ({ done, total }) => work.progress(`Entry ${done} of ${total}`, done, total));
-    const count = file.table.entries.length - failed.length;
+    const count = file.table.count - failed.length;
     if (count === 0 && failed.length > 0) {
       work.failed(`${file.path}: no entry decodes (${failureText({ ...failed[0], entry: failed[0].index })}), ` +
                   "so there is no zip to save.");

@@ -53,7 +53,7 @@ export async function preview(file, index, { focus = true } = {}) {
   document.body.classList.add("previewing");
   $("preview-title").textContent = `${file.path} · entry ${index} (${entryName(file.name, index)}) · ${sizeText(bytes.length)}`;
   $("preview-prev").disabled = index === 0;
-  $("preview-next").disabled = index + 1 >= file.table.entries.length;
+  $("preview-next").disabled = index + 1 >= file.table.count;
   redrawRows(file);
   revealEntry(file, index);
   show();
@@ -132,7 +132,8 @@ function show() {
 }
 
 const escape = (text) => text.replace(/[&<>]/g, (c) => (c === "&" ? "&amp;" : c === "<" ? "&lt;" : "&gt;"));
-const hex2 = (byte) => (byte < 16 ? "0" : "") + byte.toString(16);
+const HEX = Array.from({ length: 256 }, (_, byte) => byte.toString(16).padStart(2, "0"));
+const CHAR = Array.from({ length: 256 }, (_, byte) => (byte >= 0x20 && byte < 0x7f ? escape(String.fromCharCode(byte)) : "."));
 
 function drawLines(first, end, padTop) {
   const { bytes, mode, selection } = state;
@@ -145,23 +146,31 @@ function drawLines(first, end, padTop) {
   const edited = editingBytes();
   let html = "";
   if (mode === "hex") {
+    // Plain text but for the marked bytes: a screenful of lines stays a few
+    // hundred nodes however fast it scrolls.
     const data = edited ?? bytes;
+    const marked = selection !== null || edited !== null;
     for (let line = first; line < end; ++line) {
       const offset = line * 16;
       let hex = "";
       let text = "";
       for (let i = 0; i < 16; ++i) {
         const at = offset + i;
+        const gap = i === 7 ? "  " : " ";
         if (at >= data.length) {
-          hex += "<b>  </b>";
+          hex += `  ${gap}`;
           continue;
         }
         const byte = data[at];
+        if (!marked) {
+          hex += HEX[byte] + gap;
+          text += CHAR[byte];
+          continue;
+        }
         const marks = `${selected(at) ? " s" : ""}${edited && edited.cursor === at ? " c" : ""}` +
                       `${edited && edited[at] !== bytes[at] ? " e" : ""}`;
-        hex += `<b data-at="${at}"${marks ? ` class="${marks.trim()}"` : ""}>${hex2(byte)}</b>`;
-        const char = byte >= 0x20 && byte < 0x7f ? escape(String.fromCharCode(byte)) : ".";
-        text += selected(at) ? `<i class="s">${char}</i>` : char;
+        hex += (marks ? `<i data-at="${at}" class="${marks.trim()}">${HEX[byte]}</i>` : HEX[byte]) + gap;
+        text += selected(at) ? `<i class="s">${CHAR[byte]}</i>` : CHAR[byte];
       }
       html += `<div class="l"><span class="o">${offset.toString(16).padStart(8, "0")}</span>` +
               `<span class="h">${hex}</span><span class="a">${text}</span></div>`;
@@ -192,6 +201,22 @@ export const redrawPreview = () => {
   list.shown = null;
   list.draw();
 };
+
+// The byte under a click in the hex view: from the column of the character
+// clicked in the line's hex or character part.
+function byteAt(event) {
+  if (state?.mode !== "hex") return null;
+  const part = event.target.closest(".h, .a");
+  const line = event.target.closest(".l");
+  if (!part || !line) return null;
+  const first = Number.parseInt(line.querySelector(".o").textContent, 16);
+  const rect = part.getBoundingClientRect();
+  const column = Math.floor(((event.clientX - rect.left) / rect.width) * part.textContent.length);
+  // "xx " per byte, one more space after the eighth.
+  const index = part.classList.contains("a") ? column : Math.floor((column < 24 ? column : column - 1) / 3);
+  const at = first + Math.min(15, Math.max(0, index));
+  return at < state.bytes.length ? at : null;
+}
 
 function select(start, end) {
   state.selection = { start, end };
@@ -264,7 +289,7 @@ function find() {
 function step(delta) {
   if (!state) return;
   const next = state.index + delta;
-  if (next >= 0 && next < state.file.table.entries.length) preview(state.file, next);
+  if (next >= 0 && next < state.file.table.count) preview(state.file, next);
 }
 
 export function listenForPreview() {
@@ -282,8 +307,8 @@ export function listenForPreview() {
   $("preview-next").onclick = () => step(1);
   $("edit").onclick = () => startEdit(state);
   lines.addEventListener("click", (event) => {
-    const at = event.target.closest("b[data-at]")?.dataset.at;
-    if (at !== undefined) select(Number(at), Number(at) + 1);
+    const at = byteAt(event);
+    if (at !== null) select(at, at + 1);
   });
   $("preview").addEventListener("keydown", (event) => {
     if (event.key === "Escape") {

@@ -52,7 +52,20 @@ async function readTable(file) {
   return archive;
 }
 
-const tableOf = (archive) => ({ format: archive.format, entries: archive.entries });
+// A table as columns of numbers, which reach the page without a copy and
+// without an object per entry.
+function tableOf(archive) {
+  const count = archive.entries.length;
+  const table = { format: archive.format, count, offset: new Uint32Array(count), packed: new Uint32Array(count),
+                  unpacked: new Uint32Array(count), stored: new Uint8Array(count) };
+  for (const [i, entry] of archive.entries.entries()) {
+    table.offset[i] = entry.dataOffset;
+    table.packed[i] = entry.packedSize;
+    table.unpacked[i] = entry.unpackedSize;
+    table.stored[i] = entry.stored ? 1 : 0;
+  }
+  return table;
+}
 
 // Decodes every entry as unls11 does; the file's status is its first
 // failure's, and every failing entry is named with its status.
@@ -92,7 +105,8 @@ async function openFiles({ files: list }, progress) {
     if (!files.has(id)) continue;
     try {
       const archive = await readTable(file);
-      progress({ opened: { id, ...tableOf(archive) } });
+      const table = tableOf(archive);
+      progress({ opened: { id, ...table } }, transferables(table));
       opened.push(id);
     } catch (error) {
       progress({ opened: { id, failed: failureOf(error) } });
@@ -230,7 +244,7 @@ function transferables(result) {
 }
 
 self.onmessage = async ({ data: { id, op, ...request } }) => {
-  const progress = (state) => self.postMessage({ id, progress: state });
+  const progress = (state, transfer = []) => self.postMessage({ id, progress: state }, transfer);
   try {
     const result = await operations[op](request, progress);
     self.postMessage({ id, result }, transferables(result));

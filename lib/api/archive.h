@@ -2,6 +2,8 @@
 // public header's opaque type, so it is defined at global scope.
 #pragma once
 
+#include <memory>
+
 #include "container/read_container.h"
 #include "io/file_io.h"
 #include "ls11.h"
@@ -9,6 +11,7 @@
 struct ls11_archive {
   ls11::Container container;
   ls11::FilePtr file = ls11::make_file_ptr(nullptr);  // null for an archive in memory
-  const uint8_t* memory = nullptr;                    // the borrowed bytes, or null
+  const uint8_t* memory = nullptr;                    // the file's bytes, or null
+  std::unique_ptr<uint8_t[]> owned;                   // a pipe's bytes, read whole
   ls11::EntryBuffers buffers;                         // taken at the first read from a file
 };

@@ -1,5 +1,7 @@
-// The public API's version, status descriptions and block decoder.
+// The public API's version, status words, header check and block decoder.
 #include "codec/decode_block.h"
+#include "container/layout.h"
+#include "container/read_container.h"
 #include "container/status.h"
 #include "ls11.h"
 
@@ -8,6 +10,13 @@ extern "C" {
 const char* ls11_version_string(void) { return LS11_VERSION_STRING; }
 
 const char* ls11_status_string(int status) { return ls11::status_description(status); }
+
+const char* ls11_status_report(int status) { return ls11::status_message(status); }
+
+int ls11_header_format(const void* header, size_t size) {
+  if (!header || size < ls11::kHeaderSize) return 0;
+  return ls11::header_format(static_cast<const uint8_t*>(header));
+}
 
 ls11_status ls11_decode_block(const void* packed, size_t packed_size, const uint8_t dictionary[256],
                               void* out, size_t unpacked_size) {

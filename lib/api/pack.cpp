@@ -4,7 +4,8 @@
 #include <new>
 
 #include "api/check_caller_block.h"
-#include "api/memory_output.h"
+#include "api/output.h"
+#include "container/reason.h"
 #include "container/write_file.h"
 #include "ls11.h"
 
@@ -19,42 +20,50 @@ bool options_valid(const ls11_pack_options& options) {
 }
 
 ls11_status gather_inputs(const void* const* entries, const size_t* sizes, uint32_t count,
-                          std::unique_ptr<BlockView[]>& inputs) {
+                          std::unique_ptr<BlockView[]>& inputs, ls11_reason* reason) {
   inputs.reset(new (std::nothrow) BlockView[count]);
-  if (!inputs) return LS11_ERR_NO_MEMORY;
+  if (!inputs) return no_memory(reason);
   for (uint32_t i = 0; i < count; ++i) {
-    const ls11_status status = check_caller_block(entries[i], sizes[i], inputs[i]);
+    const ls11_status status = check_caller_block(entries[i], sizes[i], inputs[i], i, reason);
     if (status != LS11_OK) return status;
   }
   return LS11_OK;
 }
 
-struct PackWrite {
+// A file packed and ready to be written, of `length` bytes.
+struct Pack {
   int format;
-  const PackedEntries& packed;
   uint32_t count;
+  std::unique_ptr<BlockView[]> inputs;
+  PackedEntries packed;
+  uint64_t length;
 };
 
-ls11_status write_packed(ByteSink sink, void* context) {
-  const PackWrite& w = *static_cast<const PackWrite*>(context);
-  return write_file(sink, w.format, w.packed.dictionary, w.packed.blocks.get(), w.count);
+// Everything before the first byte is written, so that a failure writes
+// nothing: the entries checked and packed, and the file's length known.
+ls11_status prepare_pack(const void* const* entries, const size_t* sizes,
+                         const ls11_pack_options& options, Pack& pack, ls11_reason* reason) {
+  ls11_status status = gather_inputs(entries, sizes, pack.count, pack.inputs, reason);
+  if (status != LS11_OK) return status;
+  status = pack_entries(pack.inputs.get(), pack.count, static_cast<ls11_level>(options.level),
+                        static_cast<unsigned>(options.threads), pack.packed);
+  if (status != LS11_OK) return no_memory(reason);
+  return file_length(pack.packed.blocks.get(), pack.count, pack.length, reason);
 }
 
-ls11_status pack_to_memory(const void* const* entries, const size_t* sizes, uint32_t count,
-                           const ls11_pack_options& options, void** out, size_t* out_size) {
-  std::unique_ptr<BlockView[]> inputs;
-  ls11_status status = gather_inputs(entries, sizes, count, inputs);
-  PackedEntries packed;
-  if (status == LS11_OK) {
-    status = pack_entries(inputs.get(), count, static_cast<ls11_level>(options.level),
-                          static_cast<unsigned>(options.threads), packed);
-  }
-  uint64_t length = 0;
-  if (status == LS11_OK) status = compute_file_length(packed.blocks.get(), count, length);
-  if (status != LS11_OK) return status;
-  PackWrite w{options.format, packed, count};
-  return write_to_new_buffer(length, write_packed, &w, out, out_size);
+ls11_status write_packed(ByteSink sink, void* context) {
+  const Pack& pack = *static_cast<const Pack*>(context);
+  return write_file(sink, pack.format, pack.packed.dictionary, pack.packed.blocks.get(),
+                    pack.count);
 }
+
+// The checks every packing call makes before any work.
+bool arguments_valid(const void* const* entries, const size_t* sizes, uint32_t count,
+                     const ls11_pack_options& options) {
+  return entries && sizes && count != 0 && options_valid(options);
+}
+
+constexpr ls11_pack_options kDefaults = {sizeof(ls11_pack_options), 11, LS11_LEVEL_BEST, 0};
 
 }  // namespace
 
@@ -66,12 +75,29 @@ ls11_status ls11_pack(const void* const* entries, const size_t* sizes, uint32_t 
                       const ls11_pack_options* options, void** out, size_t* out_size) {
   if (out) *out = nullptr;
   if (out_size) *out_size = 0;
-  const ls11_pack_options defaults = {sizeof(ls11_pack_options), 11, LS11_LEVEL_BEST, 0};
-  if (!options) options = &defaults;
-  if (!entries || !sizes || count == 0 || !out || !out_size || !ls11::options_valid(*options)) {
+  if (!options) options = &ls11::kDefaults;
+  if (!out || !out_size || !ls11::arguments_valid(entries, sizes, count, *options)) {
     return LS11_ERR_ARGUMENT;
   }
-  return ls11::pack_to_memory(entries, sizes, count, *options, out, out_size);
+  ls11::Pack pack{options->format, count, nullptr, {}, 0};
+  const ls11_status status = ls11::prepare_pack(entries, sizes, *options, pack, nullptr);
+  if (status != LS11_OK) return status;
+  return ls11::write_to_new_buffer(pack.length, ls11::write_packed, &pack, out, out_size);
+}
+
+ls11_status ls11_pack_to(const void* const* entries, const size_t* sizes, uint32_t count,
+                         const ls11_pack_options* options, ls11_write_fn write, void* context,
+                         ls11_reason* reason) {
+  ls11::set_reason(reason, LS11_REASON_NONE);
+  if (!options) options = &ls11::kDefaults;
+  if (!write || !ls11::arguments_valid(entries, sizes, count, *options)) {
+    ls11::set_reason(reason, LS11_REASON_ARGUMENT);
+    return LS11_ERR_ARGUMENT;
+  }
+  ls11::Pack pack{options->format, count, nullptr, {}, 0};
+  const ls11_status status = ls11::prepare_pack(entries, sizes, *options, pack, reason);
+  if (status != LS11_OK) return status;
+  return ls11::write_to_caller(write, context, ls11::write_packed, &pack, reason);
 }
 
 void ls11_free(void* p) { std::free(p); }

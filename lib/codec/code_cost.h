@@ -1,6 +1,5 @@
-// Sizes of codes in the LS11 bit stream. A value v is written as n - 1
-// one-bits, a zero-bit and n further bits, where n = floor(log2(v + 2)), so
-// it costs 2n bits and every literal and back-reference has a fixed price.
+// Sizes of codes in the LS11 bit stream (doc/format.md, "The bit code"): a
+// value v costs 2n bits, where n = floor(log2(v + 2)).
 #pragma once
 
 #include <bit>

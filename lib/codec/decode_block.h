@@ -1,11 +1,5 @@
-// Block decoder for the LS11 bit code.
-//
-// A compressed block is one bit stream, most significant bit of each byte
-// first, of variable-length values. A value with n leading bits "1...10"
-// (n bits, the zero included) is followed by n more bits m; it stands for
-// 2^n - 2 + m. Values below 256 are literals (an index into the file's
-// dictionary), 256 is invalid, and v > 256 announces a back-reference of
-// distance v - 256 whose length is the next value plus 3.
+// Block decoder for the LS11 bit code: doc/format.md describes the code
+// and the blocks that do not decode.
 //
 // Promise: for any input whatsoever, decode_block never reads outside
 // packed[0, packed_size) nor writes outside out[0, unpacked_size), and it

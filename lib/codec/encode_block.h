@@ -1,10 +1,7 @@
-// Block encoder for the LS11 bit code, the inverse of decode_block.
-//
-// A byte is written as its literal code (its index in the dictionary), a
-// repeat of earlier bytes of the same block as the value 256 + distance
-// followed by the value length - 3. Every value of n bits after its prefix
-// costs 2n bits, so each literal and each back-reference has a fixed price
-// and the cheapest packing of a block is a shortest path over its positions.
+// Block encoder for the LS11 bit code (doc/format.md), the inverse of
+// decode_block. Each literal and each back-reference has a fixed price in
+// bits, so the cheapest packing of a block is a shortest path over its
+// positions.
 #pragma once
 
 #include <cstdint>

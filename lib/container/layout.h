@@ -1,12 +1,5 @@
-// The LS11 container layout.
-//
-// Layout (numbers are unsigned 32-bit big-endian):
-//   0    "LS1" and a version character '0', '1' or '2', then 12 zero bytes
-//   16   dictionary: the byte for each literal code 0..255
-//   272  entry table: packed_size, unpacked_size, data_offset per entry
-//   ...  a closing word of 4 bytes, then the blocks
-// The table has no stored count: it runs up to the closing word just before
-// entry 0's block, so count = (data_offset of entry 0 - 276) / 12.
+// Where the parts of an LS11 file lie: header, dictionary, entry table,
+// closing word, blocks. doc/format.md describes the format.
 #pragma once
 
 #include <cstdint>

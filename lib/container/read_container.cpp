@@ -3,7 +3,10 @@
 #include <cstring>
 #include <new>
 
+#include <cerrno>
+
 #include "codec/decode_block.h"
+#include "container/reason.h"
 #include "io/file_io.h"
 
 namespace ls11 {
@@ -15,6 +18,11 @@ constexpr uint32_t kTableBatch = 512;
 
 // Marks the stream position as unknown: the next block read seeks.
 constexpr uint64_t kUnknownPosition = UINT64_MAX;
+
+// The header, the dictionary and entry 0: what every file that opens holds.
+constexpr uint32_t kFirstEntryEnd = kTableOffset + kEntrySize;
+// Where entry 0's block starts at the earliest: after a table of one entry.
+constexpr uint32_t kFirstBlockLeast = kTableOffset + kEntrySize + kClosingWordSize;
 
 uint32_t read_be32(const uint8_t* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
@@ -35,6 +43,7 @@ ls11_status allocate_table(uint32_t count, Container& container) {
   if (!container.entries) return LS11_ERR_NO_MEMORY;
   container.max_packed = 0;
   container.max_decoded = 0;
+  container.total_packed = 0;
   container.total_unpacked = 0;
   return LS11_OK;
 }
@@ -53,6 +62,7 @@ void add_entries(const uint8_t* raw, uint32_t first, uint32_t batch, Container& 
     if (!entry_is_stored(e) && e.unpacked_size > container.max_decoded) {
       container.max_decoded = e.unpacked_size;
     }
+    container.total_packed += e.packed_size;
     container.total_unpacked += e.unpacked_size;
   }
 }
@@ -67,6 +77,64 @@ ls11_status allocate_decoded(const Container& container, EntryBuffers& buffers) 
 bool length_rule_holds(uint64_t length, uint32_t count, uint32_t packed_sum) {
   return static_cast<uint32_t>(length) - kEntrySize * count ==
          kTableOffset + kClosingWordSize + packed_sum;
+}
+
+ls11_status block_outside(const Container& container, uint32_t index, ls11_reason* reason) {
+  const Entry& e = container.entries[index];
+  set_reason(reason, LS11_REASON_BLOCK_OUTSIDE, index, container.file_length,
+             uint64_t{e.data_offset} + e.packed_size);
+  return LS11_ERR_CORRUPT;
+}
+
+uint64_t table_end(uint32_t count) {
+  return kTableOffset + kClosingWordSize + uint64_t{kEntrySize} * count;
+}
+
+// Why a file of `length` bytes, beginning with head[0, min(length, 284)),
+// cannot open, judged from those bytes alone: the first rule it breaks, in
+// the order a reader meets them. False when they allow a table of `count`
+// entries.
+bool head_fails(const uint8_t* head, uint64_t length, uint32_t& count, ls11_reason* reason) {
+  if (length == 0) {
+    set_reason(reason, LS11_REASON_EMPTY);
+  } else if (length < kHeaderSize) {
+    set_reason(reason, LS11_REASON_SHORT_HEADER, LS11_NO_ENTRY, length, kHeaderSize);
+  } else if (std::memcmp(head, "LS1", 3) != 0 || head[3] < '0' || head[3] > '2') {
+    set_reason(reason, LS11_REASON_UNKNOWN_KIND, LS11_NO_ENTRY, read_be32(head));
+  } else if (header_format(head) == 0) {
+    uint32_t at = 4;
+    while (head[at] == 0) ++at;
+    set_reason(reason, LS11_REASON_HEADER_PADDING, LS11_NO_ENTRY, at);
+  } else if (length > kLargestFile) {
+    set_reason(reason, LS11_REASON_TOO_LONG, LS11_NO_ENTRY, length, kLargestFile);
+  } else if (length < kFirstEntryEnd) {
+    set_reason(reason, LS11_REASON_NO_TABLE, LS11_NO_ENTRY, length, kFirstEntryEnd);
+  } else if (read_be32(head + kTableOffset + 8) < kFirstBlockLeast) {
+    set_reason(reason, LS11_REASON_FIRST_OFFSET, LS11_NO_ENTRY, read_be32(head + kTableOffset + 8),
+               kFirstBlockLeast);
+  } else if (!table_count(head + kTableOffset, length, count)) {
+    set_reason(reason, LS11_REASON_TABLE_CUT, LS11_NO_ENTRY, length, table_end(count));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The length rule, once the table is read: a first offset that is not
+// where the table ends explains a failure before the sizes do.
+ls11_status check_length(const Container& c, uint32_t packed_sum, uint32_t first_offset,
+                         ls11_reason* reason) {
+  if (length_rule_holds(c.file_length, c.count, packed_sum)) {
+    set_reason(reason, LS11_REASON_NONE);
+    return LS11_OK;
+  }
+  if (first_offset != table_end(c.count)) {
+    set_reason(reason, LS11_REASON_FIRST_OFFSET, LS11_NO_ENTRY, first_offset, table_end(c.count));
+  } else {
+    set_reason(reason, LS11_REASON_LENGTH_MISMATCH, LS11_NO_ENTRY, c.file_length,
+               table_end(c.count) + c.total_packed);
+  }
+  return LS11_ERR_FORMAT;
 }
 
 }  // namespace
@@ -89,7 +157,8 @@ int detect_format(std::FILE* input) {
   return format;
 }
 
-ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& container) {
+ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& container,
+                       ls11_reason* reason) {
   container.format = format;
   container.file_length = length;
   // A recognised file too short for the dictionary and entry 0 is refused
@@ -99,46 +168,53 @@ ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& 
   if (!seek_to(file, kDictionaryOffset) ||
       !read_exact(file, container.dictionary, sizeof container.dictionary) ||
       !read_exact(file, entry0, sizeof entry0) || !table_count(entry0, length, count)) {
+    set_reason(reason, LS11_REASON_CANNOT_READ, LS11_NO_ENTRY, 0, 0, errno);
     return LS11_ERR_FORMAT;
   }
-  if (allocate_table(count, container) != LS11_OK) return LS11_ERR_NO_MEMORY;
+  if (allocate_table(count, container) != LS11_OK) return no_memory(reason);
 
   uint32_t packed_sum = 0;
   // The table follows the dictionary and entry 0 is read again with it: the
   // stream is already there, so this is no seek.
-  if (!seek_to(file, kTableOffset)) return LS11_ERR_FORMAT;
-  for (uint32_t first = 0; first < count; first += kTableBatch) {
+  bool read = seek_to(file, kTableOffset);
+  for (uint32_t first = 0; read && first < count; first += kTableBatch) {
     uint8_t raw[kTableBatch * kEntrySize];
     const uint32_t batch = count - first < kTableBatch ? count - first : kTableBatch;
-    if (!read_exact(file, raw, size_t{batch} * kEntrySize)) return LS11_ERR_FORMAT;
-    add_entries(raw, first, batch, container, packed_sum);
+    read = read_exact(file, raw, size_t{batch} * kEntrySize);
+    if (read) add_entries(raw, first, batch, container, packed_sum);
   }
-  return length_rule_holds(length, count, packed_sum) ? LS11_OK : LS11_ERR_FORMAT;
+  if (!read) {
+    set_reason(reason, LS11_REASON_CANNOT_READ, LS11_NO_ENTRY, 0, 0, errno);
+    return LS11_ERR_FORMAT;
+  }
+  return check_length(container, packed_sum, read_be32(entry0 + 8), reason);
 }
 
-ls11_status read_container(std::FILE* file, Container& container) {
-  const int format = detect_format(file);
+ls11_status read_container(std::FILE* file, Container& container, ls11_reason* reason) {
   uint64_t length = 0;
-  if (format == 0 || !stream_length(file, length) || length > kLargestFile) {
+  uint8_t head[kFirstEntryEnd];
+  errno = 0;
+  if (!stream_length(file, length) || !seek_to(file, 0) ||
+      !read_exact(file, head, length < kFirstEntryEnd ? length : kFirstEntryEnd)) {
+    set_reason(reason, LS11_REASON_CANNOT_READ, LS11_NO_ENTRY, 0, 0, errno);
     return LS11_ERR_FORMAT;
   }
-  return read_table(file, length, format, container);
+  uint32_t count = 0;
+  if (head_fails(head, length, count, reason)) return LS11_ERR_FORMAT;
+  return read_table(file, length, header_format(head), container, reason);
 }
 
-ls11_status read_container_memory(const uint8_t* data, size_t size, Container& container) {
-  const uint64_t length = size;
+ls11_status read_container_memory(const uint8_t* data, size_t size, Container& container,
+                                  ls11_reason* reason) {
   uint32_t count = 0;
-  if (length < kTableOffset + kEntrySize || length > kLargestFile) return LS11_ERR_FORMAT;
+  if (head_fails(data, size, count, reason)) return LS11_ERR_FORMAT;
   container.format = header_format(data);
-  container.file_length = length;
-  if (container.format == 0 || !table_count(data + kTableOffset, length, count)) {
-    return LS11_ERR_FORMAT;
-  }
+  container.file_length = size;
   std::memcpy(container.dictionary, data + kDictionaryOffset, sizeof container.dictionary);
-  if (allocate_table(count, container) != LS11_OK) return LS11_ERR_NO_MEMORY;
+  if (allocate_table(count, container) != LS11_OK) return no_memory(reason);
   uint32_t packed_sum = 0;
   add_entries(data + kTableOffset, 0, count, container, packed_sum);
-  return length_rule_holds(length, count, packed_sum) ? LS11_OK : LS11_ERR_FORMAT;
+  return check_length(container, packed_sum, read_be32(data + kTableOffset + 8), reason);
 }
 
 bool block_in_file(const Container& container, uint32_t index) {
@@ -147,15 +223,16 @@ bool block_in_file(const Container& container, uint32_t index) {
 }
 
 ls11_status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
-                         uint8_t* out) {
+                         uint8_t* out, ls11_reason* reason) {
   const Entry& e = container.entries[index];
   if (entry_is_stored(e)) {
     if (out != packed && e.packed_size != 0) std::memcpy(out, packed, e.packed_size);
     return LS11_OK;
   }
-  return decode_block(packed, e.packed_size, container.dictionary, out, e.unpacked_size)
-             ? LS11_OK
-             : LS11_ERR_CORRUPT;
+  if (decode_block(packed, e.packed_size, container.dictionary, out, e.unpacked_size))
+    return LS11_OK;
+  set_reason(reason, LS11_REASON_BLOCK_CORRUPT, index);
+  return LS11_ERR_CORRUPT;
 }
 
 ls11_status allocate_entry_buffers(const Container& container, EntryBuffers& buffers,
@@ -174,12 +251,14 @@ ls11_status allocate_entry_buffers(const Container& container, EntryBuffers& buf
 }
 
 ls11_status read_block(std::FILE* file, const Container& container, uint32_t index,
-                       EntryBuffers& buffers) {
+                       EntryBuffers& buffers, ls11_reason* reason) {
   const Entry& e = container.entries[index];
-  if (!block_in_file(container, index) ||
-      (e.data_offset != buffers.position && !seek_to(file, e.data_offset)) ||
+  if (!block_in_file(container, index)) return block_outside(container, index, reason);
+  errno = 0;
+  if ((e.data_offset != buffers.position && !seek_to(file, e.data_offset)) ||
       !read_exact(file, buffers.packed.get(), e.packed_size)) {
     buffers.position = kUnknownPosition;
+    set_reason(reason, LS11_REASON_CANNOT_READ, index, 0, 0, errno);
     return LS11_ERR_CORRUPT;
   }
   buffers.position = uint64_t{e.data_offset} + e.packed_size;
@@ -187,18 +266,18 @@ ls11_status read_block(std::FILE* file, const Container& container, uint32_t ind
 }
 
 ls11_status locate_block(BlockSource source, const Container& container, uint32_t index,
-                         const uint8_t*& packed) {
-  if (!block_in_file(container, index)) return LS11_ERR_CORRUPT;
+                         const uint8_t*& packed, ls11_reason* reason) {
+  if (!block_in_file(container, index)) return block_outside(container, index, reason);
   if (!source.file) {
     packed = source.memory + container.entries[index].data_offset;
     return LS11_OK;
   }
   if (!source.buffers->packed) {
     const ls11_status allocated = allocate_entry_buffers(container, *source.buffers, false);
-    if (allocated != LS11_OK) return allocated;
+    if (allocated != LS11_OK) return no_memory(reason);
   }
   packed = source.buffers->packed.get();
-  return read_block(source.file, container, index, *source.buffers);
+  return read_block(source.file, container, index, *source.buffers, reason);
 }
 
 ls11_status prepare_entry_buffers(BlockSource source, const Container& container) {
@@ -207,9 +286,9 @@ ls11_status prepare_entry_buffers(BlockSource source, const Container& container
 }
 
 ls11_status read_entry(BlockSource source, const Container& container, uint32_t index,
-                       const uint8_t*& data) {
+                       const uint8_t*& data, ls11_reason* reason) {
   const uint8_t* packed = nullptr;
-  const ls11_status status = locate_block(source, container, index, packed);
+  const ls11_status status = locate_block(source, container, index, packed, reason);
   if (status != LS11_OK) return status;
   if (entry_is_stored(container.entries[index])) {
     data = packed;
@@ -218,10 +297,10 @@ ls11_status read_entry(BlockSource source, const Container& container, uint32_t 
   EntryBuffers& buffers = *source.buffers;
   if (!buffers.decoded) {
     const ls11_status allocated = allocate_decoded(container, buffers);
-    if (allocated != LS11_OK) return allocated;
+    if (allocated != LS11_OK) return no_memory(reason);
   }
   data = buffers.decoded.get();
-  return decode_entry(container, index, packed, buffers.decoded.get());
+  return decode_entry(container, index, packed, buffers.decoded.get(), reason);
 }
 
 }  // namespace ls11

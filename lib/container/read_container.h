@@ -31,6 +31,7 @@ struct Container {
   std::unique_ptr<Entry[]> entries;  // one allocation of count x 12 bytes
   uint32_t max_packed;               // largest packed_size
   uint32_t max_decoded;              // largest unpacked_size of a compressed entry
+  uint64_t total_packed;
   uint64_t total_unpacked;
   uint64_t file_length;
 };
@@ -49,19 +50,22 @@ int detect_format(std::FILE* input);
 // minus the table equals 276 plus the sum of the packed sizes, in 32-bit
 // wrap-around arithmetic. LS11_ERR_FORMAT for a file whose layout does
 // not add up (including one too short for the dictionary and entry 0),
-// LS11_ERR_NO_MEMORY.
-ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& container);
+// LS11_ERR_NO_MEMORY. Here and below, `reason` (when not null) gets the
+// detail of a failure, as the public API gives it.
+ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& container,
+                       ls11_reason* reason = nullptr);
 
-// detect_format, the file's length and read_table, for the library and the
-// ls11 tool. A file longer than 4 GiB - 1 is refused with
+// The checks of read_table on a stream at its start, the header's and the
+// length's first, for the library. A file longer than 4 GiB - 1 is refused with
 // LS11_ERR_FORMAT: the length rule's wrap-around would otherwise let one
 // through (a valid file with 4 GiB appended, or a table of 0 entries).
-ls11_status read_container(std::FILE* file, Container& container);
+ls11_status read_container(std::FILE* file, Container& container, ls11_reason* reason = nullptr);
 
 // The same for a whole file held in memory: the header, the length, then
 // read_table's checks and statuses (LS11_ERR_FORMAT for an unrecognised
 // header).
-ls11_status read_container_memory(const uint8_t* data, size_t size, Container& container);
+ls11_status read_container_memory(const uint8_t* data, size_t size, Container& container,
+                                  ls11_reason* reason = nullptr);
 
 // Whether entry `index`'s block lies wholly inside the file.
 bool block_in_file(const Container& container, uint32_t index);
@@ -70,7 +74,7 @@ bool block_in_file(const Container& container, uint32_t index);
 // bytes into `out`, which has room for its unpacked_size bytes.
 // LS11_ERR_CORRUPT when the block does not decode.
 ls11_status decode_entry(const Container& container, uint32_t index, const uint8_t* packed,
-                         uint8_t* out);
+                         uint8_t* out, ls11_reason* reason = nullptr);
 
 // Buffers for reading any entry of a container, and where the stream stands
 // after the last read, so that blocks lying one after another are read
@@ -91,7 +95,7 @@ ls11_status allocate_entry_buffers(const Container& container, EntryBuffers& buf
 // LS11_ERR_CORRUPT when the block does not lie wholly inside the file or
 // cannot be read.
 ls11_status read_block(std::FILE* file, const Container& container, uint32_t index,
-                       EntryBuffers& buffers);
+                       EntryBuffers& buffers, ls11_reason* reason = nullptr);
 
 // Where a file's blocks come from: an open stream, read through `buffers`
 // (its packed buffer is allocated when missing), or the whole file in
@@ -107,7 +111,7 @@ struct BlockSource {
 // the block does not lie wholly inside the file or cannot be read,
 // LS11_ERR_NO_MEMORY.
 ls11_status locate_block(BlockSource source, const Container& container, uint32_t index,
-                         const uint8_t*& packed);
+                         const uint8_t*& packed, ls11_reason* reason = nullptr);
 
 // allocate_entry_buffers for reading every entry from `source`: a file in
 // memory needs no packed buffer.
@@ -117,6 +121,6 @@ ls11_status prepare_entry_buffers(BlockSource source, const Container& container
 // unpacked_size bytes (inside the source's buffers, or in place for a
 // stored block in memory). The decoded buffer is allocated when missing.
 ls11_status read_entry(BlockSource source, const Container& container, uint32_t index,
-                       const uint8_t*& data);
+                       const uint8_t*& data, ls11_reason* reason = nullptr);
 
 }  // namespace ls11

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "codec/build_dictionary.h"
+#include "codec/block_view.h"
 #include "container/read_container.h"
 #include "container/write_file.h"
 
@@ -33,17 +33,17 @@ struct ReplacementPlan {
 
 // Checks the replacements (LS11_ERR_ARGUMENT: an index not below the
 // entry count or named twice), decodes every kept entry and discards the
-// bytes (LS11_ERR_CORRUPT, with `failed_index` set, for the first that
-// lies outside the file or does not decode), then encodes the replacements.
-// LS11_ERR_NO_MEMORY.
+// bytes (LS11_ERR_CORRUPT for the first that lies outside the file or does
+// not decode), then encodes the replacements. LS11_ERR_NO_MEMORY. The
+// reason names the entry concerned.
 ls11_status plan_replacement(BlockSource source, const Container& container,
                              const Replacement* replacements, uint32_t count, ReplacementPlan& plan,
-                             uint32_t& failed_index);
+                             ls11_reason* reason);
 
 // Writes the new file to `sink`: header, table with the new offsets, then
 // every block in table order. The statuses of write_file, and
 // LS11_ERR_CORRUPT when a kept block can no longer be read.
 ls11_status write_replacement(ByteSink sink, BlockSource source, const Container& container,
-                              const ReplacementPlan& plan);
+                              const ReplacementPlan& plan, ls11_reason* reason = nullptr);
 
 }  // namespace ls11

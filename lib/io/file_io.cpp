@@ -1,5 +1,8 @@
 #include "io/file_io.h"
 
+#include <cstring>
+#include <new>
+
 #ifdef _WIN32
 #include <sys/stat.h>
 #include <windows.h>
@@ -19,6 +22,39 @@ bool read_exact(std::FILE* file, void* buffer, size_t size) {
 
 bool write_exact(std::FILE* file, const void* buffer, size_t size) {
   return size == 0 || std::fwrite(buffer, 1, size, file) == size;
+}
+
+WholeRead read_whole_stream(std::FILE* file, uint64_t limit, std::unique_ptr<uint8_t[]>& bytes,
+                            uint64_t& size) {
+  // The buffer starts small and doubles; one read at most a gibibyte, so
+  // that a count always fits the C library's size_t.
+  constexpr uint64_t kFirstCapacity = 64 * 1024;
+  constexpr uint64_t kLargestRead = uint64_t{1} << 30;
+  wait_for_data(file);
+  size = 0;
+  uint64_t capacity = 0;
+  for (;;) {
+    if (size == capacity) {
+      // Full: one more byte tells the end from more to come.
+      if (capacity == limit) {
+        if (std::fgetc(file) != EOF) return WholeRead::too_long;
+        return std::ferror(file) ? WholeRead::failed : WholeRead::ok;
+      }
+      const uint64_t doubled = capacity * 2 > kFirstCapacity ? capacity * 2 : kFirstCapacity;
+      const uint64_t larger = doubled < limit ? doubled : limit;
+      if (larger > SIZE_MAX) return WholeRead::no_memory;
+      std::unique_ptr<uint8_t[]> grown(new (std::nothrow) uint8_t[static_cast<size_t>(larger)]);
+      if (!grown) return WholeRead::no_memory;
+      if (size != 0) std::memcpy(grown.get(), bytes.get(), static_cast<size_t>(size));
+      bytes = std::move(grown);
+      capacity = larger;
+    }
+    const uint64_t room = capacity - size < kLargestRead ? capacity - size : kLargestRead;
+    const size_t wanted = static_cast<size_t>(room);
+    const size_t got = std::fread(bytes.get() + size, 1, wanted, file);
+    size += got;
+    if (got < wanted) return std::ferror(file) ? WholeRead::failed : WholeRead::ok;
+  }
 }
 
 #ifdef _WIN32

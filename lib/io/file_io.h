@@ -43,6 +43,15 @@ bool recorded_length(std::FILE* file, uint64_t& length);
 // when it cannot be told. Opens nothing, so a FIFO is left to its reader.
 bool regular_file_length(const char* path, uint64_t& length);
 
+// How reading a stream to its end went.
+enum class WholeRead { ok, failed, too_long, no_memory };
+
+// Reads a stream that cannot be sought (a pipe, a FIFO, a device) to its
+// end into `bytes`, `size` of them, holding at most `limit`: too_long as
+// soon as there are more. failed leaves errno as the failing read set it.
+WholeRead read_whole_stream(std::FILE* file, uint64_t limit, std::unique_ptr<uint8_t[]>& bytes,
+                            uint64_t& size);
+
 // Makes reads wait for data again on an input opened by open_input_file,
 // so that a pipe is read to its end; a FIFO is first waited on until its
 // writer sends something. Nothing to do on Windows.

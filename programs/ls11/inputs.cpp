@@ -15,7 +15,7 @@ namespace ls11 {
 namespace {
 
 // The first buffer for an input of unknown length; it doubles as needed.
-constexpr uint64_t kFirstCapacity = 64 * 1024;
+constexpr uint64_t kFirstCapacity = uint64_t{64} * 1024;
 // One read at most, so that a count always fits the C library's size_t.
 constexpr uint64_t kLargestRead = 1u << 30;
 

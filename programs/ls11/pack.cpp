@@ -52,6 +52,7 @@ int run_pack(const Options& options) {
   LargeBuffer shared;
   if (!load_entries(options.operands, options.threads, inputs, shared)) return kExitFailed;
   std::vector<BlockView> blocks;
+  blocks.reserve(inputs.size());
   for (const LoadedFile& input : inputs) {
     blocks.push_back(BlockView{input.data, static_cast<uint32_t>(input.size)});
   }

@@ -114,15 +114,15 @@ int run_replace(const Options& options) {
   }
 
   ReplacementPlan plan;
-  uint32_t failed_index = kNoEntry;
+  ls11_reason reason{};
   show_activity(options.output + ": encoding " + std::to_string(requests.size()) +
                 (requests.size() == 1 ? " entry" : " entries"));
   const ls11_status status =
       plan_replacement(original.source(), container, replacements.data(),
-                       static_cast<uint32_t>(replacements.size()), plan, failed_index);
+                       static_cast<uint32_t>(replacements.size()), plan, &reason);
   end_progress();
   if (status == LS11_ERR_CORRUPT) {
-    report_error(original_path, failure_reason(status, failed_index) +
+    report_error(original_path, failure_reason(status, reason.entry) +
                                     " (replace copies the other entries unseen, so it refuses a "
                                     "damaged file)");
     return kExitFailed;

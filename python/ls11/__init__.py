@@ -20,7 +20,6 @@ with it, or the one named by the environment variable LS11_LIBRARY.
 """
 from __future__ import annotations
 
-import builtins
 import contextlib
 import ctypes
 import operator
@@ -32,7 +31,7 @@ from typing import (TYPE_CHECKING, Container, Iterable, Iterator, Mapping, Named
 from . import _library
 from ._buffers import Borrowed, bytes_addresses, copy_to_bytes, new_bytes
 from ._facts import *  # noqa: F403  the statuses: OK, ERR_OPEN, ...
-from ._facts import _LEVELS, _STATUS_NAMES
+from ._facts import _LEVELS, _REASON_NAMES, _STATUS_NAMES
 
 if TYPE_CHECKING:
     from _typeshed import ReadableBuffer, StrPath, WriteableBuffer
@@ -42,7 +41,7 @@ if TYPE_CHECKING:
     Replacements = Union[Mapping[int, ReadableBuffer], Iterable[Tuple[int, ReadableBuffer]]]
 
 __all__ = ["Archive", "Entry", "Error", "decode_block", "open", "pack", "replace",
-           "library_path", "__version__", *_STATUS_NAMES]
+           "library_path", "__version__", *_STATUS_NAMES, *_REASON_NAMES]
 
 #: The version of libls11, and so of this package: "MAJOR.MINOR", with
 #: ".PATCH" when PATCH is not 0.
@@ -50,45 +49,65 @@ __version__: str = _library.version
 #: The path (or, found by the system's loader, the name) of the libls11 in use.
 library_path: str = _library.path
 
-_FORMATS = (10, 11, 12)
 _UINT32_MAX = 0xFFFFFFFF
 _INT_MAX = 2**31 - 1
 
 
 class Error(Exception):
-    """A failure libls11 reports about a file or data; .status is its status
-    number (one of ls11.ERR_*). One that can be pickled, so that it crosses
-    from a worker process as itself."""
+    """A failure libls11 reports about a file or data. .status is its status
+    number (one of ls11.ERR_*); .reason says why in more detail (one of
+    ls11.REASON_*, REASON_NONE when nothing more is known), with the entry
+    concerned in .entry (or None) and the numbers the reason names in
+    .found and .expected, and the message says it in words. When the
+    system refused a file, .errno is its errno value and __cause__ the
+    OSError. An Error can be pickled, so it crosses from a worker process
+    as itself."""
 
     status: int
+    reason: int
+    entry: Optional[int]
+    found: int
+    expected: int
     errno: Optional[int]
 
     def __init__(self, status: int, what: str | None = None) -> None:
         self.status = operator.index(status)
         self.what = what
-        self.errno = None
-        description = _library.status_text(self.status)
-        super().__init__(f"{what}: {description}" if what else description)
+        self.reason, self.entry, self.found, self.expected, self.errno = REASON_NONE, None, 0, 0, None
+        super().__init__(self._text())
+
+    def _text(self, why: str = "") -> str:
+        description = _library.status_text(self.status) + (f" ({why})" if why else "")
+        return f"{self.what}: {description}" if self.what else description
 
     def __reduce__(self) -> tuple[type[Error], tuple[int, str | None], dict[str, object]]:
-        return Error, (self.status, self.what), self.__dict__
+        return Error, (self.status, self.what), {**self.__dict__, "args": self.args}
+
+    def __str__(self) -> str:
+        return str(self.args[0]) if self.args else ""
+
+
+def _failure(status: int, what: str | None, reason: _library.Reason) -> Error:
+    """Error for status, with the library's reason and, when the system
+    refused, the system's own error as cause."""
+    error = Error(status, what)
+    text = ctypes.create_string_buffer(256)
+    _library.reason_text(ctypes.byref(reason), text, len(text))
+    why = text.value.decode("utf-8", "replace")
+    error.reason, error.found, error.expected = reason.code, reason.found, reason.expected
+    error.entry = None if reason.entry == 0xFFFFFFFF else reason.entry
+    if reason.system_error:
+        error.errno = reason.system_error
+        error.__cause__ = OSError(reason.system_error, os.strerror(reason.system_error), what)
+        why = os.strerror(reason.system_error)  # the system's words say more than the library's
+    if reason.code != REASON_NONE and why != _library.status_text(status):
+        error.args = (error._text(why),)
+    return error
 
 
 def _check(status: int, what: str | None = None) -> None:
     if status != OK:
         raise Error(status, what)
-
-
-def _open_failed(path: bytes) -> Error:
-    """ERR_OPEN for path, carrying the operating system's reason, asked of
-    it again, as __cause__ and errno."""
-    error = Error(ERR_OPEN, os.fsdecode(path))
-    try:
-        builtins.open(path, "rb").close()
-    except OSError as reason:
-        error.errno = reason.errno
-        error.__cause__ = reason
-    return error
 
 
 def _integer_in(value: SupportsIndex, name: str, allowed: Container[int]) -> int:
@@ -131,23 +150,27 @@ class Archive:
         self._lock = threading.Lock()
         self._handle: ctypes.c_void_p | None = None
         self._data: Borrowed | None = None
+        self._table: tuple[Entry, ...] = ()
         handle = ctypes.c_void_p()
         if isinstance(source, (str, os.PathLike)):
             path = os.fsencode(source)
             if b"\0" in path:
                 raise ValueError("embedded null byte")
-            status = _library.open_file(path, ctypes.byref(handle))
-            if status == ERR_OPEN:
-                raise _open_failed(path)
-            _check(status, os.fsdecode(path))
+            reason = _library.Reason()
+            status = _library.open_file_why(path, ctypes.byref(handle), ctypes.byref(reason))
+            if status != OK:
+                raise _failure(status, os.fsdecode(path), reason)
         else:
             # The library reads the bytes in place, so they stay held until close.
             self._data = Borrowed(source, "the file's bytes")
-            status = _library.open_memory(self._data.address, self._data.size, ctypes.byref(handle))
+            reason = _library.Reason()
+            status = _library.open_memory_why(self._data.address, self._data.size, ctypes.byref(handle),
+                                              ctypes.byref(reason))
             if status != OK and isinstance(source, bytes) and os.path.isfile(source):
                 raise Error(status, "bytes are taken as the file's contents, and these name a file: "
                                     "pass the path as str or os.PathLike")
-            _check(status)
+            if status != OK:
+                raise _failure(status, None, reason)
         self._handle = handle
         self.format = _library.file_format(handle)
         self.dictionary = ctypes.string_at(_library.dictionary(handle), 256)
@@ -156,6 +179,9 @@ class Archive:
             e = _library.Entry()
             _check(_library.get_entry(handle, index, ctypes.byref(e)))
             self.entries.append(Entry(index, e.packed_size, e.unpacked_size, e.data_offset))
+        # What reads size their results by: the table as the library gave
+        # it, which a caller changing entries cannot touch.
+        self._table = tuple(self.entries)
 
     def _live_handle(self) -> ctypes.c_void_p:
         if not self._handle:
@@ -164,9 +190,9 @@ class Archive:
 
     def _entry(self, index: int) -> Entry:
         index = operator.index(index)
-        if not 0 <= index < len(self.entries):
-            raise IndexError(f"entry {index} is out of range: the archive has {len(self.entries)}")
-        return self.entries[index]
+        if not 0 <= index < len(self._table):
+            raise IndexError(f"entry {index} is out of range: the archive has {len(self._table)}")
+        return self._table[index]
 
     def __len__(self) -> int:
         return len(self.entries)
@@ -180,8 +206,14 @@ class Archive:
 
     def _decode(self, index: int, address: int | None, capacity: int) -> None:
         with self._lock:
-            _check(_library.read_entry(self._live_handle(), index, address, capacity),
-                   f"entry {index}")
+            handle = self._live_handle()
+            status = _library.read_entry(handle, index, address, capacity)
+            if status != OK:
+                # Why, asked again of a read that writes nothing: only a
+                # read that fails pays for it.
+                reason = _library.Reason()
+                _library.read_entry_to(handle, index, _library.refuse, None, ctypes.byref(reason))
+                raise _failure(status, f"entry {index}", reason)
 
     def read(self, index: int) -> bytes:
         """The decoded bytes of entry index."""
@@ -204,9 +236,9 @@ class Archive:
 
     def read_all(self) -> bytes:
         """Every entry in table order: the bytes unls11 writes."""
-        out, address = new_bytes(sum(entry.unpacked_size for entry in self.entries))
+        out, address = new_bytes(sum(entry.unpacked_size for entry in self._table))
         at = address or 0
-        for entry in self.entries:
+        for entry in self._table:
             self._decode(entry.index, at if entry.unpacked_size else None, entry.unpacked_size)
             at += entry.unpacked_size
         return out
@@ -254,8 +286,10 @@ def pack(entries: Iterable[ReadableBuffer], format: int = 11, level: str | int =
     format: 10, 11 or 12. level: "store", "fast" or "best" (or 0, 1, 2).
     threads: how many entries are encoded at once, 0 for one per core; the
     file is the same for any number."""
+    # Which formats exist is the library's to say: it refuses any other
+    # before it packs anything.
     options = _library.PackOptions(ctypes.sizeof(_library.PackOptions),
-                                   _integer_in(format, "format", _FORMATS),
+                                   _integer_in(format, "format", range(-_INT_MAX - 1, _INT_MAX + 1)),
                                    _level(level),
                                    _integer_in(threads, "threads", range(_INT_MAX + 1)))
     datas = list(entries)
@@ -278,6 +312,8 @@ def pack(entries: Iterable[ReadableBuffer], format: int = 11, level: str | int =
         out, out_size = ctypes.c_void_p(), ctypes.c_size_t()
         status = _library.pack(ctypes.cast(pointers, _library.void_pp), sizes, len(datas),
                                ctypes.byref(options), ctypes.byref(out), ctypes.byref(out_size))
+    if status == ERR_ARGUMENT:  # every other argument was checked above
+        raise ValueError(f"format {options.format} is not one libls11 writes")
     return _take_output(status, out, out_size)
 
 
@@ -318,8 +354,12 @@ def replace(source: Archive | Source, replacements: Replacements) -> bytes:
             *(_library.Replacement(index, data.address, data.size) for index, data in items))
         out, out_size = ctypes.c_void_p(), ctypes.c_size_t()
         with source._lock:
-            status = _library.replace(source._live_handle(), array, len(items),
-                                      ctypes.byref(out), ctypes.byref(out_size))
+            handle = source._live_handle()
+            status = _library.replace(handle, array, len(items), ctypes.byref(out), ctypes.byref(out_size))
+            if status != OK:  # which entry, asked again of a call that writes nothing
+                reason = _library.Reason()
+                _library.replace_to(handle, array, len(items), _library.refuse, None, ctypes.byref(reason))
+                raise _failure(status, "replace", reason)
     return _take_output(status, out, out_size)
 
 

@@ -104,6 +104,11 @@ class PackOptions(ctypes.Structure):
                 ("level", ctypes.c_int), ("threads", ctypes.c_int)]
 
 
+class Reason(ctypes.Structure):
+    _fields_ = [("code", ctypes.c_int), ("entry", ctypes.c_uint32), ("found", ctypes.c_uint64),
+                ("expected", ctypes.c_uint64), ("system_error", ctypes.c_int)]
+
+
 class Replacement(ctypes.Structure):
     _fields_ = [("index", ctypes.c_uint32), ("data", ctypes.c_void_p), ("size", ctypes.c_size_t)]
 
@@ -140,3 +145,17 @@ pack = _bind("ls11_pack", ctypes.c_int, void_pp, _p(_size), ctypes.c_uint32,
 replace = _bind("ls11_replace", ctypes.c_int, ctypes.c_void_p, _p(Replacement), ctypes.c_uint32,
                 void_pp, _p(_size))
 free = _bind("ls11_free", None, ctypes.c_void_p)
+reason_text = _bind("ls11_reason_text", _size, _p(Reason), ctypes.c_char_p, _size)
+open_file_why = _bind("ls11_open_with_reason", ctypes.c_int, ctypes.c_char_p, void_pp, _p(Reason))
+open_memory_why = _bind("ls11_open_memory_with_reason", ctypes.c_int, ctypes.c_void_p, _size, void_pp,
+                        _p(Reason))
+write_fn = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p, _size)
+read_entry_to = _bind("ls11_read_entry_to", ctypes.c_int, ctypes.c_void_p, ctypes.c_uint32, write_fn,
+                      ctypes.c_void_p, _p(Reason))
+pack_to = _bind("ls11_pack_to", ctypes.c_int, void_pp, _p(_size), ctypes.c_uint32, _p(PackOptions),
+                write_fn, ctypes.c_void_p, _p(Reason))
+replace_to = _bind("ls11_replace_to", ctypes.c_int, ctypes.c_void_p, _p(Replacement), ctypes.c_uint32,
+                   write_fn, ctypes.c_void_p, _p(Reason))
+# What the *_to calls write to when a binding wants only their reason: a
+# call that fails writes nothing, and one that would succeed stops here.
+refuse = write_fn(lambda context, data, size: 1)

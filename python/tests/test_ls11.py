@@ -53,20 +53,48 @@ def last_block_past_the_end(data):
     return data[:at] + struct.pack(">I", len(data) - 1) + data[at + 4:]
 
 
-@pytest.mark.parametrize("damage, status, at_open", [
-    (lambda d: b"LS13" + d[4:], ls11.ERR_FORMAT, True),
-    (lambda d: d[:-1], ls11.ERR_FORMAT, True),
-    (lambda d: d[:283], ls11.ERR_FORMAT, True),
-    (last_block_past_the_end, ls11.ERR_CORRUPT, False),
-], ids=["unknown version", "one byte short", "too short for entry 0", "block past the end"])
-def test_damaged_files_raise_the_library_status(damage, status, at_open):
+def changed(at, value):
+    return lambda d: d[:at] + struct.pack(">I", value) + d[at + 4:]
+
+
+def first_compressed_garbled(data):
+    with ls11.open(data) as archive:
+        e = next(e for e in archive.entries if not e.stored)
+    return data[:e.data_offset] + b"\xff" * e.packed_size + data[e.data_offset + e.packed_size:]
+
+
+N = len(SAMPLES[0].read_bytes())
+COUNT = (struct.unpack(">I", SAMPLES[0].read_bytes()[280:284])[0] - 276) // 12
+
+
+@pytest.mark.parametrize("damage, status, reason, entry, found, expected", [
+    (lambda d: b"", ls11.ERR_FORMAT, ls11.REASON_EMPTY, None, 0, 0),
+    (lambda d: d[:4], ls11.ERR_FORMAT, ls11.REASON_SHORT_HEADER, None, 4, 16),
+    (lambda d: b"LS13" + d[4:], ls11.ERR_FORMAT, ls11.REASON_UNKNOWN_KIND, None, 0x4C533133, 0),
+    (lambda d: d[:9] + b"\1" + d[10:], ls11.ERR_FORMAT, ls11.REASON_HEADER_PADDING, None, 9, 0),
+    (lambda d: d[:16] + bytes(100), ls11.ERR_FORMAT, ls11.REASON_NO_TABLE, None, 116, 284),
+    (changed(280, 100), ls11.ERR_FORMAT, ls11.REASON_FIRST_OFFSET, None, 100, 288),
+    (changed(280, 276 + 12 * 100), ls11.ERR_FORMAT, ls11.REASON_TABLE_CUT, None, N, 276 + 12 * 100),
+    (lambda d: d + b"\0", ls11.ERR_FORMAT, ls11.REASON_LENGTH_MISMATCH, None, N + 1, N),
+    (last_block_past_the_end, ls11.ERR_CORRUPT, ls11.REASON_BLOCK_OUTSIDE, COUNT - 1, N, None),
+    (first_compressed_garbled, ls11.ERR_CORRUPT, ls11.REASON_BLOCK_CORRUPT, 0, 0, 0),
+], ids=["empty", "shorter than a header", "unknown kind", "header not padded", "no room for a table",
+        "first offset inside the table", "table cut short", "length not the table's",
+        "block outside the file", "block does not decode"])
+def test_damaged_files_raise_the_library_status_and_reason(damage, status, reason, entry, found,
+                                                           expected):
     data = damage(SAMPLES[0].read_bytes())
-    with pytest.raises(ls11.Error) as raised:
-        with ls11.open(data) as archive:
-            archive.read_all()
-    assert raised.value.status == status
-    if not at_open:
-        assert ls11.open(data).entries
+    calls = [lambda: ls11.open(data).read_all()]
+    if entry is not None:  # the file opens: its reads, and a replace that keeps the entry, fail
+        other = (entry + 1) % COUNT
+        calls += [lambda: ls11.open(data).read(entry), lambda: ls11.replace(data, {other: b"x"})]
+    for number, call in enumerate(calls):
+        with pytest.raises(ls11.Error) as raised:
+            call()
+        error = raised.value
+        assert (error.status, error.reason, error.entry, error.found) == (status, reason, entry, found)
+        assert expected is None or error.expected == expected
+        assert str(error).startswith(f"entry {entry}: " if number == 1 else "")
 
 
 @pytest.mark.parametrize("path, reason", [
@@ -77,6 +105,7 @@ def test_open_errors_carry_the_systems_reason(path, reason):
         ls11.open(path)
     assert raised.value.status == ls11.ERR_OPEN and str(path) in str(raised.value)
     assert raised.value.errno == reason and raised.value.__cause__.errno == reason
+    assert raised.value.reason == ls11.REASON_CANNOT_OPEN and os.strerror(reason) in str(raised.value)
 
 
 def test_errors_carry_status_and_reason():
@@ -170,6 +199,7 @@ def test_the_version_is_the_librarys_and_the_packages():
     (lambda: ls11.replace(SAMPLES[0], [(0, b"a"), (0, b"b")]), ValueError),
     (lambda: ls11.replace(SAMPLES[0], [0]), TypeError),
     (lambda: ls11.pack([b"x"], format=2**32 + 11), ValueError),
+    (lambda: ls11.pack([b"x"], format=13), ValueError),
     (lambda: ls11.pack([b"x"], level=2**32 + 2), ValueError),
     (lambda: ls11.pack([b"x"], level="quick"), ValueError),
     (lambda: ls11.pack([b"x"], threads=2**32), ValueError),
@@ -181,7 +211,7 @@ def test_the_version_is_the_librarys_and_the_packages():
     (lambda: ls11.decode_block(b"", bytes(256), -1), ValueError),
 ], ids=["NUL in a path", "no entry", "int as data", "list as data", "str as data",
         "int as replacement", "replacement past the end", "entry named twice", "not pairs",
-        "format wrapping to 11",
+        "format wrapping to 11", "format 13",
         "level wrapping to best", "unknown level", "threads wrapping to 0", "negative threads",
         "float threads", "read_into bytes", "read_into too small", "short dictionary",
         "negative size"])
@@ -202,6 +232,8 @@ def test_any_bytes_like_object_is_taken_in_place(tmp_path):
                 assert len(archive) == len(entries)
                 assert [e.index for e in archive] == list(range(len(entries)))
                 assert [archive.read(e.index) for e in archive] == [bytes(e) for e in entries]
+                archive.entries[1] = archive.entries[1]._replace(unpacked_size=1 << 20)
+                assert archive.read(1) == b"bytearray"  # the library's sizes, not the caller's list
                 buffer = bytearray(b"#" * 12)
                 assert archive.read_into(1, memoryview(buffer)[1:]) == 9
                 assert buffer == b"#bytearray##"
@@ -338,3 +370,26 @@ def test_a_million_empty_entries_pack_lean(tmp_path):
                          capture_output=True, text=True, check=True)
     size, growth = map(int, run.stdout.split())
     assert size == 16 + 256 + 12 * 1000000 + 4 and growth < 200 << 20
+
+
+def test_random_buffers_go_through_whole():
+    # The module's own conversion of Python objects to addresses and sizes,
+    # driven by a fixed seed: entries of any length in every kind of buffer,
+    # sliced at any offset, packed, read back whole and into any slice.
+    import random
+    rng = random.Random(25)
+    kinds = [bytes, bytearray, lambda b: memoryview(b"~" + b + b"~")[1:-1],
+             lambda b: array.array("B", b), lambda b: memoryview(bytearray(b)).cast("B")]
+    for _ in range(40):
+        datas = [rng.randbytes(rng.choice([0, 1, 2, 255, 4096, rng.randrange(70000)]))
+                 for _ in range(rng.randrange(1, 6))]
+        packed = ls11.pack([rng.choice(kinds)(d) for d in datas], level=rng.choice(["store", "fast"]),
+                           threads=1)
+        with ls11.open(rng.choice(kinds)(packed)) as archive:
+            assert archive.read_all() == b"".join(datas)
+            index = rng.randrange(len(datas))
+            assert archive.read(index) == datas[index]
+            at = rng.randrange(8)
+            target = bytearray(at + len(datas[index]) + rng.randrange(8))
+            assert archive.read_into(index, memoryview(target)[at:]) == len(datas[index])
+            assert target[at:at + len(datas[index])] == datas[index]

@@ -47,3 +47,12 @@ ApiRead api_read_path(const std::string& path) {
   const ls11_status opened = ls11_open(path.c_str(), &archive);
   return finish(opened, archive);
 }
+
+int collect(void* context, const void* data, size_t size) {
+  Collected& c = *static_cast<Collected*>(context);
+  if (size == 0 || c.bytes.size() + size > c.refuse_after) return 1;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  c.bytes.insert(c.bytes.end(), bytes, bytes + size);
+  ++c.pieces;
+  return 0;
+}

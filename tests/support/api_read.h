@@ -18,3 +18,12 @@ struct ApiRead {
 ApiRead api_read_memory(const uint8_t* data, size_t size);
 inline ApiRead api_read_memory(const Bytes& file) { return api_read_memory(file.data(), file.size()); }
 ApiRead api_read_path(const std::string& path);
+
+// A write callback for the API's *_to calls that keeps what it is handed,
+// or refuses the piece that would pass `refuse_after` bytes.
+struct Collected {
+  Bytes bytes;
+  size_t pieces = 0;
+  size_t refuse_after = SIZE_MAX;
+};
+int collect(void* context, const void* data, size_t size);
