@@ -44,6 +44,8 @@ refused(() => { archive.entries[1].unpackedSize = 64; }, TypeError, "writing an 
 refused(() => archive.entries.push(entry), TypeError, "adding an entry");
 // @ts-expect-error and the archive's fields
 refused(() => { archive.format = 10; }, TypeError, "writing the format");
+// @ts-expect-error an error's status is read-only
+refused(() => { error.status = ls11.OK; }, TypeError, "writing an error's status");
 // @ts-expect-error a level is one of three words
 refused(() => ls11.pack([packed], { level: "smallest" }), RangeError, "an unknown level");
 // @ts-expect-error readInto needs a Uint8Array

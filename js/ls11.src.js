@@ -97,6 +97,8 @@ export function statusString(status) {
   return cString(c.ls11_status_string(status >= -(2 ** 31) && status < 2 ** 31 ? status : -1));
 }
 
+const FAILURE_FIELDS = ["status", "reason", "entry", "found", "expected"];
+
 export class LS11Error extends Error {
   /**
    * @param {number} status
@@ -115,6 +117,8 @@ export class LS11Error extends Error {
     /** The numbers the reason names. */
     this.found = 0;
     this.expected = 0;
+    // Read-only, as declared; failure() alone fills in the reason.
+    for (const field of FAILURE_FIELDS) Object.defineProperty(this, field, { writable: false });
   }
 }
 
@@ -134,11 +138,14 @@ const NO_ENTRY = 0xffffffff;
 function failure(status, what, library, reason) {
   const error = new LS11Error(status, what);
   const memory = new DataView(library.memory.buffer);
-  error.reason = memory.getInt32(reason, true);
   const entry = memory.getUint32(reason + 4, true);
-  error.entry = entry === NO_ENTRY ? null : entry;
-  error.found = Number(memory.getBigUint64(reason + 8, true));
-  error.expected = Number(memory.getBigUint64(reason + 16, true));
+  const fields = {
+    reason: memory.getInt32(reason, true),
+    entry: entry === NO_ENTRY ? null : entry,
+    found: Number(memory.getBigUint64(reason + 8, true)),
+    expected: Number(memory.getBigUint64(reason + 16, true)),
+  };
+  for (const [field, value] of Object.entries(fields)) Object.defineProperty(error, field, { value });
   const text = library.malloc(256);
   if (text !== 0 && error.reason !== REASON_NONE) {
     library.ls11_reason_text(reason, text, 256);
@@ -256,7 +263,16 @@ function takeOutput(out) {
  * @param {string} what
  */
 function freshWithRoom(inputs, size, what) {
-  const library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  /** @type {Library} */
+  let library;
+  try {
+    library = started(new WebAssembly.Instance(wasmModule, { wasi_snapshot_preview1: wasi }));
+  } catch (error) {
+    // A host that makes no instance at once (a browser's main thread
+    // may refuse to): this one serves, as far as its allocator can.
+    if (error instanceof RangeError) return null;
+    throw error;
+  }
   const pointers = inputs.map((bytes) => {
     const pointer = library.malloc(Math.max(bytes.length, 1));
     if (pointer === 0) throw new LS11Error(ERR_NO_MEMORY, what);
@@ -308,9 +324,10 @@ function decodeEntries(held, sizes, indices, total, take, what) {
     }
     return take(new Uint8Array(library.memory.buffer, out, total));
   };
-  if (total < LARGE_RESULT) return withScratch(total, (out) => decode(c, held.handle, out), what);
   const file = heap().subarray(held.data, held.data + held.size);
-  const { library, pointers: [copy, slot], out } = freshWithRoom([file, new Uint8Array(4)], total, what);
+  const fresh = total < LARGE_RESULT ? null : freshWithRoom([file, new Uint8Array(4)], total, what);
+  if (!fresh) return withScratch(total, (out) => decode(c, held.handle, out), what);
+  const { library, pointers: [copy, slot], out } = fresh;
   check(library.ls11_open_memory(copy, held.size, slot), what);
   return decode(library, new DataView(library.memory.buffer).getUint32(slot, true), out);
 }
@@ -559,8 +576,9 @@ export function decodeBlock(packed, dictionary, unpackedSize) {
   if (table.length !== 256) throw new RangeError(`the dictionary has ${table.length} bytes, not 256`);
   if (!Number.isInteger(unpackedSize)) throw new TypeError("unpackedSize must be an integer");
   if (unpackedSize < 0 || unpackedSize > 0xffffffff) throw new RangeError(`unpackedSize ${unpackedSize} is out of range`);
-  if (unpackedSize >= LARGE_RESULT) {
-    const { library, pointers: [block, words], out } = freshWithRoom([input, table], unpackedSize, "decode");
+  const fresh = unpackedSize < LARGE_RESULT ? null : freshWithRoom([input, table], unpackedSize, "decode");
+  if (fresh) {
+    const { library, pointers: [block, words], out } = fresh;
     check(library.ls11_decode_block(block, input.length, words, out, unpackedSize), "decode");
     return new Uint8Array(library.memory.buffer, out, unpackedSize).slice();
   }

@@ -43,6 +43,20 @@ damaged.fill(0xff, lastGrid.offset, lastGrid.offset + lastGrid.packed_size);
 writeFileSync(input("DAMAGED.LS11"), damaged);
 writeFileSync(input("SHORT.LS11"), readFileSync(input("table.LS11")).subarray(0, 400));
 writeFileSync(input("notes.txt"), "not an LS11 file\n");
+// Damage of every kind, and what the file's line must say of it (numbers
+// from the file), or that it is not an LS11 file at all.
+const grid = readFileSync(input("grid.LS11"));
+const DAMAGE = [  // name, bytes, not LS11, the plain words
+  ["EMPTY.LS11", Buffer.alloc(0), true, /empty/],
+  ["LS13.LS11", Buffer.concat([Buffer.from("LS13"), grid.subarray(4)]), true, /4c 53 31 33/],
+  ["HEADER.LS11", grid.subarray(0, 16), false, /16 bytes/],
+  ["HALF.LS11", grid.subarray(0, grid.length >> 1), false, new RegExp(`${grid.length >> 1} bytes`)],
+  ["TAIL.LS11", Buffer.concat([grid, Buffer.from("garbage")]), false, new RegExp(`${grid.length + 7} bytes.*${grid.length}`)],
+  ["DAMAGED.LS11", null, false, new RegExp(`entry ${lastGrid.index}`)],
+  ["notes.txt", null, true, /6e 6f 74 20/],
+];
+for (const [name, bytes] of DAMAGE) if (bytes) writeFileSync(input(name), bytes);
+const notLs11 = DAMAGE.filter(([, , skipped]) => skipped).map(([name]) => name);
 const TEXTS = [
   ["shift_jis", "第一章　出陣\n織田信長は尾張の国を統一した。\n「天下布武」の旗を掲げ、京へ向かう。\n"],
   ["euc-kr", "제1장 출진\n고구려의 왕은 군사를 이끌고 남쪽으로 향했다.\n백성들은 그의 이름을 불렀다.\n"],
@@ -57,7 +71,8 @@ ls11("pack", "-q", "-o", input("texts.LS11"), ...textEntries);
 writeFileSync(join(work, "e"), "");
 execFileSync(LS11_TOOL, ["pack", "-q", "--store", "-o", input("many.LS11"), ...Array(100000).fill("e")], { cwd: work });
 copyFileSync(input("greeting.LS11"), input(".LS11"));
-const opened = [...samples, "DAMAGED.LS11", "SHORT.LS11", "notes.txt", "texts.LS11"];
+const opened = [...samples, ...DAMAGE.map(([name]) => name), "SHORT.LS11", "texts.LS11"];
+const cards = opened.filter((name) => !notLs11.includes(name));
 
 // unls11's word on each file, from its report lines "NAME : MESSAGE", and
 // what it writes for each.
@@ -73,6 +88,7 @@ const unls11 = (() => {
 let browser;
 let page;
 const pageErrors = [];
+const dialogs = [];
 let downloadDone;
 
 before(async () => {
@@ -95,7 +111,10 @@ before(async () => {
   page.on("request", (request) => {
     if (!/^(file|blob|data):/.test(request.url())) pageErrors.push(`a request to ${request.url()}`);
   });
-  page.on("dialog", (dialog) => dialog.accept());
+  page.on("dialog", (dialog) => {
+    dialogs.push(dialog.message());
+    dialog.accept();
+  });
   await page.setViewport({ width: 1440, height: 900 });
   await page.goto(pathToFileURL(LS11_PAGE).href);
 });
@@ -127,9 +146,13 @@ const settled = () => page.waitForFunction(() => [...document.querySelectorAll("
 const summary = () => page.$eval("[data-testid=summary]", ({ dataset: d }) =>
   ({ files: Number(d.files), ok: Number(d.ok), failed: Number(d.failed), skipped: Number(d.skipped) }));
 
+// Opens files; more than 8 start folded, and are unfolded as a user would.
 async function openInputs(...names) {
   await (await page.$("[data-testid=open]")).uploadFile(...names.map(input));
   await settled();
+  const folded = await page.$$("[data-testid=file] .fold[aria-expanded=false]:not([hidden])");
+  assert.equal(folded.length > 0, names.length > 8);
+  for (const button of folded) await button.click();
 }
 
 async function showPreview(name, index) {
@@ -153,7 +176,7 @@ test("opening: tables as ls11 list, statuses as unls11, failing entries marked, 
     })),
   })));
   // Sorted by path, numbers in numeric order, letters without case.
-  assert.deepEqual(shown.map((file) => file.name), [...opened].sort((a, b) => a.localeCompare(b, "en", { numeric: true })));
+  assert.deepEqual(shown.map((file) => file.name), [...cards].sort((a, b) => a.localeCompare(b, "en", { numeric: true })));
   for (const file of shown) {
     assert.equal(file.words, unls11.words[file.name], file.name);
     assert.equal(file.status === "0", file.words === "OK.", file.name);
@@ -164,13 +187,19 @@ test("opening: tables as ls11 list, statuses as unls11, failing entries marked, 
     assert.deepEqual(file.entries.map(({ status, ...entry }) => entry), listed.entries.map((e) => ({
       index: e.index, packed: e.packed_size, unpacked: e.unpacked_size, kind: e.stored ? "stored" : "compressed" })));
   }
+  const skipped = await page.$$eval("[data-testid=skipped]", (items) => items.map((item) => item.textContent));
+  assert.deepEqual(skipped.map((line) => line.split(" — ")[0]), [...notLs11].sort((a, b) => a.localeCompare(b, "en")));
+  for (const [name, , isSkipped, words] of DAMAGE) {
+    const detail = isSkipped ? skipped.find((line) => line.startsWith(`${name} — `))
+                             : shown.find((file) => file.name === name).detail;
+    assert.match(detail, words, name);
+  }
   const damagedFile = shown.find((file) => file.name === "DAMAGED.LS11");
   assert.deepEqual(damagedFile.entries.map((entry) => entry.status !== "0"),
                    damagedFile.entries.map((entry) => entry.index === lastGrid.index));
-  assert.match(damagedFile.detail, new RegExp(`entry ${lastGrid.index}`));
   assert.deepEqual(shown.find((file) => file.name === "SHORT.LS11").entries, []);
-  const failed = Object.values(unls11.words).filter((words) => words !== "OK.").length;
-  assert.deepEqual(await summary(), { files: opened.length, ok: opened.length - failed, failed, skipped: 0 });
+  const failed = cards.filter((name) => unls11.words[name] !== "OK.").length;
+  assert.deepEqual(await summary(), { files: opened.length, ok: cards.length - failed, failed, skipped: notLs11.length });
 
   // The same file again: said so, no second line.
   await (await page.$("[data-testid=open]")).uploadFile(input("grid.LS11"));
@@ -179,8 +208,8 @@ test("opening: tables as ls11 list, statuses as unls11, failing entries marked, 
 });
 
 test("filter and problems only narrow the files and the entries", async () => {
-  const problems = opened.filter((name) => unls11.words[name] !== "OK.");
-  const withEntry1 = opened.filter((name) => !problems.includes(name) || name === "DAMAGED.LS11")
+  const problems = cards.filter((name) => unls11.words[name] !== "OK.");
+  const withEntry1 = cards.filter((name) => !problems.includes(name) || name === "DAMAGED.LS11")
     .filter((name) => JSON.parse(ls11("list", "--json", input(name)))[0].entries.length > 1);
   const cases = [  // filter, problems only, files shown, entries shown in them
     ["GRID", false, ["DAMAGED.LS11", "grid.LS11"].filter((name) => name.toLowerCase().includes("grid")), null],
@@ -242,6 +271,8 @@ test("changes: replaced by button and by drop, marked, undone, and downloaded as
                                        page.click(`${row("grid.LS11", 0)} [data-testid=replace-entry]`)]);
   await chooser.accept([replacement]);
   await page.waitForSelector(`${row("grid.LS11", 0)}[data-changed=true]`);
+  // Focus goes to what the change offers: the changed file.
+  assert.equal(await page.evaluate(() => document.activeElement.dataset.testid), "download-file");
   // Dropped on the file's line: a file named after entry 1 replaces it; any
   // other name is refused and changes nothing.
   const drop = (name, text) => page.$eval(`${card("grid.LS11")} h3`, (title, name, text) => {
@@ -300,8 +331,10 @@ test("text: the encoding guessed, edited in its own encoding as ls11 replace mak
   assert.match(refused.text, /Line 4: "😀".*euc-kr/);
   assert.equal(await page.$(`${row("texts.LS11", 1)}[data-changed=true]`), null);
 
-  // Binary bytes are edited in hex: the first byte becomes ab.
+  // Binary bytes are edited in hex: the first byte becomes ab. Leaving the
+  // refused edit for it is asked about first.
   await showPreview("texts.LS11", 4);
+  assert.deepEqual(dialogs.splice(0), ["Entry 1 of texts.LS11 has an edit that was not saved. Drop it?"]);
   await page.click("#tab-text");
   await page.click("[data-testid=edit]");
   await page.keyboard.type("ab");
@@ -417,6 +450,38 @@ test("closing while files open, 100,000 entries, a file named .LS11, ZIP64", asy
     assert.equal((await downloaded(() => page.click(`${card(".LS11")} [data-testid=${button}]`))).name, name);
   }
   assert.equal((await downloaded(() => page.click(`${row(".LS11", 0)} [data-testid=download-entry]`))).name, "LS11.000");
+
+  // A change not downloaded is asked about before it is closed away.
+  await page.$eval(`${row(".LS11", 0)}`, (entry) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File(["changed"], "anything.bin"));
+    entry.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  });
+  await page.waitForSelector(`${row(".LS11", 0)}[data-changed=true]`);
+  assert.deepEqual(dialogs, []);
+  await page.click(`${card(".LS11")} [aria-label="Close .LS11"]`);
+  assert.equal(dialogs.length, 1);
+  assert.match(dialogs[0], /\.LS11 has changes that were not downloaded/);
+  assert.equal(await page.$(card(".LS11")), null);
+});
+
+test("encodings: the encoding picked by hand is remembered and tried first after a reload", async () => {
+  const textOf = async () => [await page.$eval("[data-testid=encoding]", (select) => select.value),
+                              await page.$eval("[data-testid=encoding-note]", (note) => note.textContent)];
+  await openInputs("greeting.LS11");
+  await showPreview("greeting.LS11", 1);
+  await page.click("#tab-text");
+  assert.deepEqual(await textOf(), ["utf-8", "guessed"]);
+  await page.select("[data-testid=encoding]", "euc-kr");
+  assert.deepEqual(await textOf(), ["euc-kr", "your choice"]);
+  await page.reload();
+  await openInputs("greeting.LS11", "texts.LS11");
+  await showPreview("greeting.LS11", 1);
+  await page.click("#tab-text");
+  assert.deepEqual(await textOf(), ["euc-kr", "guessed"]);
+  // A text that reads better in another encoding still gets that one.
+  await showPreview("texts.LS11", 0);
+  assert.deepEqual(await textOf(), ["shift_jis", "guessed"]);
 });
 
 test("layouts from 390 to 1920 pixels, pictures, and no error or request on the way", async () => {

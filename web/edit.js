@@ -11,6 +11,19 @@ let editing = null;  // {kind: "text" | "bytes", state, bytes (a copy, for bytes
 
 export const editingBytes = () => (editing?.kind === "bytes" ? editing.bytes : null);
 
+// Whether an edit in progress would be lost: text or bytes that differ
+// from the entry's.
+function editChanged() {
+  if (!editing) return false;
+  const { bytes } = editing.state;
+  if (editing.kind === "bytes") return editing.bytes.some((byte, i) => byte !== bytes[i]);
+  return $("editor").value !== editing.text;
+}
+
+// Asks before an edit in progress is dropped for another entry.
+export const mayLeaveEdit = () => !editChanged() ||
+  window.confirm(`Entry ${editing.state.index} of ${editing.state.file.path} has an edit that was not saved. Drop it?`);
+
 export function stopEdit() {
   editing = null;
   $("editor-box").hidden = true;
@@ -24,9 +37,10 @@ export function stopEdit() {
 
 export function startEdit(state) {
   if (state.mode === "text" && roundTrips(state.bytes, state.encoding)) {
-    editing = { kind: "text", state };
+    const text = new TextDecoder(state.encoding, { ignoreBOM: true }).decode(state.bytes);
+    editing = { kind: "text", state, text };
     const editor = $("editor");
-    editor.value = new TextDecoder(state.encoding, { ignoreBOM: true }).decode(state.bytes);
+    editor.value = text;
     $("editor-box").hidden = false;
     $("view").hidden = true;
     $("edit-note").textContent = `Editing as ${state.encoding} text; saved in the same encoding.`;

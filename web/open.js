@@ -78,7 +78,7 @@ export async function openFiles(found) {
 
 export async function closeFile(file, ask = true) {
   if (ask && !confirmLoss([file])) return;
-  if (previewed()?.file === file) closePreview();
+  if (previewed()?.file === file) closePreview(true);
   removeFile(file);
   await call("close", { file: file.id });
 }

@@ -9,7 +9,7 @@ import { VirtualList } from "./virtual_list.js";
 import { ENCODINGS, encoderFor, guessEncoding, rememberEncoding } from "./encodings.js";
 import { failureText, redrawRows, revealEntry } from "./files.js";
 import { entryName, sizeText } from "./names.js";
-import { startEdit, stopEdit, editingBytes, typeNibble } from "./edit.js";
+import { editingBytes, mayLeaveEdit, startEdit, stopEdit, typeNibble } from "./edit.js";
 
 // {file, index, bytes, mode, encoding, guessed, selection: {start, end},
 //  lines: Uint32Array of text line starts}
@@ -36,6 +36,7 @@ const list = new VirtualList(view, drawLines, () => {
 $("encoding").append(...ENCODINGS.map((label) => element("option", { value: label }, label)));
 
 export async function preview(file, index, { focus = true } = {}) {
+  if (focus && !mayLeaveEdit()) return;
   clearMessage();
   let bytes;
   try {
@@ -64,8 +65,10 @@ export async function refreshPreview() {
   if (state) await preview(state.file, state.index, { focus: false });
 }
 
-export function closePreview() {
-  if (!state) return;
+// Closes the preview; an edit in progress is asked about unless the file
+// itself goes.
+export function closePreview(fileGoes = false) {
+  if (!state || (!fileGoes && !mayLeaveEdit())) return;
   stopEdit();
   const { file, index, returnTo } = state;
   state = null;
@@ -302,7 +305,7 @@ export function listenForPreview() {
   };
   $("goto-form").onsubmit = (event) => { event.preventDefault(); goTo(); };
   $("search-form").onsubmit = (event) => { event.preventDefault(); find(); };
-  $("preview-close").onclick = closePreview;
+  $("preview-close").onclick = () => closePreview();
   $("preview-prev").onclick = () => step(-1);
   $("preview-next").onclick = () => step(1);
   $("edit").onclick = () => startEdit(state);
@@ -318,7 +321,10 @@ export function listenForPreview() {
     }
     const typing = event.target.closest("input, textarea, select");
     if (typing) return;
-    if (editingBytes() && typeNibble(event, state)) return;
+    if (editingBytes()) {
+      typeNibble(event, state);
+      return;
+    }
     if (event.key === "n" || (event.altKey && event.key === "ArrowDown")) { event.preventDefault(); step(1); }
     if (event.key === "p" || (event.altKey && event.key === "ArrowUp")) { event.preventDefault(); step(-1); }
   });

@@ -5,8 +5,8 @@ import * as ls11 from "ls11kit";
 import { makeZip } from "./zip.js";
 import { entryName } from "./names.js";
 
-// The page's file id -> {file (a File, until its bytes are read), original
-// (the bytes as opened), archive (open on the current bytes), changes}.
+// The page's file id -> {file (a File), original (its bytes, while they are
+// needed), archive (open on the current bytes, while in use), changes}.
 const files = new Map();
 
 // A table needs only the file's header and entry table: a prefix of this
@@ -17,17 +17,29 @@ const PREFIX = 64 * 1024;
 // UNLS11_WORDS).
 const wordsOf = (status) => UNLS11_WORDS[status] ?? ls11.statusString(status);
 
+// Files the library does not take for LS11 files at all, rather than for
+// damaged ones.
+const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REASON_UNKNOWN_KIND]);
+
 // What the library says about a failure, for the page: unls11's words and
-// status number, and the plain words of why, where the library gives them.
+// status number, and why in the library's plain words (the sentence
+// LS11Error's message carries after the status's description).
 function failureOf(error) {
+  // A file the browser cannot read (gone or changed since it was chosen)
+  // is one unls11 cannot open.
+  if (error instanceof DOMException) {
+    return { status: ls11.ERR_OPEN, ok: false, words: wordsOf(ls11.ERR_OPEN), detail: error.message, notLs11: false };
+  }
   if (!(error instanceof ls11.LS11Error)) throw error;
+  const described = `${ls11.statusString(error.status)} (`;
+  const at = error.message.indexOf(described);
   return {
     status: error.status,
     ok: false,
     words: wordsOf(error.status),
-    detail: error.reasonText ?? error.message,
-    reason: error.reason,
-    entry: error.entry,
+    detail: at >= 0 && error.message.endsWith(")") ? error.message.slice(at + described.length, -1) : error.message,
+    entry: error.entry ?? undefined,
+    notLs11: NOT_LS11.has(error.reason),
   };
 }
 
@@ -84,14 +96,32 @@ function check(archive) {
   return first ? { ...first, bad } : { status: ls11.OK, ok: true, words: wordsOf(ls11.OK), bad };
 }
 
+// The files open in the library, most recently used last: a folder's worth
+// of files is read once for its check and then left on disk, but for the
+// few in use and those with changes, which need their bytes.
+const KEPT_OPEN = 4;
+let inUse = [];
+
+function release(id) {
+  const state = files.get(id);
+  if (!state?.archive || state.changes.length > 0) return;
+  state.archive.close();
+  state.archive = null;
+  state.original = null;
+}
+
 async function archiveOf(id) {
   const state = files.get(id);
   if (!state) throw new Error("that file is closed");
+  inUse = [...inUse.filter((other) => other !== id), id];
   if (!state.archive) {
-    state.original ??= new Uint8Array(await state.file.arrayBuffer());
-    state.file = null;
-    state.archive = ls11.open(state.original);
+    const bytes = state.original ?? new Uint8Array(await state.file.arrayBuffer());
+    if (!files.has(id)) throw new Error("that file is closed");
+    state.original = bytes;
+    state.archive = ls11.open(bytes);
   }
+  for (const other of inUse.slice(0, -KEPT_OPEN)) release(other);
+  inUse = inUse.slice(-KEPT_OPEN);
   return state.archive;
 }
 
@@ -109,6 +139,7 @@ async function openFiles({ files: list }, progress) {
       progress({ opened: { id, ...table } }, transferables(table));
       opened.push(id);
     } catch (error) {
+      if (!files.has(id)) continue;
       progress({ opened: { id, failed: failureOf(error) } });
       files.delete(id);
     }
@@ -119,6 +150,7 @@ async function openFiles({ files: list }, progress) {
     try {
       result = check(await archiveOf(id));
     } catch (error) {
+      if (!files.has(id)) continue;
       result = { ...failureOf(error), bad: [] };
     }
     if (files.has(id)) progress({ checked: { id, ...result }, done: done + 1, total: opened.length });
@@ -219,6 +251,7 @@ const operations = {
   close: ({ file }) => {
     files.get(file)?.archive?.close();
     files.delete(file);
+    inUse = inUse.filter((other) => other !== file);
     return null;
   },
 };

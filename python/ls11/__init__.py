@@ -30,7 +30,7 @@ from typing import (TYPE_CHECKING, Container, Iterable, Iterator, Mapping, Named
 
 from . import _library
 from ._buffers import Borrowed, bytes_addresses, copy_to_bytes, new_bytes
-from ._facts import *  # noqa: F403  the statuses: OK, ERR_OPEN, ...
+from ._facts import *  # noqa: F403  the statuses and reasons: OK, ERR_OPEN, REASON_EMPTY, ...
 from ._facts import _LEVELS, _REASON_NAMES, _STATUS_NAMES
 
 if TYPE_CHECKING:
