@@ -46,6 +46,10 @@ writeFileSync(input("notes.txt"), "not an LS11 file\n");
 // Damage of every kind, and what the file's line must say of it (numbers
 // from the file), or that it is not an LS11 file at all.
 const grid = readFileSync(input("grid.LS11"));
+// A file past the 64 KiB the page reads for a table, whole and cut short.
+writeFileSync(join(work, "large"), Uint8Array.from({ length: 1 << 20 }, (_, i) => (i * 7) >> 3));
+ls11("pack", "-q", "--store", "-o", input("BIG.LS11"), join(work, "large"), join(LS11_SAMPLES, "grid.expected"));
+const cut = 100000;
 const DAMAGE = [  // name, bytes, not LS11, the plain words
   ["EMPTY.LS11", Buffer.alloc(0), true, /empty/],
   ["LS13.LS11", Buffer.concat([Buffer.from("LS13"), grid.subarray(4)]), true, /4c 53 31 33/],
@@ -53,6 +57,7 @@ const DAMAGE = [  // name, bytes, not LS11, the plain words
   ["HALF.LS11", grid.subarray(0, grid.length >> 1), false, new RegExp(`${grid.length >> 1} bytes`)],
   ["TAIL.LS11", Buffer.concat([grid, Buffer.from("garbage")]), false, new RegExp(`${grid.length + 7} bytes.*${grid.length}`)],
   ["DAMAGED.LS11", null, false, new RegExp(`entry ${lastGrid.index}`)],
+  ["CUT.LS11", readFileSync(input("BIG.LS11")).subarray(0, cut), false, new RegExp(`${cut} bytes`)],
   ["notes.txt", null, true, /6e 6f 74 20/],
 ];
 for (const [name, bytes] of DAMAGE) if (bytes) writeFileSync(input(name), bytes);
@@ -65,13 +70,12 @@ const TEXTS = [
 ];
 TEXTS.forEach(([encoding, text], i) => writeFileSync(join(work, `text${i}`), encode(text, encoding)));
 writeFileSync(join(work, "binary"), Uint8Array.from({ length: 256 }, (_, i) => i));
-writeFileSync(join(work, "large"), Uint8Array.from({ length: 1 << 20 }, (_, i) => (i * 7) >> 3));
 const textEntries = [...TEXTS.map((_, i) => join(work, `text${i}`)), join(work, "binary"), join(work, "large")];
 ls11("pack", "-q", "-o", input("texts.LS11"), ...textEntries);
 writeFileSync(join(work, "e"), "");
 execFileSync(LS11_TOOL, ["pack", "-q", "--store", "-o", input("many.LS11"), ...Array(100000).fill("e")], { cwd: work });
 copyFileSync(input("greeting.LS11"), input(".LS11"));
-const opened = [...samples, ...DAMAGE.map(([name]) => name), "SHORT.LS11", "texts.LS11"];
+const opened = [...samples, ...DAMAGE.map(([name]) => name), "SHORT.LS11", "texts.LS11", "BIG.LS11"];
 const cards = opened.filter((name) => !notLs11.includes(name));
 
 // unls11's word on each file, from its report lines "NAME : MESSAGE", and
