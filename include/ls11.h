@@ -230,7 +230,8 @@ typedef enum ls11_reason_code {
   LS11_REASON_UNKNOWN_KIND = 5,     /* found: the first 4 bytes, big-endian */
   LS11_REASON_HEADER_PADDING = 6,   /* found: where the first nonzero byte of
                                        bytes 4 to 15 is */
-  LS11_REASON_TOO_LONG = 7,         /* found: the length (at least),
+  LS11_REASON_TOO_LONG = 7,         /* found: the length (of a stream, the
+                                       bytes read before it was refused),
                                        expected: 4 GiB - 1, the longest */
   LS11_REASON_NO_TABLE = 8,         /* found: the length, expected: 284 (the
                                        header, dictionary and entry 0) */
@@ -300,14 +301,14 @@ LS11_API ls11_status ls11_open_memory_with_reason(const void *data, size_t size,
    LS11_REASON_WRITE_REFUSED; what was handed before stays handed. */
 typedef int (*ls11_write_fn)(void *context, const void *data, size_t size);
 
-/* Reads entry index and hands its unpacked_size decoded bytes to write,
-   only once the whole entry is read and decoded: a damaged entry hands
-   nothing. The archive keeps the buffers it reads and decodes in (the
-   largest packed block, capped by the file's length, and the largest
-   compressed entry), so the caller needs none. The statuses of
-   ls11_read_entry, except that no capacity is checked, and LS11_ERR_WRITE.
-   Reasons: BLOCK_OUTSIDE, CANNOT_READ, BLOCK_CORRUPT, NO_MEMORY,
-   NO_SUCH_ENTRY, WRITE_REFUSED. */
+/* Reads entry index and hands its unpacked_size decoded bytes to write in
+   one call, once the whole entry is read and decoded: a damaged entry, or
+   an empty one, makes no call. The bytes lie in the archive's own buffers
+   (the largest packed block, capped by the file's length, and the largest
+   compressed entry) or in the file's memory, so the caller needs none; they
+   stay valid during the call only. The statuses of ls11_read_entry, except
+   that no capacity is checked, and LS11_ERR_WRITE. Reasons: BLOCK_OUTSIDE,
+   CANNOT_READ, BLOCK_CORRUPT, NO_MEMORY, NO_SUCH_ENTRY, WRITE_REFUSED. */
 LS11_API ls11_status ls11_read_entry_to(ls11_archive *archive, uint32_t index, ls11_write_fn write,
                                         void *context, ls11_reason *reason);
 

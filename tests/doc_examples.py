@@ -12,7 +12,8 @@ arguments to run it with:
   <!-- example: output -->           what the example before it prints
 
 Every example runs in a fresh folder holding a copy of samples/ and the
-tools at build/default/, where the README's session finds them. A program
+tools at build/default/, where the README's session finds them; a session
+finds them on PATH too, as they are once installed. A program
 must exit with 0 and, when an output block follows it, print that block.
 
   doc_examples.py --source DIR --kind KIND [--unls11 P --ls11 P] [--cc CC
@@ -76,6 +77,7 @@ def run_example(kind, arguments, text, options, folder):
     """What the example printed, or raises CalledProcessError."""
     env = dict(os.environ)
     if kind == "session":
+        env["PATH"] = f"{folder / 'build' / 'default'}{os.pathsep}{env['PATH']}"
         command = ["bash", "-c", session_script(text)]
         check = False  # a session may show a failing command; its output says so
     elif kind == "c":

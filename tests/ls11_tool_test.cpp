@@ -200,7 +200,13 @@ TEST_F(Ls11Test, DamagedFilesFailWithoutPartialOutput) {
   EXPECT_EQ(r.out, "good.LS11: OK.\n");
   EXPECT_EQ(r.err,
             "ls11: bad.LS11: entry 1: Failed to decode the file!\n"
-            "ls11: junk.LS11: Unsupported encoded file type!\n");
+            "ls11: junk.LS11: Unsupported encoded file type! (the file starts with the bytes 6e 6f "
+            "74 20, not LS10, LS11 or LS12)\n");
+  r = run({"verify", "--json", "bad.LS11"});
+  EXPECT_NE(r.out.find("\"entries\": 2, \"reason_code\": 13, \"reason\": \"entry 1 does not "
+                       "decode\", \"failed_entry\": 1}"),
+            std::string::npos)
+      << r.out;
 
   const std::vector<std::string> before = listing();
   r = run({"extract", "bad.LS11"});
@@ -329,12 +335,16 @@ TEST_F(Ls11Test, RecursiveWalksFoldersByHeader) {
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(
       r.out,
-      "[\n  {\"name\": \"game/sub/deep/x\", \"status\": 0, \"message\": \"OK.\", \"entries\": 1},\n"
-      "  {\"name\": \"one.LS11\", \"status\": 0, \"message\": \"OK.\", \"entries\": 1},\n"
+      "[\n  {\"name\": \"game/sub/deep/x\", \"status\": 0, \"message\": \"OK.\", \"entries\": 1, "
+      "\"reason_code\": 0, \"reason\": null, \"failed_entry\": null},\n"
+      "  {\"name\": \"one.LS11\", \"status\": 0, \"message\": \"OK.\", \"entries\": 1, "
+      "\"reason_code\": 0, \"reason\": null, \"failed_entry\": null},\n"
       "  {\"name\": \"a\", \"status\": 3, \"message\": \"Unsupported encoded file type!\", "
-      "\"entries\": null},\n"
+      "\"entries\": null, \"reason_code\": 5, \"reason\": \"the file starts with the bytes 72 6f "
+      "77 20, not LS10, LS11 or LS12\", \"failed_entry\": null},\n"
       "  {\"name\": \"nothing\", \"status\": 1, \"message\": \"Cannot open the encoded file!\", "
-      "\"entries\": null}\n]\n");
+      "\"entries\": null, \"reason_code\": 1, \"reason\": \"cannot open the file\", "
+      "\"failed_entry\": null}\n]\n");
   EXPECT_EQ(run({"extract", "-r", "-o", "out", "game"}).exit_status, 0);
   EXPECT_EQ(read("out/sub/DATA.BIN.000"), roster(5));
   EXPECT_EQ(read("out/sub/deep/x.000"), roster(5));

@@ -23,7 +23,7 @@ constexpr ReasonText kReasonTexts[] = {
     {"shorter than a header", "the file is {F} bytes long, shorter than the {E}-byte header"},
     {"not an LS11 file", "the file starts with the bytes {B}, not LS10, LS11 or LS12"},
     {"header not padded with zeros", "byte {F} of the header is not zero (bytes 4 to 15 must be)"},
-    {"file too long", "the file is {F} bytes long or more, longer than an LS11 file can be ({E})"},
+    {"file too long", "the file is {F} bytes long, longer than an LS11 file can be ({E})"},
     {"no entry table",
      "the file is {F} bytes long, too short for the header, the dictionary and "
      "one entry ({E} bytes)"},

@@ -68,22 +68,9 @@ std::wstring utf8_to_wide(const char* text) {
   return wide;
 }
 
-std::string wide_to_utf8(const wchar_t* text) {
-  int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::string();
-  std::string narrow(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow.data(), size, nullptr, nullptr);
-  narrow.resize(static_cast<size_t>(size - 1));
-  return narrow;
-}
-
 // _wfopen refuses directories by itself.
 std::FILE* open_input_file(const char* path) {
   return _wfopen(utf8_to_wide(path).c_str(), L"rb");
-}
-
-std::FILE* open_output_file(const char* path) {
-  return _wfopen(utf8_to_wide(path).c_str(), L"wb");
 }
 
 bool seek_to(std::FILE* file, uint64_t offset) {
@@ -108,13 +95,6 @@ bool recorded_length(std::FILE* file, uint64_t& length) {
   return true;
 }
 
-bool regular_file_length(const char* path, uint64_t& length) {
-  struct _stat64 status;
-  if (_wstat64(utf8_to_wide(path).c_str(), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) return false;
-  length = static_cast<uint64_t>(status.st_size);
-  return true;
-}
-
 void wait_for_data(std::FILE*) {}
 
 #else
@@ -135,8 +115,6 @@ std::FILE* open_input_file(const char* path) {
   return file;
 }
 
-std::FILE* open_output_file(const char* path) { return std::fopen(path, "wb"); }
-
 bool seek_to(std::FILE* file, uint64_t offset) {
   if (offset > static_cast<uint64_t>(INT64_MAX)) return false;
   return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
@@ -156,13 +134,6 @@ bool stream_length(std::FILE* file, uint64_t& length) {
 bool recorded_length(std::FILE* file, uint64_t& length) {
   struct stat status;
   if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-  length = static_cast<uint64_t>(status.st_size);
-  return true;
-}
-
-bool regular_file_length(const char* path, uint64_t& length) {
-  struct stat status;
-  if (stat(path, &status) != 0 || !S_ISREG(status.st_mode)) return false;
   length = static_cast<uint64_t>(status.st_size);
   return true;
 }

@@ -1,5 +1,5 @@
-// The few file operations the tools need, the same on POSIX and Windows:
-// paths are UTF-8, streams are binary, offsets are 64-bit.
+// The library's file operations, the same on POSIX and Windows: paths are
+// UTF-8, streams are binary, offsets are 64-bit.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,6 @@ inline FilePtr make_file_ptr(std::FILE* file) { return FilePtr(file, close_file)
 // be opened), and so is anything that would block the open itself.
 std::FILE* open_input_file(const char* path);
 
-// Opens a file for binary writing, creating it or truncating it to 0 bytes.
-std::FILE* open_output_file(const char* path);
-
 // Whole reads and writes: true only when every byte was transferred (a size
 // of 0 always succeeds).
 bool read_exact(std::FILE* file, void* buffer, size_t size);
@@ -39,10 +36,6 @@ bool stream_length(std::FILE* file, uint64_t& length);
 // reading to the end is what counts.
 bool recorded_length(std::FILE* file, uint64_t& length);
 
-// The length of the regular file at `path`; false for anything else, or
-// when it cannot be told. Opens nothing, so a FIFO is left to its reader.
-bool regular_file_length(const char* path, uint64_t& length);
-
 // How reading a stream to its end went.
 enum class WholeRead { ok, failed, too_long, no_memory };
 
@@ -59,7 +52,6 @@ void wait_for_data(std::FILE* file);
 
 #ifdef _WIN32
 std::wstring utf8_to_wide(const char* text);
-std::string wide_to_utf8(const wchar_t* text);
 #endif
 
 }  // namespace ls11

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "container/status.h"
+#include "ls11/archive.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
 #include "ls11/entry_index.h"
@@ -26,35 +26,34 @@ int run_cat(const Options& options) {
     }
     wanted.push_back(index);
   }
-  OpenedContainer opened;
-  if (!open_container(path, opened)) return kExitFailed;
-  const Container& container = opened.container;
+  Archive archive;
+  if (!open_archive(path, archive)) return kExitFailed;
+  const uint32_t count = ls11_entry_count(archive.get());
   for (const uint32_t index : wanted) {
-    if (index >= container.count) {
-      return usage_error("cat: " + no_such_entry(path, container.count, index), "cat");
+    if (index >= count) {
+      return usage_error("cat: " + no_such_entry(path, count, index), "cat");
     }
   }
   if (options.operands.size() == 1) {
-    for (uint32_t i = 0; i < container.count; ++i) wanted.push_back(i);
-  }
-  ls11_status status = prepare_entry_buffers(opened.source(), container);
-  if (status != LS11_OK) {
-    report_error(path, status_message(status));
-    return kExitFailed;
+    for (uint32_t i = 0; i < count; ++i) wanted.push_back(i);
   }
 #ifdef SIGPIPE
   std::signal(SIGPIPE, SIG_IGN);  // a closed pipe is a failed write, not the end of the process
 #endif
   for (const uint32_t index : wanted) {
-    const uint8_t* data = nullptr;
-    status = read_entry(opened.source(), container, index, data);
+    // The library hands the entry over only once it is wholly decoded. A
+    // refused write is reported once the command ends (a reader that went
+    // away, as in `ls11 cat F | head`, quietly).
+    ls11_reason reason;
+    const ls11_status status = ls11_read_entry_to(
+        archive.get(), index,
+        [](void*, const void* data, size_t size) { return print_result_bytes(data, size) ? 0 : 1; },
+        nullptr, &reason);
+    if (status == LS11_ERR_WRITE) return kExitFailed;
     if (status != LS11_OK) {
-      report_error(path, failure_reason(status, index));
+      report_error(path, failure_reason(status, reason.entry));
       return kExitFailed;
     }
-    // A refused write is reported once the command ends (a reader that
-    // went away, as in `ls11 cat F | head`, quietly).
-    if (!print_result_bytes(data, container.entries[index].unpacked_size)) return kExitFailed;
   }
   return kExitOk;
 }

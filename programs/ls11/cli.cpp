@@ -123,7 +123,7 @@ const Command kCommands[] = {
      "\n"
      "  -r, --recursive  the LS11 files below each folder FILE\n"
      "  --json           one JSON array with an object per file: name, status,\n"
-     "                   message, entries\n"},
+     "                   message, entries, reason_code, reason, failed_entry\n"},
     {"replace", run_replace, OPT_OUTPUT | OPT_FORCE, true, 2, 0,
      "Usage: ls11 replace ORIGINAL -o OUT [--force] INDEX=FILE...\n"
      "Write a copy of ORIGINAL in which entry INDEX holds the bytes of FILE, of\n"

@@ -1,45 +1,61 @@
 #include "ls11/decode_entries.h"
 
+#include "ls11/archive.h"
 #include "ls11/report.h"
 
 namespace ls11 {
 
-ls11_status decode_each_entry(const std::string& path, BlockSource source,
-                              const Container& container, EntrySink sink, void* context,
-                              uint32_t& failed_index) {
-  failed_index = kNoEntry;
-  const ls11_status allocated = prepare_entry_buffers(source, container);
-  if (allocated != LS11_OK) return allocated;
+namespace {
+
+struct Forward {
+  EntrySink sink;
+  void* context;
+  uint32_t index;
+  bool handed;
+};
+
+int ignore(void*, const void*, size_t) { return 0; }
+
+int forward(void* context, const void* data, size_t size) {
+  Forward& f = *static_cast<Forward*>(context);
+  f.handed = true;
+  return f.sink(f.context, f.index, static_cast<const uint8_t*>(data), static_cast<uint32_t>(size))
+             ? 0
+             : 1;
+}
+
+}  // namespace
+
+ls11_status decode_each_entry(const std::string& path, ls11_archive* archive, EntrySink sink,
+                              void* context, ls11_reason& reason) {
+  const uint64_t total = total_unpacked(archive);
   uint64_t done = 0;
-  for (uint32_t i = 0; i < container.count; ++i) {
-    show_progress(path, done, container.total_unpacked);
-    const uint8_t* data = nullptr;
-    const ls11_status status = read_entry(source, container, i, data);
-    if (status != LS11_OK) {
-      failed_index = i;
-      return status;
-    }
-    done += container.entries[i].unpacked_size;
-    if (sink && !sink(context, i, data, container.entries[i].unpacked_size)) {
-      return LS11_ERR_WRITE;
-    }
+  const uint8_t nothing = 0;
+  for (uint32_t i = 0; i < ls11_entry_count(archive); ++i) {
+    show_progress(path, done, total);
+    // The library hands an entry over in one piece, and an empty one not
+    // at all: the sink sees every entry once.
+    Forward f{sink, context, i, false};
+    const ls11_status status = ls11_read_entry_to(archive, i, sink ? forward : ignore, &f, &reason);
+    if (status != LS11_OK) return status;
+    if (sink && !f.handed && !sink(context, i, &nothing, 0)) return LS11_ERR_WRITE;
+    done += entry_at(archive, i).unpacked_size;
   }
   end_progress();
   return LS11_OK;
 }
 
 std::string failure_reason(ls11_status status, uint32_t failed_index) {
-  const std::string message = status_message(status);
-  return failed_index == kNoEntry ? message : "entry " + std::to_string(failed_index) + ": " + message;
+  const std::string message = ls11_status_report(status);
+  return failed_index == LS11_NO_ENTRY ? message
+                                       : "entry " + std::to_string(failed_index) + ": " + message;
 }
 
-bool decode_entries(const std::string& path, BlockSource source, const Container& container,
-                    EntrySink sink, void* context) {
-  uint32_t failed_index = kNoEntry;
-  const ls11_status status =
-      decode_each_entry(path, source, container, sink, context, failed_index);
+bool decode_entries(const std::string& path, ls11_archive* archive, EntrySink sink, void* context) {
+  ls11_reason reason;
+  const ls11_status status = decode_each_entry(path, archive, sink, context, reason);
   if (status != LS11_OK && status != LS11_ERR_WRITE) {
-    report_error(path, failure_reason(status, failed_index));
+    report_error(path, failure_reason(status, reason.entry));
   }
   return status == LS11_OK;
 }

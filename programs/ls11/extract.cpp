@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "container/status.h"
+#include "ls11/archive.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
-#include "ls11/inputs.h"
 #include "ls11/report.h"
 #include "ls11/safe_output.h"
 #include "tool_support/interrupt_cleanup.h"
@@ -85,9 +84,9 @@ bool make_folders(const std::string& path, std::vector<std::string>& made) {
 // below the -o folder.
 bool extract_file(const std::string& path, const std::string& subfolder, const Options& options,
                   std::vector<std::string>& made) {
-  OpenedContainer opened;
-  if (!open_container(path, opened)) return false;
-  const Container& container = opened.container;
+  Archive archive;
+  if (!open_archive(path, archive)) return false;
+  const uint32_t count = ls11_entry_count(archive.get());
   int error = 0;
   if (options.output.empty() && output_target(path, error) != OutputTarget::file) {
     // Beside a pipe or a device, as /dev/stdin.000, is no place for files.
@@ -99,19 +98,18 @@ bool extract_file(const std::string& path, const std::string& subfolder, const O
       options.output.empty() ? folder_part(path) : options.output + "/" + subfolder;
   const std::string base = path.substr(folder_part(path).size());
   Extraction run{{},
-                 std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[container.count]),
+                 std::unique_ptr<SafeOutput[]>(new (std::nothrow) SafeOutput[count]),
                  options.force};
   if (!run.outputs) {
-    report_error(path, status_message(LS11_ERR_NO_MEMORY));
+    report_error(path, ls11_status_report(LS11_ERR_NO_MEMORY));
     return false;
   }
-  for (uint32_t i = 0; i < container.count; ++i) {
-    run.targets.push_back(folder + entry_name(base, i, container.count));
+  for (uint32_t i = 0; i < count; ++i) {
+    run.targets.push_back(folder + entry_name(base, i, count));
     if (!output_allowed(run.targets.back(), options.force)) return false;
   }
   if (!subfolder.empty() && !make_folders(folder, made)) return false;
-  return decode_entries(path, opened.source(), container, write_entry, &run) &&
-         commit_all(run, container.count);
+  return decode_entries(path, archive.get(), write_entry, &run) && commit_all(run, count);
 }
 
 }  // namespace

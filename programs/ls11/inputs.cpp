@@ -6,11 +6,15 @@
 #include <cstring>
 #include <new>
 
-#include "codec/pack_blocks.h"
-#include "container/status.h"
+#include "ls11.h"
 #include "ls11/report.h"
+#include "tool_support/file_io.h"
+#include "tool_support/worker_threads.h"
 
 namespace ls11 {
+
+using platform::FilePtr;
+using platform::make_file_ptr;
 
 namespace {
 
@@ -40,9 +44,9 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
   loaded.size = 0;
   loaded.size_known = true;
   FilePtr file = make_file_ptr(stream);
-  wait_for_data(file.get());
+  platform::wait_for_data(file.get());
   uint64_t recorded = 0;
-  const bool regular = recorded_length(file.get(), recorded);
+  const bool regular = platform::recorded_length(file.get(), recorded);
   if (regular && recorded > limit) {
     loaded.size = recorded;
     return LoadResult::too_long;
@@ -55,7 +59,7 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
     loaded.bytes.reset(new (std::nothrow) uint8_t[capacity]);
     loaded.data = loaded.bytes.get();
   }
-  const char* failure = loaded.data ? nullptr : status_message(LS11_ERR_NO_MEMORY);
+  const char* failure = loaded.data ? nullptr : ls11_status_report(LS11_ERR_NO_MEMORY);
   while (!failure) {
     if (loaded.size == capacity) {
       // Full: one more byte tells the end from more to come.
@@ -67,7 +71,7 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
         return LoadResult::too_long;
       }
       if (!grow(loaded, capacity, limit)) {
-        failure = status_message(LS11_ERR_NO_MEMORY);
+        failure = ls11_status_report(LS11_ERR_NO_MEMORY);
         break;
       }
       loaded.data[loaded.size++] = static_cast<uint8_t>(next);
@@ -79,52 +83,19 @@ LoadResult load_stream(std::FILE* stream, uint64_t limit, LoadedFile& loaded, st
   }
   if (!failure && std::ferror(file.get())) failure = "cannot read the file";
   if (!failure) return LoadResult::ok;
-  reason = with_reason(failure, failure == status_message(LS11_ERR_NO_MEMORY) ? 0 : errno);
+  reason = with_reason(failure, failure == ls11_status_report(LS11_ERR_NO_MEMORY) ? 0 : errno);
   return LoadResult::failed;
 }
 
 }  // namespace
 
-ls11_status try_open_container(const std::string& path, OpenedContainer& opened,
-                               std::string& reason) {
-  errno = 0;
-  opened.file = make_file_ptr(open_input_file(path.c_str()));
-  if (!opened.file) {
-    reason = with_reason(status_description(LS11_ERR_OPEN), errno);
-    return LS11_ERR_OPEN;
-  }
-  uint64_t length = 0;
-  ls11_status status = LS11_OK;
-  if (recorded_length(opened.file.get(), length)) {
-    status = read_container(opened.file.get(), opened.container);
-  } else {
-    // No file longer than this is an LS11 file.
-    const LoadResult loaded =
-        load_stream(opened.file.release(), kLargestFile, opened.whole, reason);
-    if (loaded == LoadResult::failed) return LS11_ERR_OPEN;
-    const LoadedFile& whole = opened.whole;
-    status = loaded == LoadResult::too_long
-                 ? LS11_ERR_FORMAT
-                 : read_container_memory(whole.data, whole.size, opened.container);
-  }
-  reason = status_message(status);
-  return status;
-}
-
-bool open_container(const std::string& path, OpenedContainer& opened) {
-  std::string reason;
-  const ls11_status status = try_open_container(path, opened, reason);
-  if (status != LS11_OK) report_error(path, reason);
-  return status == LS11_OK;
-}
-
 LoadResult read_input(const std::string& path, uint64_t limit, LoadedFile& loaded,
                       std::string& failure_reason, uint8_t* room, uint64_t room_size) {
   errno = 0;
-  std::FILE* file = open_input_file(path.c_str());
+  std::FILE* file = platform::open_input_file(path.c_str());
   if (!file) {
     loaded.size = 0;
-    failure_reason = with_reason(status_description(LS11_ERR_OPEN), errno);
+    failure_reason = with_reason(ls11_status_string(LS11_ERR_OPEN), errno);
     return LoadResult::failed;
   }
   return load_stream(file, limit, loaded, failure_reason, room, room_size);
@@ -161,7 +132,7 @@ void load_one(EntryLoads& loads, size_t i) {
                                 loads.failures[i], loads.places[i], loads.room[i]);
 }
 
-void load_some(void* context, unsigned) {
+void load_some(void* context) {
   EntryLoads& loads = *static_cast<EntryLoads*>(context);
   for (size_t i = loads.next.fetch_add(1); i < loads.paths->size(); i = loads.next.fetch_add(1)) {
     if (!loads.streams[i]) load_one(loads, i);
@@ -171,7 +142,7 @@ void load_some(void* context, unsigned) {
 }  // namespace
 
 bool load_entries(const std::vector<std::string>& paths, unsigned threads,
-                  std::vector<LoadedFile>& loaded, LargeBuffer& shared) {
+                  std::vector<LoadedFile>& loaded, platform::LargeBuffer& shared) {
   loaded.resize(paths.size());
   EntryLoads loads{&paths,
                    &loaded,
@@ -184,7 +155,7 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
   // buffer of its own.
   uint64_t total = 0;
   for (size_t i = 0; i < paths.size(); ++i) {
-    const bool regular = regular_file_length(paths[i].c_str(), loads.room[i]);
+    const bool regular = platform::regular_file_length(paths[i].c_str(), loads.room[i]);
     loads.streams[i] = !regular;
     if (regular && loads.room[i] <= UINT32_MAX) {
       total += loads.room[i];
@@ -192,7 +163,7 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
       loads.room[i] = 0;
     }
   }
-  shared = allocate_large_buffer(total <= SIZE_MAX ? static_cast<size_t>(total) : 0);
+  shared = platform::allocate_large_buffer(total <= SIZE_MAX ? static_cast<size_t>(total) : 0);
   uint8_t* place = shared.get();
   for (size_t i = 0; place != nullptr && i < paths.size(); ++i) {
     loads.places[i] = place;
@@ -204,9 +175,7 @@ bool load_entries(const std::vector<std::string>& paths, unsigned threads,
   for (size_t i = 0; i < paths.size(); ++i) {
     if (loads.streams[i]) load_one(loads, i);
   }
-  const uint32_t count =
-      paths.size() < UINT32_MAX ? static_cast<uint32_t>(paths.size()) : UINT32_MAX;
-  run_workers(packing_threads(threads, count), load_some, &loads);
+  run_on_threads(threads, paths.size(), load_some, &loads);
   // Reported as a load one after another would: the first failure only.
   for (size_t i = 0; i < paths.size(); ++i) {
     if (loads.results[i] == LoadResult::failed) report_error(paths[i], loads.failures[i]);

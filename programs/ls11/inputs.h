@@ -1,5 +1,7 @@
-// Opening the files the ls11 commands read; each reports its own failure
-// as "ls11: FILE: reason" and returns false.
+// Reading the plain files the ls11 commands take in (pack's inputs, the
+// bytes of a replacement, repack's decoded file); each reports its own
+// failure as "ls11: FILE: reason" and returns false. LS11 files are opened
+// through the library (archive.h).
 #pragma once
 
 #include <cstdint>
@@ -7,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "io/file_io.h"
-#include "io/large_buffer.h"
-#include "container/read_container.h"
+#include "tool_support/large_buffer.h"
 
 namespace ls11 {
 
@@ -20,28 +20,6 @@ struct LoadedFile {
   uint64_t size = 0;
   bool size_known = true;  // false: the input passed the limit, at `size`
 };
-
-// An LS11 file opened for reading. A regular file is read through its
-// stream, block by block; anything else (a pipe, /dev/stdin, a device) is
-// read whole first, since its blocks cannot be sought.
-struct OpenedContainer {
-  FilePtr file = make_file_ptr(nullptr);
-  LoadedFile whole;
-  Container container;
-  EntryBuffers buffers;
-  BlockSource source() {
-    return BlockSource{whole.data ? nullptr : file.get(), whole.data, &buffers};
-  }
-};
-
-// Opens an LS11 file and reads its table. On failure, the status and the
-// words that say why ("cannot open the file: No such file or directory",
-// "Unsupported encoded file type!") are in `reason`.
-ls11_status try_open_container(const std::string& path, OpenedContainer& opened,
-                               std::string& reason);
-
-// The same, reporting a failure as "ls11: FILE: reason".
-bool open_container(const std::string& path, OpenedContainer& opened);
 
 enum class LoadResult { ok, failed, too_long };
 
@@ -67,6 +45,6 @@ bool load_entry(const std::string& path, LoadedFile& loaded);
 // first in order (one too long too), as loading them in turn would. The
 // regular files are read into `shared`, one buffer for all of them.
 bool load_entries(const std::vector<std::string>& paths, unsigned threads,
-                  std::vector<LoadedFile>& loaded, LargeBuffer& shared);
+                  std::vector<LoadedFile>& loaded, platform::LargeBuffer& shared);
 
 }  // namespace ls11

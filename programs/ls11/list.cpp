@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "ls11/archive.h"
 #include "ls11/commands.h"
-#include "ls11/inputs.h"
 #include "ls11/json.h"
 #include "ls11/report.h"
 #include "ls11/text_escape.h"
@@ -37,49 +37,54 @@ std::string json_ratio(uint64_t packed, uint64_t unpacked) {
   return format("%.4f", static_cast<double>(packed) / static_cast<double>(unpacked));
 }
 
-uint64_t total_packed(const Container& c) {
+uint64_t total_packed(const ls11_archive* archive) {
   uint64_t total = 0;
-  for (uint32_t i = 0; i < c.count; ++i) total += c.entries[i].packed_size;
+  for (uint32_t i = 0; i < ls11_entry_count(archive); ++i)
+    total += entry_at(archive, i).packed_size;
   return total;
 }
 
 // The table as text: a heading, one line per entry as it is read, totals.
-void print_table(const std::string& path, const Container& c) {
-  print_result(printable(path) + format(": LS%d, %" PRIu32 " %s\n", c.format, c.count,
-                                        c.count == 1 ? "entry" : "entries"));
+void print_table(const std::string& path, const ls11_archive* archive) {
+  const uint32_t count = ls11_entry_count(archive);
+  print_result(printable(path) + format(": LS%d, %" PRIu32 " %s\n", ls11_format(archive), count,
+                                        count == 1 ? "entry" : "entries"));
   print_result(format("%7s %10s %10s %10s  %-10s %7s\n", "entry", "offset", "packed", "unpacked",
                       "kind", "ratio"));
-  for (uint32_t i = 0; i < c.count; ++i) {
-    const Entry& e = c.entries[i];
+  for (uint32_t i = 0; i < count; ++i) {
+    const ls11_entry e = entry_at(archive, i);
     print_result(format("%7" PRIu32 " %10" PRIu32 " %10" PRIu32 " %10" PRIu32 "  %-10s %7s\n", i,
                         e.data_offset, e.packed_size, e.unpacked_size,
-                        entry_is_stored(e) ? "stored" : "compressed",
+                        is_stored(e) ? "stored" : "compressed",
                         ratio_text(e.packed_size, e.unpacked_size).c_str()));
   }
-  const uint64_t packed = total_packed(c);
+  const uint64_t packed = total_packed(archive);
+  const uint64_t unpacked = total_unpacked(archive);
   print_result(format("%7s %10s %10" PRIu64 " %10" PRIu64 "  %-10s %7s\n", "total", "", packed,
-                      c.total_unpacked, "", ratio_text(packed, c.total_unpacked).c_str()));
+                      unpacked, "", ratio_text(packed, unpacked).c_str()));
 }
 
 // The same as one JSON object. A name that is not valid UTF-8 is given
 // with U+FFFD for each stray byte, and its bytes in hexadecimal beside it.
-void print_json(const std::string& path, const Container& c) {
-  print_result(
-      "  {" + json_file_name("file", path) +
-      format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [", c.format, c.count));
-  for (uint32_t i = 0; i < c.count; ++i) {
-    const Entry& e = c.entries[i];
+void print_json(const std::string& path, const ls11_archive* archive) {
+  const uint32_t count = ls11_entry_count(archive);
+  print_result("  {" + json_file_name("file", path) +
+               format(", \"version\": %d, \"count\": %" PRIu32 ", \"entries\": [",
+                      ls11_format(archive), count));
+  for (uint32_t i = 0; i < count; ++i) {
+    const ls11_entry e = entry_at(archive, i);
     print_result(format("%s\n    {\"index\": %" PRIu32 ", \"offset\": %" PRIu32
                         ", \"packed_size\": %" PRIu32 ", \"unpacked_size\": %" PRIu32
                         ", \"stored\": %s, \"ratio\": %s}",
                         i == 0 ? "" : ",", i, e.data_offset, e.packed_size, e.unpacked_size,
-                        entry_is_stored(e) ? "true" : "false",
+                        is_stored(e) ? "true" : "false",
                         json_ratio(e.packed_size, e.unpacked_size).c_str()));
   }
-  const uint64_t packed = total_packed(c);
+  const uint64_t packed = total_packed(archive);
+  const uint64_t unpacked = total_unpacked(archive);
   print_result(format("],\n   \"total_packed\": %" PRIu64 ", \"total_unpacked\": %" PRIu64
                       ", \"ratio\": %s}",
-                      packed, c.total_unpacked, json_ratio(packed, c.total_unpacked).c_str()));
+                      packed, unpacked, json_ratio(packed, unpacked).c_str()));
 }
 
 }  // namespace
@@ -89,18 +94,17 @@ int run_list(const Options& options) {
   bool first = true;
   if (options.json) print_result("[");
   for (const std::string& path : options.operands) {
-    OpenedContainer opened;
-    if (!open_container(path, opened)) {
+    Archive archive;
+    if (!open_archive(path, archive)) {
       status = kExitFailed;
       continue;
     }
-    const Container& container = opened.container;
     if (options.json) {
       print_result(first ? "\n" : ",\n");
-      print_json(path, container);
+      print_json(path, archive.get());
     } else {
       if (!first) print_result("\n");
-      print_table(path, container);
+      print_table(path, archive.get());
     }
     first = false;
   }

@@ -1,17 +1,17 @@
 // ls11 replace: new bytes for some entries of a file, every other entry
-// copied as it is (see container/replace_entries.h).
+// copied as it is (see ls11_replace in ls11.h).
 #include <cerrno>
 #include <string>
 #include <vector>
 
-#include "container/replace_entries.h"
-#include "container/status.h"
+#include "ls11/archive.h"
 #include "ls11/commands.h"
 #include "ls11/decode_entries.h"
 #include "ls11/entry_index.h"
 #include "ls11/inputs.h"
 #include "ls11/report.h"
 #include "ls11/safe_output.h"
+#include "tool_support/file_io.h"
 
 namespace ls11 {
 
@@ -45,41 +45,52 @@ int parse_requests(const Options& options, std::vector<Request>& requests) {
 }
 
 std::string write_failure(ls11_status status, int error) {
-  if (status == LS11_ERR_NO_MEMORY) return status_message(status);
+  if (status == LS11_ERR_NO_MEMORY) return ls11_status_report(status);
   if (status == LS11_ERR_TOO_LARGE) return "the entries do not fit in an LS11 file (4 GiB at most)";
   return with_reason("cannot write the file", error);
 }
 
-// The original is closed before the output is renamed into place, since
-// Windows renames nothing over a file that is open (OUT may be ORIGINAL).
-int write_output(const std::string& target, bool force, OpenedContainer& original,
-                 const ReplacementPlan& plan) {
-  const Container& container = original.container;
-  uint64_t length = 0;
-  ls11_status status = compute_file_length(plan.blocks.get(), container.count, length);
-  if (status != LS11_OK) {
-    report_error(target, write_failure(status, 0));
-    return kExitFailed;
-  }
+// The output, begun when the library hands over the first bytes: it does
+// so only once every kept entry decoded, the new ones are encoded and the
+// file is known to fit, so a refusal writes nothing.
+struct Writing {
+  const std::string& target;
+  bool force;
   SafeOutput output;
-  if (!begin_output(target, output, force, true)) {
-    report_error(target, output.failure);
-    return kExitFailed;
+  bool begun = false;
+  bool begin_failed = false;
+  int error = 0;  // of the first failing write
+};
+
+int write_to_output(void* context, const void* data, size_t size) {
+  Writing& w = *static_cast<Writing*>(context);
+  if (!w.begun) {
+    w.begun = begin_output(w.target, w.output, w.force, true);
+    w.begin_failed = !w.begun;
+    if (!w.begun) return 1;
   }
   errno = 0;
-  status = write_replacement(file_sink(output.file), original.source(), container, plan);
-  const int write_error = errno;
-  original.file.reset();
-  if (status == LS11_ERR_CORRUPT) {
-    abandon_output(output);
-    report_error(target, "the original could not be read again");
-    return kExitFailed;
+  if (platform::write_exact(w.output.file, data, size)) return 0;
+  w.error = errno != 0 ? errno : EIO;
+  return 1;
+}
+
+// What failed before the output was begun: the original (a damaged entry
+// kept), the sizes, or the output's creation.
+int report_unwritten(const std::string& original_path, const Writing& w, ls11_status status,
+                     const ls11_reason& reason) {
+  if (w.begin_failed) {
+    report_error(w.target, w.output.failure);
+  } else if (status == LS11_ERR_CORRUPT) {
+    report_error(original_path, failure_reason(status, reason.entry) +
+                                    " (replace copies the other entries unseen, so it refuses a "
+                                    "damaged file)");
+  } else if (status == LS11_ERR_TOO_LARGE) {
+    report_error(w.target, write_failure(status, 0));
+  } else {
+    report_error(original_path, ls11_status_report(status));
   }
-  if (status != LS11_OK || !commit_output(output)) {
-    report_error(target, status != LS11_OK ? write_failure(status, write_error) : output.failure);
-    return kExitFailed;
-  }
-  return kExitOk;
+  return kExitFailed;
 }
 
 }  // namespace
@@ -95,43 +106,46 @@ int run_replace(const Options& options) {
     return kExitFailed;
   }
   const std::string& original_path = options.operands[0];
-  OpenedContainer original;
-  if (!open_container(original_path, original)) return kExitFailed;
-  const Container& container = original.container;
+  Archive original;
+  if (!open_archive(original_path, original)) return kExitFailed;
+  const uint32_t count = ls11_entry_count(original.get());
   for (const Request& request : requests) {
-    if (request.index >= container.count) {
-      return usage_error("replace: " + no_such_entry(original_path, container.count, request.index),
+    if (request.index >= count) {
+      return usage_error("replace: " + no_such_entry(original_path, count, request.index),
                          "replace");
     }
   }
   std::vector<LoadedFile> files(requests.size());
-  std::vector<Replacement> replacements;
+  std::vector<ls11_replacement> replacements;
   for (size_t i = 0; i < requests.size(); ++i) {
     if (!load_entry(requests[i].path, files[i])) return kExitFailed;
     replacements.push_back(
-        Replacement{requests[i].index,
-                    BlockView{files[i].data, static_cast<uint32_t>(files[i].size)}});
+        ls11_replacement{requests[i].index, files[i].data, static_cast<size_t>(files[i].size)});
   }
 
-  ReplacementPlan plan;
-  ls11_reason reason{};
   show_activity(options.output + ": encoding " + std::to_string(requests.size()) +
                 (requests.size() == 1 ? " entry" : " entries"));
+  Writing w{options.output, options.force, {}};
+  ls11_reason reason;
   const ls11_status status =
-      plan_replacement(original.source(), container, replacements.data(),
-                       static_cast<uint32_t>(replacements.size()), plan, &reason);
+      ls11_replace_to(original.get(), replacements.data(),
+                      static_cast<uint32_t>(replacements.size()), write_to_output, &w, &reason);
   end_progress();
+  if (!w.begun) return report_unwritten(original_path, w, status, reason);
+  // The original is closed before the output is renamed into place, since
+  // Windows renames nothing over a file that is open (OUT may be ORIGINAL).
+  original.reset();
   if (status == LS11_ERR_CORRUPT) {
-    report_error(original_path, failure_reason(status, reason.entry) +
-                                    " (replace copies the other entries unseen, so it refuses a "
-                                    "damaged file)");
+    abandon_output(w.output);
+    report_error(options.output, "the original could not be read again");
     return kExitFailed;
   }
-  if (status != LS11_OK) {
-    report_error(original_path, status_message(status));
+  if (status != LS11_OK || !commit_output(w.output)) {
+    report_error(options.output,
+                 status != LS11_OK ? write_failure(status, w.error) : w.output.failure);
     return kExitFailed;
   }
-  return write_output(options.output, options.force, original, plan);
+  return kExitOk;
 }
 
 }  // namespace ls11

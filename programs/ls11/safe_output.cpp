@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "io/file_io.h"
 #include "ls11/report.h"
+#include "tool_support/file_io.h"
 #include "tool_support/interrupt_cleanup.h"
 #include "tool_support/output_files.h"
 
@@ -118,7 +118,7 @@ bool begin_output(const std::string& target, SafeOutput& output, bool replace, b
 
 bool write_output(SafeOutput& output, const void* data, size_t size) {
   errno = 0;
-  if (write_exact(output.file, data, size)) return true;
+  if (platform::write_exact(output.file, data, size)) return true;
   return fail(output, with_reason("cannot write the file", errno != 0 ? errno : EIO));
 }
 

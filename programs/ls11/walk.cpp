@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "container/read_container.h"
-#include "io/file_io.h"
+#include "ls11.h"
 #include "ls11/report.h"
+#include "tool_support/file_io.h"
 #include "tool_support/output_files.h"
 
 namespace ls11 {
@@ -24,8 +24,10 @@ std::string utf8_name(const fs::path& path) {
 }
 
 bool has_ls11_header(const std::string& path) {
-  FilePtr file = make_file_ptr(open_input_file(path.c_str()));
-  return file && detect_format(file.get()) != 0;
+  platform::FilePtr file = platform::make_file_ptr(platform::open_input_file(path.c_str()));
+  uint8_t header[16];
+  return file && platform::read_exact(file.get(), header, sizeof header) &&
+         ls11_header_format(header, sizeof header) != 0;
 }
 
 struct Walk {

@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "io/file_io.h"
+#include "tool_support/file_io.h"
 
 namespace ls11 {
 namespace {
@@ -19,7 +19,7 @@ bool write_text(std::FILE* stream, DWORD handle_id, const char* text) {
   if (!GetConsoleMode(console, &mode)) return std::fputs(text, stream) >= 0;
   // What the stream buffered must reach the console first.
   if (std::fflush(stream) != 0) return false;
-  const std::wstring wide = utf8_to_wide(text);
+  const std::wstring wide = platform::utf8_to_wide(text);
   DWORD written = 0;
   if (WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) return true;
   errno = EIO;

@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "io/file_io.h"
+#include "tool_support/file_io.h"
 using PathChar = wchar_t;
 #else
 #include <csignal>
@@ -91,7 +91,7 @@ void end_change() {
 
 PathChar* copy_path(const std::string& path) {
 #ifdef _WIN32
-  const std::wstring text = utf8_to_wide(path.c_str());
+  const std::wstring text = platform::utf8_to_wide(path.c_str());
 #else
   const std::string& text = path;
 #endif

@@ -17,7 +17,7 @@
 #include <stdlib.h>
 #include <windows.h>
 
-#include "io/file_io.h"
+#include "tool_support/file_io.h"
 #else
 #include <fcntl.h>
 #include <stdio.h>
@@ -81,7 +81,7 @@ int errno_of(DWORD error) {
 
 int last_error() { return errno_of(GetLastError()); }
 
-std::wstring wide(const std::string& path) { return utf8_to_wide(path.c_str()); }
+std::wstring wide(const std::string& path) { return platform::utf8_to_wide(path.c_str()); }
 
 // Opened so that an interrupt can delete it while it is open.
 std::FILE* create_new(const std::string& path, int& error) {

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "io/file_io.h"
+#include "tool_support/file_io.h"
 
 namespace ls11 {
 
@@ -20,7 +20,7 @@ std::vector<std::string> start_wide_main(int argc, wchar_t** argv) {
   DWORD mode = 0;
   if (GetConsoleMode(error, &mode)) SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
   std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(wide_to_utf8(argv[i]));
+  for (int i = 0; i < argc; ++i) arguments.push_back(platform::wide_to_utf8(argv[i]));
   return arguments;
 }
 

@@ -36,7 +36,7 @@ int run_batch(const char* program, const std::vector<std::string>& arguments) {
     std::fflush(stdout);
     const std::string output_path = path + ".DEC";
     if (convert_file(path.c_str(), output_path.c_str())) ++succeeded;
-    std::printf("%s\n", status_message(g_status));
+    std::printf("%s\n", ls11_status_report(g_status));
   }
   const int total = static_cast<int>(paths.size());
   std::printf("\nTotal targets: %d, ", total);

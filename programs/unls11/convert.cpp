@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "container/read_container.h"
-#include "io/file_io.h"
+#include "tool_support/file_io.h"
+#include "unls11/library_internals.h"
 
 namespace ls11 {
 
@@ -67,7 +67,7 @@ ls11_status convert_to_file(const char* input_path, const char* output_path) {
   if (!stream_length(input.get(), length) || !seek_to(input.get(), 0)) return LS11_ERR_FORMAT;
   const int format = detect_format(input.get());
   if (format == 0) return LS11_ERR_FORMAT;
-  FilePtr output = make_file_ptr(open_output_file(output_path));
+  FilePtr output = make_file_ptr(platform::open_output_file(output_path));
   if (!output) return LS11_ERR_WRITE;
   output_buffer = set_stream_buffer(output.get(), kOutputBufferSize);
 

@@ -2,7 +2,7 @@
 // in table order, one after another.
 #pragma once
 
-#include "container/status.h"
+#include "ls11.h"
 
 namespace ls11 {
 

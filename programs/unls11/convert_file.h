@@ -3,7 +3,7 @@
 // the value it finds afterwards.
 #pragma once
 
-#include "container/status.h"
+#include "ls11.h"
 
 namespace ls11 {
 

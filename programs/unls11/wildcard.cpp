@@ -5,7 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "io/file_io.h"
+#include "tool_support/file_io.h"
 #else
 #include <dirent.h>
 #endif
@@ -36,10 +36,10 @@ std::vector<std::string> list_matches(const std::string& pattern, size_t split) 
   // included.
   (void)split;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(utf8_to_wide(pattern.c_str()).c_str(), &found);
+  HANDLE search = FindFirstFileW(platform::utf8_to_wide(pattern.c_str()).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    std::string name = wide_to_utf8(found.cFileName);
+    std::string name = platform::wide_to_utf8(found.cFileName);
     if (name != "." && name != "..") names.push_back(std::move(name));
   } while (FindNextFileW(search, &found));
   FindClose(search);

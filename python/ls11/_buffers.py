@@ -40,15 +40,19 @@ def copy_to_bytes(address: int | None, size: int) -> bytes:
 
 
 # Where a bytes object's contents start, from its own address: reached this
-# way, a million entries cost no call each. Checked once here.
+# way, a million entries cost no call each. Checked once here; where the
+# interpreter lays bytes out otherwise, each is asked for its address.
 _CONTENTS_OFFSET = bytes.__basicsize__ - 1
 _probe = b"contents"
-assert ctypes.string_at(id(_probe) + _CONTENTS_OFFSET, len(_probe)) == _probe
+if ctypes.string_at(id(_probe) + _CONTENTS_OFFSET, len(_probe)) != _probe:
+    _CONTENTS_OFFSET = -1
 
 
 def bytes_addresses(datas: list[bytes]) -> ctypes.Array[ctypes.c_size_t]:
     """The addresses of the contents of every bytes object in datas, which
     must stay alive while they are used."""
+    if _CONTENTS_OFFSET < 0:
+        return (ctypes.c_size_t * len(datas))(*map(_bytes_address, datas))
     return (ctypes.c_size_t * len(datas))(*[id(data) + _CONTENTS_OFFSET for data in datas])
 
 

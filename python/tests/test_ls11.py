@@ -372,11 +372,15 @@ def test_a_million_empty_entries_pack_lean(tmp_path):
     assert size == 16 + 256 + 12 * 1000000 + 4 and growth < 200 << 20
 
 
-def test_random_buffers_go_through_whole():
+@pytest.mark.parametrize("layout_known", [True, False])
+def test_random_buffers_go_through_whole(layout_known, monkeypatch):
     # The module's own conversion of Python objects to addresses and sizes,
     # driven by a fixed seed: entries of any length in every kind of buffer,
-    # sliced at any offset, packed, read back whole and into any slice.
+    # sliced at any offset, packed, read back whole and into any slice; bytes
+    # reached through their layout, or asked for their address.
     import random
+    if not layout_known:
+        monkeypatch.setattr(ls11._buffers, "_CONTENTS_OFFSET", -1)
     rng = random.Random(25)
     kinds = [bytes, bytearray, lambda b: memoryview(b"~" + b + b"~")[1:-1],
              lambda b: array.array("B", b), lambda b: memoryview(bytearray(b)).cast("B")]

@@ -1,0 +1,2 @@
+// A library header, as the checker finds lib/ folders.
+#pragma once
