@@ -412,7 +412,7 @@ test("keyboard: into the preview and back, next entry, the filter shortcut, focu
   assert.ok(await page.$$eval("table caption", (captions) => captions.every((caption) => caption.textContent)));
 });
 
-test("pack: reordered and one removed, the file is ls11 pack's, and it opens in the page", async () => {
+test("pack: reordered by keyboard and by dragging, one removed, the file is ls11 pack's, and it opens in the page", async () => {
   const entries = ["greeting.expected", "records.expected", "table.expected"].map((name) => join(LS11_SAMPLES, name));
   await page.click("#show-pack");
   await (await page.$("[data-testid=pack-input]")).uploadFile(...entries);
@@ -420,12 +420,19 @@ test("pack: reordered and one removed, the file is ls11 pack's, and it opens in 
   await page.keyboard.down("Alt");
   await page.keyboard.press("ArrowUp");
   await page.keyboard.up("Alt");
-  await page.click("[data-testid=pack-item][data-at='0'] [data-testid=pack-remove]");
+  // Dragged: the last of greeting, table, records goes first.
+  await page.$eval("[data-testid=pack-item][data-at='2']", (item) => {
+    const transfer = new DataTransfer();
+    item.dispatchEvent(new DragEvent("dragstart", { dataTransfer: transfer, bubbles: true }));
+    const first = item.parentElement.children[0];
+    first.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  });
+  await page.click("[data-testid=pack-item][data-at='1'] [data-testid=pack-remove]");
   await page.select("#pack-level", "fast");
   await page.select("#pack-format", "12");
   const packed = await downloaded(() => page.click("[data-testid=pack]"));
   assert.equal(packed.name, "NEW.LS11");
-  ls11("pack", "-q", "-o", join(work, "packed.LS11"), "--format", "12", "--level", "fast", entries[2], entries[1]);
+  ls11("pack", "-q", "-o", join(work, "packed.LS11"), "--format", "12", "--level", "fast", entries[1], entries[2]);
   assert.deepEqual(packed.bytes, readFileSync(join(work, "packed.LS11")));
   assert.match(await page.$eval("[data-testid=pack-result]", (line) => line.textContent), new RegExp(`${packed.bytes.length.toLocaleString("en")} bytes`));
   await page.click("[data-testid=pack-open]");
