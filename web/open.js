@@ -83,7 +83,7 @@ export async function closeFile(file, ask = true) {
   await call("close", { file: file.id });
 }
 
-export async function closeAll() {
+async function closeAll() {
   if (!confirmLoss([...files.values()])) return;
   for (const file of [...files.values()]) closeFile(file, false);
   clearSkipped();
