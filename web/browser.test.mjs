@@ -409,6 +409,12 @@ test("keyboard: into the preview and back, next entry, the filter shortcut, focu
   assert.equal(await page.$eval("[data-testid=preview]", (panel) => panel.hidden), true);
   await page.keyboard.press("/");
   assert.equal(await page.evaluate(() => document.activeElement.dataset.testid), "filter");
+  // Down from a file's line goes to the next file's.
+  await page.focus(`${card("grid.LS11")} .fold`);
+  await page.keyboard.press("ArrowDown");
+  const names = await page.$$eval("[data-testid=file]", (files) => files.map((file) => file.dataset.name));
+  assert.equal(await page.evaluate(() => document.activeElement.closest("[data-testid=file]").dataset.name),
+               names[names.indexOf("grid.LS11") + 1]);
   assert.ok(await page.$$eval("table caption", (captions) => captions.every((caption) => caption.textContent)));
 });
 
