@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,11 +37,16 @@ struct Config {
 
 struct Result {
   std::vector<double> seconds;
+  std::vector<double> cpu_seconds;  // the process's, so all threads' together
   size_t bytes = 0;
 };
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double cpu_seconds_since(std::clock_t start) {
+  return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
 }
 
 bool decodes_to(const Archive& archive, const std::vector<Bytes>& blocks) {
@@ -51,8 +57,8 @@ bool decodes_to(const Archive& archive, const std::vector<Bytes>& blocks) {
       continue;
     }
     Bytes out(blocks[i].size());
-    if (!decode_block(packed.data(), static_cast<uint32_t>(packed.size()), archive.dictionary.data(),
-                      out.data(), static_cast<uint32_t>(out.size())) ||
+    if (!decode_block(packed.data(), static_cast<uint32_t>(packed.size()),
+                      archive.dictionary.data(), out.data(), static_cast<uint32_t>(out.size())) ||
         out != blocks[i]) {
       return false;
     }
@@ -69,6 +75,7 @@ bool same_archive(const Archive& a, const Archive& b) {
 bool run_once(const Config& config, const std::vector<Bytes>& blocks, Result& result,
               Archive* reference) {
   const auto start = std::chrono::steady_clock::now();
+  const std::clock_t cpu_start = std::clock();
   size_t bytes = 0;
   Archive archive;
   if (config.other == nullptr) {
@@ -82,6 +89,7 @@ bool run_once(const Config& config, const std::vector<Bytes>& blocks, Result& re
     }
   }
   result.seconds.push_back(seconds_since(start));
+  result.cpu_seconds.push_back(cpu_seconds_since(cpu_start));
   if (config.other != nullptr) {
     result.bytes = bytes;
     return true;
@@ -90,7 +98,8 @@ bool run_once(const Config& config, const std::vector<Bytes>& blocks, Result& re
   result.bytes = bytes;
   if (reference->packed.empty()) {
     if (!decodes_to(archive, blocks)) {
-      std::fprintf(stderr, "ls11_bench_encode: %s does not decode to its blocks\n", config.level.c_str());
+      std::fprintf(stderr, "ls11_bench_encode: %s does not decode to its blocks\n",
+                   config.level.c_str());
       return false;
     }
     *reference = std::move(archive);
@@ -113,7 +122,8 @@ double median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: ls11_bench_encode CORPUS_DIR OUT.tsv [--repetitions N] [--threads N]\n");
+    std::fprintf(stderr,
+                 "usage: ls11_bench_encode CORPUS_DIR OUT.tsv [--repetitions N] [--threads N]\n");
     return 2;
   }
   const std::string dir = argv[1];
@@ -122,8 +132,10 @@ int main(int argc, char** argv) {
   std::string only;
   for (int i = 3; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--only") == 0) only = argv[i + 1];
-    if (std::strcmp(argv[i], "--repetitions") == 0) repetitions = std::max(1, std::atoi(argv[i + 1]));
-    if (std::strcmp(argv[i], "--threads") == 0) threads = static_cast<unsigned>(std::max(1, std::atoi(argv[i + 1])));
+    if (std::strcmp(argv[i], "--repetitions") == 0)
+      repetitions = std::max(1, std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--threads") == 0)
+      threads = static_cast<unsigned>(std::max(1, std::atoi(argv[i + 1])));
   }
   std::vector<Config> configs;
   for (const char* level : {"best", "fast"}) {
@@ -145,7 +157,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ls11_bench_encode: cannot write %s\n", argv[2]);
     return 1;
   }
-  std::fprintf(table, "kind\tsplit\tblocks\traw\tcodec\tlevel\tthreads\tseconds\tbytes\n");
+  std::fprintf(table,
+               "kind\tsplit\tblocks\traw\tcodec\tlevel\tthreads\tseconds\tcpu_seconds\tbytes\n");
   for (const char* kind : kKinds) {
     std::vector<Bytes> files;
     if (!load_kind(dir, kind, files)) {
@@ -162,16 +175,17 @@ int main(int argc, char** argv) {
         for (size_t c = 0; c < configs.size(); ++c) {
           Archive* reference = configs[c].level == "best" ? &best_reference : &fast_reference;
           if (!run_once(configs[c], blocks, results[c], reference)) {
-            std::fprintf(stderr, "ls11_bench_encode: %s -%s failed on %s/%s\n", configs[c].codec.c_str(),
-                         configs[c].level.c_str(), kind, split);
+            std::fprintf(stderr, "ls11_bench_encode: %s -%s failed on %s/%s\n",
+                         configs[c].codec.c_str(), configs[c].level.c_str(), kind, split);
             return 1;
           }
         }
       }
       for (size_t c = 0; c < configs.size(); ++c) {
-        std::fprintf(table, "%s\t%s\t%zu\t%zu\t%s\t%s\t%u\t%.4f\t%zu\n", kind, split, blocks.size(), raw,
-                     configs[c].codec.c_str(), configs[c].level.c_str(), configs[c].threads,
-                     median(results[c].seconds), results[c].bytes);
+        std::fprintf(table, "%s\t%s\t%zu\t%zu\t%s\t%s\t%u\t%.4f\t%.4f\t%zu\n", kind, split,
+                     blocks.size(), raw, configs[c].codec.c_str(), configs[c].level.c_str(),
+                     configs[c].threads, median(results[c].seconds), median(results[c].cpu_seconds),
+                     results[c].bytes);
       }
       std::fflush(table);
       std::fprintf(stderr, "encoded %s/%s\n", kind, split);

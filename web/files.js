@@ -11,7 +11,7 @@ import { closeFile, downloadDecoded, downloadEntry, downloadZip } from "./open.j
 // id -> {id, name, path, size, lastModified, table, check, failure,
 //        changes, dirty, expanded, card, rows, view}
 export const files = new Map();
-export const skipped = [];  // {path, detail}
+const skipped = [];  // {path, detail}
 
 const byPath = new Intl.Collator("en", { numeric: true, sensitivity: "base" }).compare;
 
@@ -147,7 +147,7 @@ function fileCard(file) {
   return card;
 }
 
-export function setExpanded(file, expanded) {
+function setExpanded(file, expanded) {
   file.expanded = expanded;
   file.card.querySelector(".fold").setAttribute("aria-expanded", String(expanded));
   file.card.querySelector(".body").hidden = !expanded;

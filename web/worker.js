@@ -108,6 +108,7 @@ function release(id) {
   state.archive.close();
   state.archive = null;
   state.original = null;
+  state.current = null;
 }
 
 async function archiveOf(id) {

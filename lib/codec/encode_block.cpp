@@ -124,7 +124,7 @@ bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dic
   make_literal_table(dictionary, literals);
   if (level != LS11_LEVEL_STORE && size != 0 && all_bytes_present(data, size, literals)) {
     BlockWriter w{data, &literals, out, (uint64_t{size} - 1) * 8, 0, 0, 0, false, {}};
-    if (parse_block(data, size, literals.bits, level, memory, write_tokens, &w)) {
+    if (parse_block(data, size, literals.bits, level, out == nullptr, memory, write_tokens, &w)) {
       if (out != nullptr) finish(w);
       packed_size = static_cast<uint32_t>((w.total_bits + 7) / 8);
       for (int b = 0; b < 256; ++b) literal_counts[b] += w.literal_counts[b];

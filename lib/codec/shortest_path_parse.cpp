@@ -67,8 +67,8 @@ inline void relax(Path& path, uint32_t to, uint32_t cost, Token token) {
 
 // Offers the lengths of (covered, longest] at `distance` from offset k:
 // every one up to kEveryLength, then the range tops and the longest.
-inline void offer_lengths(Path& path, uint32_t k, uint32_t base, uint32_t covered,
-                          uint32_t longest, uint32_t distance) {
+inline void offer_lengths(Path& path, uint32_t k, uint32_t base, uint32_t covered, uint32_t longest,
+                          uint32_t distance) {
   const uint32_t copy_cost = base + value_bits(uint64_t{256} + distance);
   uint32_t length = covered + 1;
   for (; length <= longest && length <= kEveryLength; ++length) {
@@ -148,11 +148,12 @@ void make_literal_table(const uint8_t dictionary[256], LiteralTable& table) {
 }
 
 bool parse_block(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
-                 ls11_level level, ParseMemory& memory, TokenSink sink, void* context) {
+                 ls11_level level, bool measuring, ParseMemory& memory, TokenSink sink,
+                 void* context) {
   if (level == LS11_LEVEL_BEST) {
     return parse_shortest_path(data, size, literal_bits, memory, sink, context);
   }
-  return parse_lazy(data, size, literal_bits, memory, sink, context);
+  return parse_lazy(data, size, literal_bits, measuring, memory, sink, context);
 }
 
 }  // namespace ls11

@@ -50,15 +50,18 @@ struct ParseMemory {
 // Returning false stops the parse.
 using TokenSink = bool (*)(void* context, uint32_t start, const Token* tokens, uint32_t count);
 
-// `literal_bits[b]` is the price of byte b as a literal. Returns false when
-// working memory cannot be allocated or the sink stopped the parse.
+// `literal_bits[b]` is the price of byte b as a literal. `measuring`: the
+// tokens only count literals for a dictionary, and the fast level may
+// search less. Returns false when working memory cannot be allocated or
+// the sink stopped the parse.
 bool parse_block(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
-                 ls11_level level, ParseMemory& memory, TokenSink sink, void* context);
+                 ls11_level level, bool measuring, ParseMemory& memory, TokenSink sink,
+                 void* context);
 
 // The two parses behind parse_block.
 bool parse_shortest_path(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
                          ParseMemory& memory, TokenSink sink, void* context);
 bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
-                ParseMemory& memory, TokenSink sink, void* context);
+                bool measuring, ParseMemory& memory, TokenSink sink, void* context);
 
 }  // namespace ls11
