@@ -93,7 +93,8 @@ function check(archive) {
       first ??= { ...failure, entry: index };
     }
   }
-  return first ? { ...first, bad } : { status: ls11.OK, ok: true, words: wordsOf(ls11.OK), bad };
+  // entryOk: the status of an entry that decodes, for the rows.
+  return { ...(first ?? { status: ls11.OK, ok: true, words: wordsOf(ls11.OK) }), bad, entryOk: ls11.OK };
 }
 
 // The files open in the library, most recently used last: a folder's worth
@@ -152,7 +153,7 @@ async function openFiles({ files: list }, progress) {
       result = check(await archiveOf(id));
     } catch (error) {
       if (!files.has(id)) continue;
-      result = { ...failureOf(error), bad: [] };
+      result = { ...failureOf(error), bad: [], entryOk: ls11.OK };
     }
     if (files.has(id)) progress({ checked: { id, ...result }, done: done + 1, total: opened.length });
   }
