@@ -53,7 +53,7 @@ if(LS11_PACKAGE_TESTS)
                      ${PROJECT_SOURCE_DIR}/samples ${CMAKE_C_COMPILER} ${CMAKE_CROSSCOMPILING_EMULATOR})
   elseif(LS11_DEBIAN_PACKAGES)
     add_test(NAME package_debs
-             COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check_debs.sh ${CMAKE_BINARY_DIR}
+             COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/check_debs.sh ${CMAKE_BINARY_DIR} ${LS11_DEB_VERSION}
                      ${PROJECT_SOURCE_DIR}/samples)
   else()
     add_test(NAME package_tarball

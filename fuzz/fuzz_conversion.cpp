@@ -14,28 +14,33 @@
 // huge claims. The same bytes are then read through the public API
 // (ls11_open_memory, then ls11_read_entry for each entry in order), which
 // must agree: the open fails exactly on a status 3, and the reads give the
-// conversion's status and bytes, within the same bound on buffers.
+// conversion's status and bytes, within the same bound on buffers. Then
+// each allocation of that read is refused in turn: the read must end in
+// LS11_ERR_NO_MEMORY, or as before.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "unls11/convert_file.h"
 #include "fuzz_check.h"
 #include "ls11.h"
 #include "support/allocation_probe.h"
 #include "support/api_read.h"
 #include "support/reference_decoder.h"
 #include "support/run_tool.h"
+#include "unls11/convert_file.h"
 
 using namespace ls11;
 
 namespace {
 
 constexpr uint64_t kMaxOutput = uint64_t{1} << 20;
+// Allocations refused one at a time, at most, after each read.
+constexpr size_t kMostAllocations = 64;
 
 struct Scratch {
   std::string dir;
@@ -128,7 +133,8 @@ Expected model(const uint8_t* data, size_t size) {
       continue;
     }
     e.output.resize(at + unpacked);
-    if (!reference_decode_block(data + offset, packed, dictionary, e.output.data() + at, unpacked)) {
+    if (!reference_decode_block(data + offset, packed, dictionary, e.output.data() + at,
+                                unpacked)) {
       e.output.resize(at);
       e.status = LS11_ERR_CORRUPT;
       return e;
@@ -150,9 +156,39 @@ std::vector<uint8_t> read_whole_file(const std::string& path) {
   if (!file) return bytes;
   uint8_t chunk[1 << 14];
   size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    bytes.insert(bytes.end(), chunk, chunk + got);
   std::fclose(file);
   return bytes;
+}
+
+int refuse(void*, const void*, size_t) { return 1; }
+
+// ls11_read_entry_to: a writer that refuses gets LS11_ERR_WRITE from a
+// sound entry that is not empty, the status of ls11_read_entry from any
+// other; an index past the end is refused.
+void check_entry_handover(const uint8_t* data, size_t size) {
+  ls11_archive* archive = nullptr;
+  fuzz_check(ls11_open_memory(data, size, &archive) == LS11_OK,
+             "a file opened once does not open again");
+  const uint32_t count = ls11_entry_count(archive);
+  fuzz_check(ls11_read_entry_to(archive, count, refuse, nullptr, nullptr) == LS11_ERR_ARGUMENT,
+             "ls11_read_entry_to took an index past the end");
+  if (count != 0) {
+    ls11_entry entry;
+    fuzz_check(ls11_get_entry(archive, 0, &entry) == LS11_OK,
+               "entry 0 of an opened file is missing");
+    std::vector<uint8_t> out(entry.unpacked_size);
+    const ls11_status read = entry.unpacked_size <= kMaxOutput
+                                 ? ls11_read_entry(archive, 0, out.data(), out.size())
+                                 : LS11_ERR_NO_MEMORY;
+    const ls11_status handed = ls11_read_entry_to(archive, 0, refuse, nullptr, nullptr);
+    // An empty entry hands the writer nothing to refuse.
+    const ls11_status refused = entry.unpacked_size == 0 ? LS11_OK : LS11_ERR_WRITE;
+    fuzz_check(read == LS11_ERR_NO_MEMORY || handed == (read == LS11_OK ? refused : read),
+               "ls11_read_entry_to and ls11_read_entry disagree");
+  }
+  ls11_close(archive);
 }
 
 }  // namespace
@@ -170,7 +206,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   reset_largest_array_allocation();
   const bool converted = convert_file(paths.input.c_str(), paths.output.c_str());
   const int status = g_status;
-  fuzz_check(largest_array_allocation() <= size + claimed, "a buffer larger than the file and its claimed output");
+  fuzz_check(largest_array_allocation() <= size + claimed,
+             "a buffer larger than the file and its claimed output");
   struct stat st;
   const bool output_exists = stat(paths.output.c_str(), &st) == 0;
   const std::vector<uint8_t> output = read_whole_file(paths.output);
@@ -178,7 +215,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_check(converted == (status == LS11_OK), "success reported without status 0, or the reverse");
   const Expected expected = model(data, size);
   fuzz_check(status == expected.status, "unexpected status");
-  fuzz_check(output_exists == expected.output_exists, "output file created or missing unexpectedly");
+  fuzz_check(output_exists == expected.output_exists,
+             "output file created or missing unexpectedly");
   if (converted) {
     fuzz_check(table_in_file && output.size() == claimed,
                "output length differs from the sum of the unpacked sizes");
@@ -187,10 +225,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   reset_largest_array_allocation();
   const ApiRead api = api_read_memory(data, size);
-  fuzz_check(largest_array_allocation() <= size + claimed, "the API took a buffer larger than the file and its claims");
+  fuzz_check(largest_array_allocation() <= size + claimed,
+             "the API took a buffer larger than the file and its claims");
   fuzz_check((api.open_status == LS11_OK) == (status != LS11_ERR_FORMAT),
              "the API's open disagrees with the conversion");
   fuzz_check(api.status == status, "the API's status differs from the conversion's");
   fuzz_check(api.output == output, "the API's bytes differ from the conversion's");
+
+  fuzz_check((ls11_header_format(data, size) != 0) == header_recognised(data, size),
+             "ls11_header_format disagrees on the header");
+  if (api.open_status == LS11_OK) check_entry_handover(data, size);
+
+  // Each allocation of the API's read refused in turn: the read ends in
+  // LS11_ERR_NO_MEMORY with the entries before it, or as it did above.
+  for (size_t nth = 1; nth <= kMostAllocations; ++nth) {
+    fail_nothrow_allocation(nth);
+    const ApiRead starved = api_read_memory(data, size);
+    const bool refused = nothrow_allocation_failed();
+    fail_nothrow_allocation(0);
+    const bool same = starved.status == api.status && starved.output == api.output;
+    fuzz_check(same ||
+                   (starved.status == LS11_ERR_NO_MEMORY &&
+                    starved.output.size() <= api.output.size() &&
+                    std::equal(starved.output.begin(), starved.output.end(), api.output.begin())),
+               "a refused allocation gave another failure than LS11_ERR_NO_MEMORY, or other bytes");
+    if (!refused) break;
+  }
   return 0;
 }

@@ -27,10 +27,12 @@ Stream random_stream(std::mt19937& rng, const Bytes& dictionary, size_t size) {
       s.decoded.push_back(dictionary[index]);
     } else {
       const size_t reach = rng() % 2 ? 16 : s.decoded.size();
-      const uint32_t distance = 1 + static_cast<uint32_t>(rng() % std::min(s.decoded.size(), reach));
+      const uint32_t distance =
+          1 + static_cast<uint32_t>(rng() % std::min(s.decoded.size(), reach));
       const uint32_t length = 3 + static_cast<uint32_t>(rng() % (rng() % 4 ? 20 : 300));
       put_match(s.bits, distance, length);
-      for (uint32_t i = 0; i < length; ++i) s.decoded.push_back(s.decoded[s.decoded.size() - distance]);
+      for (uint32_t i = 0; i < length; ++i)
+        s.decoded.push_back(s.decoded[s.decoded.size() - distance]);
     }
   }
   return s;
@@ -77,7 +79,8 @@ bool write_decode_block_seeds(const std::string& dir) {
   ok &= emit(dir, "worked_example_ab", block_input(6, ab, {0x1F, 0xE0, 0x44}));
   ok &= emit(dir, "worked_example_abc",
              block_input(10, identity, {0xFA, 0x3F, 0xA4, 0xFA, 0x5F, 0xE0, 0x59, 0xF9, 0xA0}));
-  ok &= emit(dir, "mixed_stream", block_input(static_cast<uint32_t>(mixed.decoded.size()), identity, mixed.bits.bytes));
+  ok &= emit(dir, "mixed_stream",
+             block_input(static_cast<uint32_t>(mixed.decoded.size()), identity, mixed.bits.bytes));
   ok &= emit(dir, "shuffled_dictionary",
              block_input(static_cast<uint32_t>(wide.decoded.size()), shuffled, wide.bits.bytes));
   ok &= emit(dir, "truncated_stream",
@@ -90,6 +93,15 @@ bool write_decode_block_seeds(const std::string& dir) {
   ok &= emit(dir, "longest_prefix", block_input(20, identity, codes({1, 0xFFFFFFFDu, 0})));
   ok &= emit(dir, "one_bit_run", block_input(20, identity, codes({1, 2}, 40)));
   ok &= emit(dir, "empty_block", block_input(0, identity, {}));
+  // A length whose code is too long for the fast loop's one refill, while
+  // input is left for that loop: read bit by bit there, then too long for
+  // the block, or with too many leading ones to be a code at all.
+  Bytes long_length = codes({1, 257, 0xFFFFFFF0u});
+  Bytes endless_length = codes({1, 257}, 40);
+  long_length.resize(long_length.size() + 24, 0);
+  endless_length.resize(endless_length.size() + 24, 0);
+  ok &= emit(dir, "long_length_in_fast_loop", block_input(100, identity, long_length));
+  ok &= emit(dir, "endless_length_in_fast_loop", block_input(100, identity, endless_length));
   return ok;
 }
 
@@ -100,10 +112,10 @@ bool write_conversion_seeds(const std::string& dir) {
   const Stream second = random_stream(rng, dictionary, 900);
   Bytes text;
   for (int i = 0; i < 40; ++i) text.push_back(static_cast<uint8_t>("stored block bytes "[i % 19]));
-  const std::vector<TestEntry> mixed = {compressed_entry(first.bits, static_cast<uint32_t>(first.decoded.size())),
-                                        stored_entry(text),
-                                        compressed_entry(second.bits, static_cast<uint32_t>(second.decoded.size())),
-                                        stored_entry({})};
+  const std::vector<TestEntry> mixed = {
+      compressed_entry(first.bits, static_cast<uint32_t>(first.decoded.size())), stored_entry(text),
+      compressed_entry(second.bits, static_cast<uint32_t>(second.decoded.size())),
+      stored_entry({})};
   std::vector<TestEntry> out_of_order = mixed;
   out_of_order[0].fixed_offset = true;
   out_of_order[0].data_offset = 276 + 12 * 4;
@@ -155,7 +167,8 @@ bool write_roundtrip_seeds(const std::string& dir) {
     for (const char* c = words[rng() % 8]; *c; ++c) text.push_back(static_cast<uint8_t>(*c));
   }
   Bytes runs;
-  for (int i = 0; i < 25; ++i) runs.insert(runs.end(), 1 + rng() % 200, static_cast<uint8_t>(rng() % 4 ? 0 : rng()));
+  for (int i = 0; i < 25; ++i)
+    runs.insert(runs.end(), 1 + rng() % 200, static_cast<uint8_t>(rng() % 4 ? 0 : rng()));
   Bytes periodic;
   for (size_t period : {1u, 2u, 3u, 7u, 100u}) {
     for (size_t i = 0; i < 600; ++i) periodic.push_back(static_cast<uint8_t>(i % period * 31));
@@ -184,7 +197,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string root = argv[1];
-  const bool ok = write_decode_block_seeds(root + "/decode_block") && write_conversion_seeds(root + "/conversion") &&
+  const bool ok = write_decode_block_seeds(root + "/decode_block") &&
+                  write_conversion_seeds(root + "/conversion") &&
                   write_roundtrip_seeds(root + "/roundtrip");
   return ok ? 0 : 1;
 }

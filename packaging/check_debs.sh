@@ -10,18 +10,18 @@
 # folder, the tools decode a sample, pkg-config gives plain /usr paths and
 # the Python module finds the library; no path of the build machine is
 # recorded anywhere.
-# Usage: check_debs.sh BUILD_DIR SAMPLES_DIR
+# Usage: check_debs.sh BUILD_DIR VERSION SAMPLES_DIR   (VERSION: 0.61-1)
 set -euo pipefail
-build=$1 samples=$(realpath "$2")
+build=$1 version=$2 samples=$(realpath "$3")
 source_dir=$(realpath "$(dirname "$0")/..")
 status=0
 declare -A deb
 for name in libls11-1 libls11-dev ls11kit python3-ls11; do
-  found=("$build/${name}"_*.deb)
-  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] || { echo "no single ${name}_*.deb in $build: run cpack first"; exit 1; }
+  found=("$build/${name}_${version}"_*.deb)
+  [ ${#found[@]} -eq 1 ] && [ -f "${found[0]}" ] ||
+    { echo "no single ${name}_${version}_*.deb in $build: run cpack first"; exit 1; }
   deb[$name]=${found[0]}
 done
-version=$(dpkg-deb -f "${deb[ls11kit]}" Version)
 
 # Each package's files (patterns under usr/), and its fixed Depends.
 declare -A expected=(
@@ -120,5 +120,5 @@ cmp "$root/records.LS11.DEC" "$samples/records.expected" || status=1
 import os, sys, ls11
 sys.exit(not ls11.library_path.startswith(sys.argv[1] + os.sep) or ls11.open(sys.argv[2]).read_all() != open(sys.argv[3], "rb").read())' \
   "$root/usr" "$samples/records.LS11" "$samples/records.expected") || { echo "the Python module failed"; status=1; }
-[ $status -eq 0 ] && echo "$(cd "$build" && echo libls11-1_*.deb libls11-dev_*.deb ls11kit_*.deb python3-ls11_*.deb): OK"
+[ $status -eq 0 ] && echo "$(for name in "${!deb[@]}"; do basename "${deb[$name]}"; done | sort | paste -sd' '): OK"
 exit $status

@@ -15,6 +15,9 @@ step() {
   echo "make_downloads: $* took $((SECONDS - start)) s"
 }
 
+# Packages an earlier version left in the build folders are not this one's.
+rm -f build/release/*.deb build/linux-*/ls11kit-*.tar.gz build/release-windows/ls11kit-*.zip
+
 # The page and the module first: every package holds the page. esbuild
 # bundles it and puppeteer-core drives its test in headless Chromium, both
 # pinned by web/package-lock.json; the module's tests include its types

@@ -46,6 +46,10 @@ writeFileSync(input("notes.txt"), "not an LS11 file\n");
 // Damage of every kind, and what the file's line must say of it (numbers
 // from the file), or that it is not an LS11 file at all.
 const grid = readFileSync(input("grid.LS11"));
+// A file past the 64 KiB the page reads for a table, whole and cut short.
+writeFileSync(join(work, "large"), Uint8Array.from({ length: 1 << 20 }, (_, i) => (i * 7) >> 3));
+ls11("pack", "-q", "--store", "-o", input("BIG.LS11"), join(work, "large"), join(LS11_SAMPLES, "grid.expected"));
+const cut = 100000;
 const DAMAGE = [  // name, bytes, not LS11, the plain words
   ["EMPTY.LS11", Buffer.alloc(0), true, /empty/],
   ["LS13.LS11", Buffer.concat([Buffer.from("LS13"), grid.subarray(4)]), true, /4c 53 31 33/],
@@ -53,6 +57,7 @@ const DAMAGE = [  // name, bytes, not LS11, the plain words
   ["HALF.LS11", grid.subarray(0, grid.length >> 1), false, new RegExp(`${grid.length >> 1} bytes`)],
   ["TAIL.LS11", Buffer.concat([grid, Buffer.from("garbage")]), false, new RegExp(`${grid.length + 7} bytes.*${grid.length}`)],
   ["DAMAGED.LS11", null, false, new RegExp(`entry ${lastGrid.index}`)],
+  ["CUT.LS11", readFileSync(input("BIG.LS11")).subarray(0, cut), false, new RegExp(`${cut} bytes`)],
   ["notes.txt", null, true, /6e 6f 74 20/],
 ];
 for (const [name, bytes] of DAMAGE) if (bytes) writeFileSync(input(name), bytes);
@@ -65,13 +70,12 @@ const TEXTS = [
 ];
 TEXTS.forEach(([encoding, text], i) => writeFileSync(join(work, `text${i}`), encode(text, encoding)));
 writeFileSync(join(work, "binary"), Uint8Array.from({ length: 256 }, (_, i) => i));
-writeFileSync(join(work, "large"), Uint8Array.from({ length: 1 << 20 }, (_, i) => (i * 7) >> 3));
 const textEntries = [...TEXTS.map((_, i) => join(work, `text${i}`)), join(work, "binary"), join(work, "large")];
 ls11("pack", "-q", "-o", input("texts.LS11"), ...textEntries);
 writeFileSync(join(work, "e"), "");
 execFileSync(LS11_TOOL, ["pack", "-q", "--store", "-o", input("many.LS11"), ...Array(100000).fill("e")], { cwd: work });
 copyFileSync(input("greeting.LS11"), input(".LS11"));
-const opened = [...samples, ...DAMAGE.map(([name]) => name), "SHORT.LS11", "texts.LS11"];
+const opened = [...samples, ...DAMAGE.map(([name]) => name), "SHORT.LS11", "texts.LS11", "BIG.LS11"];
 const cards = opened.filter((name) => !notLs11.includes(name));
 
 // unls11's word on each file, from its report lines "NAME : MESSAGE", and
@@ -405,10 +409,16 @@ test("keyboard: into the preview and back, next entry, the filter shortcut, focu
   assert.equal(await page.$eval("[data-testid=preview]", (panel) => panel.hidden), true);
   await page.keyboard.press("/");
   assert.equal(await page.evaluate(() => document.activeElement.dataset.testid), "filter");
+  // Down from a file's line goes to the next file's.
+  await page.focus(`${card("grid.LS11")} .fold`);
+  await page.keyboard.press("ArrowDown");
+  const names = await page.$$eval("[data-testid=file]", (files) => files.map((file) => file.dataset.name));
+  assert.equal(await page.evaluate(() => document.activeElement.closest("[data-testid=file]").dataset.name),
+               names[names.indexOf("grid.LS11") + 1]);
   assert.ok(await page.$$eval("table caption", (captions) => captions.every((caption) => caption.textContent)));
 });
 
-test("pack: reordered and one removed, the file is ls11 pack's, and it opens in the page", async () => {
+test("pack: reordered by keyboard and by dragging, one removed, the file is ls11 pack's, and it opens in the page", async () => {
   const entries = ["greeting.expected", "records.expected", "table.expected"].map((name) => join(LS11_SAMPLES, name));
   await page.click("#show-pack");
   await (await page.$("[data-testid=pack-input]")).uploadFile(...entries);
@@ -416,12 +426,19 @@ test("pack: reordered and one removed, the file is ls11 pack's, and it opens in 
   await page.keyboard.down("Alt");
   await page.keyboard.press("ArrowUp");
   await page.keyboard.up("Alt");
-  await page.click("[data-testid=pack-item][data-at='0'] [data-testid=pack-remove]");
+  // Dragged: the last of greeting, table, records goes first.
+  await page.$eval("[data-testid=pack-item][data-at='2']", (item) => {
+    const transfer = new DataTransfer();
+    item.dispatchEvent(new DragEvent("dragstart", { dataTransfer: transfer, bubbles: true }));
+    const first = item.parentElement.children[0];
+    first.dispatchEvent(new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  });
+  await page.click("[data-testid=pack-item][data-at='1'] [data-testid=pack-remove]");
   await page.select("#pack-level", "fast");
   await page.select("#pack-format", "12");
   const packed = await downloaded(() => page.click("[data-testid=pack]"));
   assert.equal(packed.name, "NEW.LS11");
-  ls11("pack", "-q", "-o", join(work, "packed.LS11"), "--format", "12", "--level", "fast", entries[2], entries[1]);
+  ls11("pack", "-q", "-o", join(work, "packed.LS11"), "--format", "12", "--level", "fast", entries[1], entries[2]);
   assert.deepEqual(packed.bytes, readFileSync(join(work, "packed.LS11")));
   assert.match(await page.$eval("[data-testid=pack-result]", (line) => line.textContent), new RegExp(`${packed.bytes.length.toLocaleString("en")} bytes`));
   await page.click("[data-testid=pack-open]");

@@ -110,7 +110,7 @@ async function downloadFile(file) {
 
 // Every changed file in one zip, each under its path, to unzip over the
 // folder it came from.
-export async function downloadChanged() {
+async function downloadChanged() {
   clearMessage();
   const changed = [...files.values()].filter((file) => file.changes.length > 0);
   if (changed.length === 0) return;

@@ -23,16 +23,3 @@ export function download(data, name) {
   link.remove();
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
-
-// Runs `work` on the items of `list` a slice at a time, giving the page a
-// frame between slices, so that no list is long enough to stall it.
-export async function inSlices(list, work, budgetMs = 12) {
-  let start = performance.now();
-  for (const item of list) {
-    work(item);
-    if (performance.now() - start > budgetMs) {
-      await new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
-      start = performance.now();
-    }
-  }
-}

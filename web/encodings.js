@@ -45,7 +45,7 @@ function score(text) {
   return count === 0 ? 0 : sum / count;
 }
 
-export const rememberedEncoding = () => {
+const rememberedEncoding = () => {
   try { return localStorage.getItem(CHOICE_KEY); } catch { return null; }
 };
 

@@ -11,7 +11,7 @@ import { closeFile, downloadDecoded, downloadEntry, downloadZip } from "./open.j
 // id -> {id, name, path, size, lastModified, table, check, failure,
 //        changes, dirty, expanded, card, rows, view}
 export const files = new Map();
-export const skipped = [];  // {path, detail}
+const skipped = [];  // {path, detail}
 
 const byPath = new Intl.Collator("en", { numeric: true, sensitivity: "base" }).compare;
 
@@ -147,7 +147,7 @@ function fileCard(file) {
   return card;
 }
 
-export function setExpanded(file, expanded) {
+function setExpanded(file, expanded) {
   file.expanded = expanded;
   file.card.querySelector(".fold").setAttribute("aria-expanded", String(expanded));
   file.card.querySelector(".body").hidden = !expanded;
@@ -213,17 +213,18 @@ const rowIndex = (file, i) => (file.view ? file.view[i] : i);
 
 function entryRow(file, index) {
   const { offset, packed, unpacked, stored } = file.table;
-  const status = file.check ? (file.entryStatus.get(index) ?? 0) : null;
+  const status = file.check ? (file.entryStatus.get(index) ?? file.check.entryOk) : null;
+  const fails = file.entryStatus?.has(index);
   const changed = file.changes?.some((change) => change.index === index);
   const selected = previewed()?.file === file && previewed().index === index;
   return `<tr data-testid="entry" data-index="${index}"${status === null ? "" : ` data-status="${status}"`}` +
-    `${changed ? ' data-changed="true"' : ""}${selected ? ' class="selected"' : ""}>` +
+    `${changed ? ' data-changed="true"' : ""} class="${selected ? "selected" : ""}${fails ? " fails" : ""}">` +
     `<th scope="row" data-field="index">${index}</th>` +
     `<td data-field="offset">${offset[index]}</td><td data-field="packed">${packed[index]}</td>` +
     `<td data-field="unpacked">${unpacked[index]}</td>` +
     `<td data-field="kind">${stored[index] ? "stored" : "compressed"}</td>` +
     `<td data-field="ratio">${ratio(packed[index], unpacked[index])}</td>` +
-    `<td data-field="mark">${status ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
+    `<td data-field="mark">${fails ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
     `<td data-field="act"><button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${index}">View</button> ` +
     `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${index}">Save</button> ` +
     `<button type="button" class="button small" data-testid="replace-entry" aria-label="Replace entry ${index}" ` +

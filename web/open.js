@@ -83,7 +83,7 @@ export async function closeFile(file, ask = true) {
   await call("close", { file: file.id });
 }
 
-export async function closeAll() {
+async function closeAll() {
   if (!confirmLoss([...files.values()])) return;
   for (const file of [...files.values()]) closeFile(file, false);
   clearSkipped();
@@ -174,7 +174,9 @@ export function listenForFiles() {
     event.target.value = "";
   };
   $("close-all").onclick = closeAll;
+  // Only files dragged in from outside open; the pack list's own items move.
   window.addEventListener("dragover", (event) => {
+    if (!event.dataTransfer.types.includes("Files")) return;
     event.preventDefault();
     $("drop-overlay").hidden = false;
   });

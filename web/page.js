@@ -16,6 +16,17 @@ listenForPack();
 $("filter").addEventListener("input", applyFilter);
 $("problems-only").addEventListener("change", applyFilter);
 
+// Up and down arrows on a file's line go to the line above or below, so
+// that the 30th file is not 120 Tabs away.
+$("file-list").addEventListener("keydown", (event) => {
+  if ((event.key !== "ArrowDown" && event.key !== "ArrowUp") || !event.target.closest(".line")) return;
+  const lines = [...document.querySelectorAll("[data-testid=file]:not([hidden]) .line")];
+  const next = lines[lines.indexOf(event.target.closest(".line")) + (event.key === "ArrowDown" ? 1 : -1)];
+  if (!next) return;
+  event.preventDefault();
+  next.querySelector("button:not([hidden])")?.focus();
+});
+
 // "/" goes to the filter from anywhere but a field being typed in.
 document.addEventListener("keydown", (event) => {
   if (event.key !== "/" || event.target.closest("input, textarea, select") || event.ctrlKey || event.metaKey) return;

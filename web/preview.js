@@ -330,4 +330,4 @@ export function listenForPreview() {
   });
 }
 
-export { select as selectBytes, lineOf };
+export { select as selectBytes };

@@ -12,7 +12,7 @@ const ready = new Promise((resolve) => { markReady = resolve; });
 
 // A failure from the worker: its words (unls11's for the library's), and
 // what the library says of why.
-export class WorkerError extends Error {
+class WorkerError extends Error {
   constructor(failure) {
     super(failure.words);
     Object.assign(this, failure);

@@ -331,4 +331,9 @@ bool decode_block(const uint8_t* packed, uint32_t packed_size, const uint8_t dic
   return decode_block_generic(packed, packed_size, dictionary, out, unpacked_size);
 }
 
+bool decode_block_portable(const uint8_t* packed, uint32_t packed_size,
+                           const uint8_t dictionary[256], uint8_t* out, uint32_t unpacked_size) {
+  return decode_block_generic(packed, packed_size, dictionary, out, unpacked_size);
+}
+
 }  // namespace ls11

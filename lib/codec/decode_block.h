@@ -18,4 +18,11 @@ bool decode_block(const uint8_t* packed, uint32_t packed_size,
                   const uint8_t dictionary[256], uint8_t* out,
                   uint32_t unpacked_size);
 
+// The same without the choice of instructions: what decode_block runs on a
+// processor that lacks BMI2 or LZCNT. Built from the same source with other
+// instructions, it must give the same results, which the fuzz targets check.
+bool decode_block_portable(const uint8_t* packed, uint32_t packed_size,
+                           const uint8_t dictionary[256], uint8_t* out,
+                           uint32_t unpacked_size);
+
 }  // namespace ls11
