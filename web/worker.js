@@ -26,9 +26,11 @@ const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REAS
 // LS11Error's message carries after the status's description).
 function failureOf(error) {
   // A file the browser cannot read (gone or changed since it was chosen)
-  // is one unls11 cannot open.
-  if (error instanceof DOMException) {
-    return { status: ls11.ERR_OPEN, ok: false, words: wordsOf(ls11.ERR_OPEN), detail: error.message, notLs11: false };
+  // is one unls11 cannot open; one too large for the page's memory, one
+  // it has no memory for.
+  if (error instanceof DOMException || error instanceof RangeError) {
+    const status = error instanceof DOMException ? ls11.ERR_OPEN : ls11.ERR_NO_MEMORY;
+    return { status, ok: false, words: wordsOf(status), detail: error.message, notLs11: false };
   }
   if (!(error instanceof ls11.LS11Error)) throw error;
   const described = `${ls11.statusString(error.status)} (`;
@@ -49,9 +51,9 @@ function failureOf(error) {
 // (which follows the table) lies past the prefix, the whole file decides.
 async function readTable(file) {
   if (file.size > PREFIX) {
-    const bytes = new Uint8Array(file.size);
-    bytes.set(new Uint8Array(await file.slice(0, PREFIX).arrayBuffer()));
     try {
+      const bytes = new Uint8Array(file.size);
+      bytes.set(new Uint8Array(await file.slice(0, PREFIX).arrayBuffer()));
       const archive = ls11.open(bytes);
       archive.close();
       if (archive.entries.length === 0 || archive.entries[0].dataOffset <= PREFIX) return archive;
