@@ -271,6 +271,20 @@ TEST(Api, ReasonsSayWhyAFileOrAnEntryFails) {
     }
     EXPECT_EQ(api_read_memory(c.file).status, c.status);
   }
+  // A file cut short after it opened: its last block, longer than any
+  // stream buffer, cannot be read.
+  const Bytes large = build_file({stored_entry(text("hello")), stored_entry(Bytes(1 << 20, 'x'))});
+  ASSERT_TRUE(write_file_bytes(folder + "/file", large));
+  ls11_archive* archive = nullptr;
+  ASSERT_EQ(ls11_open((folder + "/file").c_str(), &archive), LS11_OK);
+  fs::resize_file(utf8_path(folder + "/file"), large.size() - 1);
+  Collected out;
+  ls11_reason reason{};
+  EXPECT_EQ(ls11_read_entry_to(archive, 1, collect, &out, &reason), LS11_ERR_CORRUPT);
+  EXPECT_EQ(reason.code, LS11_REASON_CANNOT_READ);
+  EXPECT_EQ(reason.entry, 1u);
+  EXPECT_EQ(out.pieces, 0u);
+  ls11_close(archive);
   remove_tree(folder);
 }
 

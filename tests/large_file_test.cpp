@@ -95,6 +95,11 @@ TEST(LargeFile, FourGibibytesOrMoreIsNoLs11File) {
     ls11_archive* archive = nullptr;
     EXPECT_EQ(ls11_open(path.c_str(), &archive), LS11_ERR_FORMAT);
     EXPECT_EQ(archive, nullptr);
+    ls11_reason reason{};
+    EXPECT_EQ(ls11_open_with_reason(path.c_str(), &archive, &reason), LS11_ERR_FORMAT);
+    EXPECT_EQ(reason.code, LS11_REASON_TOO_LONG);
+    EXPECT_EQ(reason.found, c.length);
+    EXPECT_EQ(reason.expected, uint64_t{UINT32_MAX});
 #ifndef _WIN32
     const int fd = open(path.c_str(), O_RDONLY);
     void* data = mmap(nullptr, c.length, PROT_READ, MAP_PRIVATE, fd, 0);

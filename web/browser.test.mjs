@@ -444,7 +444,11 @@ test("pack: reordered by keyboard and by dragging, one removed, the file is ls11
   await page.click("[data-testid=pack-open]");
   await page.waitForSelector(`${card("NEW.LS11")} [data-testid=status]:not(.pending)`);
   assert.equal(await page.$eval(card("NEW.LS11"), (file) => file.dataset.status), "0");
-  await page.click("#show-pack");
+  // Esc closes the panel, and focus goes back to the button that opened it.
+  await page.focus("#pack-name");
+  await page.keyboard.press("Escape");
+  assert.deepEqual(await page.evaluate(() => [document.querySelector("#pack").hidden, document.activeElement.id]),
+                   [true, "show-pack"]);
 });
 
 test("closing while files open, 100,000 entries, a file named .LS11, ZIP64", async () => {

@@ -213,17 +213,18 @@ const rowIndex = (file, i) => (file.view ? file.view[i] : i);
 
 function entryRow(file, index) {
   const { offset, packed, unpacked, stored } = file.table;
-  const status = file.check ? (file.entryStatus.get(index) ?? 0) : null;
+  const status = file.check ? (file.entryStatus.get(index) ?? file.check.entryOk) : null;
+  const fails = file.entryStatus?.has(index);
   const changed = file.changes?.some((change) => change.index === index);
   const selected = previewed()?.file === file && previewed().index === index;
   return `<tr data-testid="entry" data-index="${index}"${status === null ? "" : ` data-status="${status}"`}` +
-    `${changed ? ' data-changed="true"' : ""}${selected ? ' class="selected"' : ""}>` +
+    `${changed ? ' data-changed="true"' : ""} class="${selected ? "selected" : ""}${fails ? " fails" : ""}">` +
     `<th scope="row" data-field="index">${index}</th>` +
     `<td data-field="offset">${offset[index]}</td><td data-field="packed">${packed[index]}</td>` +
     `<td data-field="unpacked">${unpacked[index]}</td>` +
     `<td data-field="kind">${stored[index] ? "stored" : "compressed"}</td>` +
     `<td data-field="ratio">${ratio(packed[index], unpacked[index])}</td>` +
-    `<td data-field="mark">${status ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
+    `<td data-field="mark">${fails ? '<span class="bad">fails</span>' : ""}${changed ? '<span class="changed">changed</span>' : ""}</td>` +
     `<td data-field="act"><button type="button" class="button small" data-testid="preview-entry" aria-label="Preview entry ${index}">View</button> ` +
     `<button type="button" class="button small" data-testid="download-entry" aria-label="Download entry ${index}">Save</button> ` +
     `<button type="button" class="button small" data-testid="replace-entry" aria-label="Replace entry ${index}" ` +

@@ -70,11 +70,16 @@ async function packNow() {
 }
 
 export function listenForPack() {
-  $("show-pack").onclick = () => {
-    $("pack").hidden = !$("pack").hidden;
-    $("show-pack").setAttribute("aria-expanded", String(!$("pack").hidden));
-    if (!$("pack").hidden) $("pack-title").focus();
+  const show = (shown) => {
+    $("pack").hidden = !shown;
+    $("show-pack").setAttribute("aria-expanded", String(shown));
+    (shown ? $("pack-title") : $("show-pack")).focus();
   };
+  $("show-pack").onclick = () => show($("pack").hidden);
+  $("pack-close").onclick = () => show(false);
+  $("pack").addEventListener("keydown", (event) => {
+    if (event.key === "Escape") show(false);
+  });
   $("pack-input").onchange = (event) => { addPackFiles([...event.target.files]); event.target.value = ""; };
   $("pack-clear").onclick = () => { packFiles.length = 0; drawList(); };
   $("pack-go").onclick = packNow;

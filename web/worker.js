@@ -26,9 +26,11 @@ const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REAS
 // LS11Error's message carries after the status's description).
 function failureOf(error) {
   // A file the browser cannot read (gone or changed since it was chosen)
-  // is one unls11 cannot open.
-  if (error instanceof DOMException) {
-    return { status: ls11.ERR_OPEN, ok: false, words: wordsOf(ls11.ERR_OPEN), detail: error.message, notLs11: false };
+  // is one unls11 cannot open; one too large for the page's memory, one
+  // it has no memory for.
+  if (error instanceof DOMException || error instanceof RangeError) {
+    const status = error instanceof DOMException ? ls11.ERR_OPEN : ls11.ERR_NO_MEMORY;
+    return { status, ok: false, words: wordsOf(status), detail: error.message, notLs11: false };
   }
   if (!(error instanceof ls11.LS11Error)) throw error;
   const described = `${ls11.statusString(error.status)} (`;
@@ -49,9 +51,9 @@ function failureOf(error) {
 // (which follows the table) lies past the prefix, the whole file decides.
 async function readTable(file) {
   if (file.size > PREFIX) {
-    const bytes = new Uint8Array(file.size);
-    bytes.set(new Uint8Array(await file.slice(0, PREFIX).arrayBuffer()));
     try {
+      const bytes = new Uint8Array(file.size);
+      bytes.set(new Uint8Array(await file.slice(0, PREFIX).arrayBuffer()));
       const archive = ls11.open(bytes);
       archive.close();
       if (archive.entries.length === 0 || archive.entries[0].dataOffset <= PREFIX) return archive;
@@ -93,7 +95,8 @@ function check(archive) {
       first ??= { ...failure, entry: index };
     }
   }
-  return first ? { ...first, bad } : { status: ls11.OK, ok: true, words: wordsOf(ls11.OK), bad };
+  // entryOk: the status of an entry that decodes, for the rows.
+  return { ...(first ?? { status: ls11.OK, ok: true, words: wordsOf(ls11.OK) }), bad, entryOk: ls11.OK };
 }
 
 // The files open in the library, most recently used last: a folder's worth
@@ -152,7 +155,7 @@ async function openFiles({ files: list }, progress) {
       result = check(await archiveOf(id));
     } catch (error) {
       if (!files.has(id)) continue;
-      result = { ...failureOf(error), bad: [] };
+      result = { ...failureOf(error), bad: [], entryOk: ls11.OK };
     }
     if (files.has(id)) progress({ checked: { id, ...result }, done: done + 1, total: opened.length });
   }

@@ -7,11 +7,12 @@
 namespace ls11 {
 
 // unls11's report message for a status ("OK.", "Cannot open the encoded
-// file!", ...); an unknown code gets a message of its own, never null.
+// file!", ...), as ls11_status_report gives it; an unknown code gets a
+// message of its own, never null.
 const char* status_message(int status);
 
-// The short lower-case description ls11_status_string gives, which the ls11
-// tool's diagnostics use too ("cannot open the file").
+// The short lower-case description ls11_status_string gives ("cannot open
+// the file").
 const char* status_description(int status);
 
 }  // namespace ls11
