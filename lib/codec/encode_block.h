@@ -34,7 +34,8 @@ struct ParseMemory;
 // by), and it works in `memory`, which the caller keeps from block to block
 // (see shortest_path_parse.h). With `out` null it writes nothing and only gives the
 // packed size and the counts, which is all a round that tries a dictionary
-// needs.
+// needs; the fast level then searches less, so they are those of a quicker
+// parse than the one that writes.
 bool encode_block_counting(const uint8_t* data, uint32_t size, const uint8_t dictionary[256],
                            ls11_level level, ParseMemory& memory, uint8_t* out,
                            uint32_t& packed_size, uint64_t literal_counts[256]);

@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace ls11 {
@@ -69,9 +69,7 @@ std::wstring utf8_to_wide(const char* text) {
 }
 
 // _wfopen refuses directories by itself.
-std::FILE* open_input_file(const char* path) {
-  return _wfopen(utf8_to_wide(path).c_str(), L"rb");
-}
+std::FILE* open_input_file(const char* path) { return _wfopen(utf8_to_wide(path).c_str(), L"rb"); }
 
 bool seek_to(std::FILE* file, uint64_t offset) {
   return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
