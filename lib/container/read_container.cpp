@@ -280,11 +280,6 @@ ls11_status locate_block(BlockSource source, const Container& container, uint32_
   return read_block(source.file, container, index, *source.buffers, reason);
 }
 
-ls11_status prepare_entry_buffers(BlockSource source, const Container& container) {
-  return source.file ? allocate_entry_buffers(container, *source.buffers)
-                     : allocate_decoded(container, *source.buffers);
-}
-
 ls11_status read_entry(BlockSource source, const Container& container, uint32_t index,
                        const uint8_t*& data, ls11_reason* reason) {
   const uint8_t* packed = nullptr;

@@ -111,10 +111,6 @@ struct BlockSource {
 ls11_status locate_block(BlockSource source, const Container& container, uint32_t index,
                          const uint8_t*& packed, ls11_reason* reason = nullptr);
 
-// allocate_entry_buffers for reading every entry from `source`: a file in
-// memory needs no packed buffer.
-ls11_status prepare_entry_buffers(BlockSource source, const Container& container);
-
 // locate_block, then decode_entry. On success `data` points at the entry's
 // unpacked_size bytes (inside the source's buffers, or in place for a
 // stored block in memory). The decoded buffer is allocated when missing.
