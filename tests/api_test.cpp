@@ -9,6 +9,7 @@
 #else
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -290,6 +291,38 @@ TEST(Api, ReasonsSayWhyAFileOrAnEntryFails) {
   ls11_close(archive);
   remove_tree(folder);
 }
+
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// Memory refused: the process's address space is capped a little above
+// what it uses, so that the buffer for an entry claiming 4 GiB cannot be
+// had. (AddressSanitizer reserves far more address space than any cap.)
+TEST(Api, ReasonOfMemoryRefused) {
+  BitWriter w;
+  put_literal(w, 'a');
+  const Bytes file = build_file({compressed_entry(w, 0xFFFFFFF0u)});
+  ls11_archive* archive = nullptr;
+  ASSERT_EQ(ls11_open_memory(file.data(), file.size(), &archive), LS11_OK);
+  long pages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  ASSERT_NE(statm, nullptr);
+  ASSERT_EQ(std::fscanf(statm, "%ld", &pages), 1);
+  std::fclose(statm);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+  rlimit capped = before;
+  capped.rlim_cur =
+      static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{512} << 20);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+  Collected out;
+  ls11_reason reason{};
+  const ls11_status status = ls11_read_entry_to(archive, 0, collect, &out, &reason);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &before), 0);
+  EXPECT_EQ(status, LS11_ERR_NO_MEMORY);
+  EXPECT_EQ(reason.code, LS11_REASON_NO_MEMORY);
+  EXPECT_EQ(out.pieces, 0u);
+  ls11_close(archive);
+}
+#endif
 
 TEST(Api, ReasonWordsComeFromOneTable) {
   std::vector<std::string> seen;

@@ -28,7 +28,7 @@ WholeRead read_whole_stream(std::FILE* file, uint64_t limit, std::unique_ptr<uin
                             uint64_t& size) {
   // The buffer starts small and doubles; one read at most a gibibyte, so
   // that a count always fits the C library's size_t.
-  constexpr uint64_t kFirstCapacity = 64 * 1024;
+  constexpr uint64_t kFirstCapacity = uint64_t{64} * 1024;
   constexpr uint64_t kLargestRead = uint64_t{1} << 30;
   wait_for_data(file);
   size = 0;
