@@ -172,7 +172,9 @@ void check_entry_handover(const uint8_t* data, size_t size) {
   fuzz_check(ls11_open_memory(data, size, &archive) == LS11_OK,
              "a file opened once does not open again");
   const uint32_t count = ls11_entry_count(archive);
-  fuzz_check(ls11_read_entry_to(archive, count, refuse, nullptr, nullptr) == LS11_ERR_ARGUMENT,
+  ls11_reason reason = {};
+  fuzz_check(ls11_read_entry_to(archive, count, refuse, nullptr, &reason) == LS11_ERR_ARGUMENT &&
+                 reason.code == LS11_REASON_NO_SUCH_ENTRY && reason.entry == count,
              "ls11_read_entry_to took an index past the end");
   if (count != 0) {
     ls11_entry entry;
@@ -182,11 +184,14 @@ void check_entry_handover(const uint8_t* data, size_t size) {
     const ls11_status read = entry.unpacked_size <= kMaxOutput
                                  ? ls11_read_entry(archive, 0, out.data(), out.size())
                                  : LS11_ERR_NO_MEMORY;
-    const ls11_status handed = ls11_read_entry_to(archive, 0, refuse, nullptr, nullptr);
+    const ls11_status handed = ls11_read_entry_to(archive, 0, refuse, nullptr, &reason);
     // An empty entry hands the writer nothing to refuse.
     const ls11_status refused = entry.unpacked_size == 0 ? LS11_OK : LS11_ERR_WRITE;
     fuzz_check(read == LS11_ERR_NO_MEMORY || handed == (read == LS11_OK ? refused : read),
                "ls11_read_entry_to and ls11_read_entry disagree");
+    fuzz_check(handed != LS11_ERR_WRITE ||
+                   (reason.code == LS11_REASON_WRITE_REFUSED && reason.entry == 0),
+               "a refused write has another reason");
   }
   ls11_close(archive);
 }

@@ -25,15 +25,15 @@
 #include <stdint.h>
 
 #if defined(_WIN32) && !defined(LS11_STATIC)
-#  ifdef LS11_BUILDING
-#    define LS11_API __declspec(dllexport)
-#  else
-#    define LS11_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__)
-#  define LS11_API __attribute__((visibility("default")))
+#ifdef LS11_BUILDING
+#define LS11_API __declspec(dllexport)
 #else
-#  define LS11_API
+#define LS11_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define LS11_API __attribute__((visibility("default")))
+#else
+#define LS11_API
 #endif
 
 /* The version of this header. ls11_version_string() gives the version of
@@ -116,8 +116,11 @@ LS11_API ls11_status ls11_decode_block(const void *packed, size_t packed_size,
                                        size_t unpacked_size);
 
 /* Opens the LS11 file at path and reads its table; the file stays open
-   until ls11_close. On success *archive is the new archive; on failure it
-   is set to NULL (when archive itself is not NULL).
+   until ls11_close. A path that is no regular file (a pipe, a FIFO, a
+   character device) is read to its end first, up to 4 GiB - 1 bytes, and
+   the archive holds its bytes (since 0.61; ls11_open_with_reason below).
+   On success *archive is the new archive; on failure it is set to NULL
+   (when archive itself is not NULL).
    LS11_ERR_OPEN: the file cannot be opened (missing, a folder, no right).
    LS11_ERR_FORMAT: the header is not LS10/LS11/LS12 followed by 12 zero
    bytes, the file is too short for entry 0, the table runs past the end,
@@ -146,8 +149,7 @@ LS11_API uint32_t ls11_entry_count(const ls11_archive *archive);
 
 /* Copies entry index of the table into *entry.
    LS11_ERR_ARGUMENT: archive or entry NULL, or index not below the count. */
-LS11_API ls11_status ls11_get_entry(const ls11_archive *archive, uint32_t index,
-                                    ls11_entry *entry);
+LS11_API ls11_status ls11_get_entry(const ls11_archive *archive, uint32_t index, ls11_entry *entry);
 
 /* Reads entry index and writes its unpacked_size decoded bytes to out,
    which has room for capacity bytes. The bytes are those unls11 writes for

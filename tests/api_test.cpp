@@ -9,6 +9,7 @@
 #else
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -68,7 +69,8 @@ TEST(Api, SamplesReadToWhatUnls11WritesFromMemoryAndFromAPath) {
     // A copy under a name beyond ASCII: paths are UTF-8 on every system.
     const std::string renamed = folder + "/\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.LS11";
     ASSERT_TRUE(write_file_bytes(renamed, s.file));
-    for (const ApiRead& read : {api_read_path(s.path), api_read_path(renamed), api_read_memory(s.file)}) {
+    for (const ApiRead& read :
+         {api_read_path(s.path), api_read_path(renamed), api_read_memory(s.file)}) {
       EXPECT_EQ(read.status, LS11_OK);
       EXPECT_EQ(read.output, s.expected);
     }
@@ -86,7 +88,9 @@ TEST(Api, EveryFormatReadsAlikeWithItsTable) {
   const BitWriter abc = abc_stream();
   for (char digit : {'0', '1', '2'}) {
     SCOPED_TRACE(digit);
-    const Bytes file = build_file({stored_entry(text("stored!")), compressed_entry(abc, 9), stored_entry({})}, digit);
+    const Bytes file =
+        build_file({stored_entry(text("stored!")), compressed_entry(abc, 9), stored_entry({})},
+                   digit);
     ls11_archive* archive = nullptr;
     ASSERT_EQ(ls11_open_memory(file.data(), file.size(), &archive), LS11_OK);
     EXPECT_EQ(ls11_format(archive), 10 + digit - '0');
@@ -288,6 +292,38 @@ TEST(Api, ReasonsSayWhyAFileOrAnEntryFails) {
   remove_tree(folder);
 }
 
+#if defined(__linux__) && !defined(__SANITIZE_ADDRESS__)
+// Memory refused: the process's address space is capped a little above
+// what it uses, so that the buffer for an entry claiming 4 GiB cannot be
+// had. (AddressSanitizer reserves far more address space than any cap.)
+TEST(Api, ReasonOfMemoryRefused) {
+  BitWriter w;
+  put_literal(w, 'a');
+  const Bytes file = build_file({compressed_entry(w, 0xFFFFFFF0u)});
+  ls11_archive* archive = nullptr;
+  ASSERT_EQ(ls11_open_memory(file.data(), file.size(), &archive), LS11_OK);
+  long pages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  ASSERT_NE(statm, nullptr);
+  ASSERT_EQ(std::fscanf(statm, "%ld", &pages), 1);
+  std::fclose(statm);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &before), 0);
+  rlimit capped = before;
+  capped.rlim_cur =
+      static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{512} << 20);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+  Collected out;
+  ls11_reason reason{};
+  const ls11_status status = ls11_read_entry_to(archive, 0, collect, &out, &reason);
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &before), 0);
+  EXPECT_EQ(status, LS11_ERR_NO_MEMORY);
+  EXPECT_EQ(reason.code, LS11_REASON_NO_MEMORY);
+  EXPECT_EQ(out.pieces, 0u);
+  ls11_close(archive);
+}
+#endif
+
 TEST(Api, ReasonWordsComeFromOneTable) {
   std::vector<std::string> seen;
   for (int code = LS11_REASON_NONE; code <= LS11_REASON_ARGUMENT; ++code) {
@@ -341,7 +377,8 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
   size_t packed_size = 99;
   const void* inputs[] = {file.data(), nullptr};
   const size_t sizes[] = {file.size(), 1};
-  auto pack_with = [&](int format, int level, int threads, size_t size = sizeof(ls11_pack_options)) {
+  auto pack_with = [&](int format, int level, int threads,
+                       size_t size = sizeof(ls11_pack_options)) {
     const ls11_pack_options options = {size, format, level, threads};
     return ls11_pack(inputs, sizes, 1, &options, &packed, &packed_size);
   };
@@ -352,25 +389,40 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
       {"open: NULL path", [&] { return ls11_open(nullptr, &opened); }},
       {"open: NULL archive", [&] { return ls11_open(SAMPLES_DIR "/greeting.LS11", nullptr); }},
       {"open_memory: NULL data", [&] { return ls11_open_memory(nullptr, 300, &opened); }},
-      {"open_memory: NULL archive", [&] { return ls11_open_memory(file.data(), file.size(), nullptr); }},
+      {"open_memory: NULL archive",
+       [&] { return ls11_open_memory(file.data(), file.size(), nullptr); }},
       {"get_entry: NULL archive", [&] { return ls11_get_entry(nullptr, 0, &entry); }},
       {"get_entry: index past the end", [&] { return ls11_get_entry(archive, 1, &entry); }},
       {"get_entry: NULL entry", [&] { return ls11_get_entry(archive, 0, nullptr); }},
-      {"read_entry: NULL archive", [&] { return ls11_read_entry(nullptr, 0, out.data(), out.size()); }},
-      {"read_entry: index past the end", [&] { return ls11_read_entry(archive, 1, out.data(), out.size()); }},
-      {"read_entry: capacity one short", [&] { return ls11_read_entry(archive, 0, out.data(), 8); }},
+      {"read_entry: NULL archive",
+       [&] { return ls11_read_entry(nullptr, 0, out.data(), out.size()); }},
+      {"read_entry: index past the end",
+       [&] { return ls11_read_entry(archive, 1, out.data(), out.size()); }},
+      {"read_entry: capacity one short",
+       [&] { return ls11_read_entry(archive, 0, out.data(), 8); }},
       {"read_entry: NULL out", [&] { return ls11_read_entry(archive, 0, nullptr, 9); }},
       {"decode_block: NULL dictionary",
-       [&] { return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), nullptr, out.data(), 9); }},
-      {"decode_block: NULL packed", [&] { return ls11_decode_block(nullptr, 3, dictionary, out.data(), 9); }},
+       [&] {
+         return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), nullptr, out.data(), 9);
+       }},
+      {"decode_block: NULL packed",
+       [&] { return ls11_decode_block(nullptr, 3, dictionary, out.data(), 9); }},
       {"decode_block: NULL out",
-       [&] { return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), dictionary, nullptr, 9); }},
-      {"pack: NULL entries", [&] { return ls11_pack(nullptr, sizes, 1, nullptr, &packed, &packed_size); }},
-      {"pack: NULL sizes", [&] { return ls11_pack(inputs, nullptr, 1, nullptr, &packed, &packed_size); }},
-      {"pack: no entries", [&] { return ls11_pack(inputs, sizes, 0, nullptr, &packed, &packed_size); }},
-      {"pack: NULL entry of 1 byte", [&] { return ls11_pack(inputs, sizes, 2, nullptr, &packed, &packed_size); }},
-      {"pack: NULL out", [&] { return ls11_pack(inputs, sizes, 1, nullptr, nullptr, &packed_size); }},
-      {"pack: NULL out_size", [&] { return ls11_pack(inputs, sizes, 1, nullptr, &packed, nullptr); }},
+       [&] {
+         return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), dictionary, nullptr, 9);
+       }},
+      {"pack: NULL entries",
+       [&] { return ls11_pack(nullptr, sizes, 1, nullptr, &packed, &packed_size); }},
+      {"pack: NULL sizes",
+       [&] { return ls11_pack(inputs, nullptr, 1, nullptr, &packed, &packed_size); }},
+      {"pack: no entries",
+       [&] { return ls11_pack(inputs, sizes, 0, nullptr, &packed, &packed_size); }},
+      {"pack: NULL entry of 1 byte",
+       [&] { return ls11_pack(inputs, sizes, 2, nullptr, &packed, &packed_size); }},
+      {"pack: NULL out",
+       [&] { return ls11_pack(inputs, sizes, 1, nullptr, nullptr, &packed_size); }},
+      {"pack: NULL out_size",
+       [&] { return ls11_pack(inputs, sizes, 1, nullptr, &packed, nullptr); }},
       {"pack: format 9", [&] { return pack_with(9, LS11_LEVEL_BEST, 0); }},
       {"pack: format 13", [&] { return pack_with(13, LS11_LEVEL_BEST, 0); }},
       {"pack: level -1", [&] { return pack_with(11, -1, 0); }},
@@ -427,7 +479,8 @@ TEST(Api, DecodeBlock) {
     SCOPED_TRACE(c.name);
     // A size past 4 GiB is refused before the buffer is looked at.
     Bytes out(c.unpacked_size > 16 ? 16 : c.unpacked_size);
-    EXPECT_EQ(ls11_decode_block(c.packed.data(), c.packed.size(), dictionary.data(), out.data(), c.unpacked_size),
+    EXPECT_EQ(ls11_decode_block(c.packed.data(), c.packed.size(), dictionary.data(), out.data(),
+                                c.unpacked_size),
               c.status);
     if (c.status == LS11_OK) {
       EXPECT_EQ(out, text("abcabcabc"));
@@ -457,7 +510,8 @@ TEST(Api, StatusStringsAndVersion) {
 // would mix the threads' files.
 TEST(Api, FourThreadsReadFourArchivesAtOnce) {
   std::vector<Sample> files = samples();
-  const Bytes formats_file = build_file({stored_entry(text("stored!")), compressed_entry(abc_stream(), 9)}, '2');
+  const Bytes formats_file =
+      build_file({stored_entry(text("stored!")), compressed_entry(abc_stream(), 9)}, '2');
   files.push_back({"", formats_file, text("stored!abcabcabc")});
   ASSERT_GE(files.size(), 4u);
   files.resize(4);
@@ -468,7 +522,8 @@ TEST(Api, FourThreadsReadFourArchivesAtOnce) {
       bool same = true;
       for (int round = 0; round < 200 && same; ++round) {
         const bool from_path = round % 2 == 1 && !files[t].path.empty();
-        const ApiRead read = from_path ? api_read_path(files[t].path) : api_read_memory(files[t].file);
+        const ApiRead read =
+            from_path ? api_read_path(files[t].path) : api_read_memory(files[t].file);
         same = read.status == LS11_OK && read.output == files[t].expected;
       }
       all_read[t] = same;
@@ -502,7 +557,9 @@ Packed pack(const std::vector<Bytes>& entries, const ls11_pack_options* options)
   }
   void* out = nullptr;
   size_t out_size = 0;
-  Packed p{ls11_pack(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), options, &out, &out_size), {}};
+  Packed p{ls11_pack(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), options,
+                     &out, &out_size),
+           {}};
   if (out) p.file.assign(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + out_size);
   ls11_free(out);
   // Through a callback, the same outcome and the same bytes.
@@ -518,7 +575,8 @@ Packed pack(const std::vector<Bytes>& entries, const ls11_pack_options* options)
 
 TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
   Bytes repeated;
-  for (int i = 0; i < 200; ++i) repeated.insert(repeated.end(), {'l', 's', '1', '1', ' ', uint8_t('0' + i % 7)});
+  for (int i = 0; i < 200; ++i)
+    repeated.insert(repeated.end(), {'l', 's', '1', '1', ' ', uint8_t('0' + i % 7)});
   const std::vector<Bytes> entries = {text("hello, world"), repeated, {}, pseudo_random(3000)};
   Bytes all;
   for (const Bytes& e : entries) all.insert(all.end(), e.begin(), e.end());
@@ -537,9 +595,11 @@ TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
       ls11_entry repeated_entry;
       ASSERT_EQ(ls11_get_entry(archive, 1, &repeated_entry), LS11_OK);
       // Stored exactly at the store level; the repeated text shrinks otherwise.
-      EXPECT_EQ(repeated_entry.packed_size == repeated_entry.unpacked_size, level == LS11_LEVEL_STORE);
+      EXPECT_EQ(repeated_entry.packed_size == repeated_entry.unpacked_size,
+                level == LS11_LEVEL_STORE);
       if (level == LS11_LEVEL_STORE) {
-        EXPECT_EQ(Bytes(ls11_dictionary(archive), ls11_dictionary(archive) + 256), identity_dictionary());
+        EXPECT_EQ(Bytes(ls11_dictionary(archive), ls11_dictionary(archive) + 256),
+                  identity_dictionary());
       }
       ls11_close(archive);
       // The same file whatever the number of threads.
@@ -614,7 +674,8 @@ TEST(Api, PackRefusesWhatPassesTheFormatsSizes) {
     int marker = 0;
     void* out = &marker;
     size_t out_size = 1;
-    EXPECT_EQ(ls11_pack(data.data(), c.sizes.data(), static_cast<uint32_t>(c.sizes.size()), &store, &out, &out_size),
+    EXPECT_EQ(ls11_pack(data.data(), c.sizes.data(), static_cast<uint32_t>(c.sizes.size()), &store,
+                        &out, &out_size),
               c.status);
     EXPECT_EQ(out == nullptr, c.status != LS11_OK);
     if (c.status == LS11_OK) {

@@ -13,10 +13,10 @@
 #endif
 
 #include "ls11.h"
-#include "unls11/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 #include "support/utf8_path.h"
+#include "unls11/convert_file.h"
 
 using namespace ls11;
 
@@ -25,7 +25,8 @@ namespace {
 // Writes `bytes` at `offset`, past the current end if need be.
 void write_at(std::fstream& file, uint64_t offset, const Bytes& bytes) {
   file.seekp(static_cast<std::streamoff>(offset));
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 TEST(LargeFile, BlocksBeyondTwoAndFourGibibytes) {
@@ -49,7 +50,8 @@ TEST(LargeFile, BlocksBeyondTwoAndFourGibibytes) {
     Bytes head = build_file({stored_entry(near_block), far_entry});
     head.resize(300 + near_block.size());
     {
-      std::fstream file(utf8_path(path), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+      std::fstream file(utf8_path(path),
+                        std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
       write_at(file, 0, head);
       write_at(file, far_offset, far_block);
       write_at(file, length - 1, {0});
@@ -87,7 +89,8 @@ TEST(LargeFile, FourGibibytesOrMoreIsNoLs11File) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     {
-      std::fstream file(utf8_path(path), std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
+      std::fstream file(utf8_path(path),
+                        std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc);
       write_at(file, 0, c.head);
       write_at(file, c.length - 1, {0});
       ASSERT_TRUE(file.good());

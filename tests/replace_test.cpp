@@ -17,8 +17,9 @@ namespace {
 Bytes reference_decode(const FileBlock& block, const uint8_t* dictionary) {
   if (block.packed.size() == block.unpacked_size) return block.packed;
   Bytes out(block.unpacked_size);
-  EXPECT_TRUE(reference_decode_block(block.packed.data(), static_cast<uint32_t>(block.packed.size()),
-                                     dictionary, out.data(), block.unpacked_size));
+  EXPECT_TRUE(reference_decode_block(block.packed.data(),
+                                     static_cast<uint32_t>(block.packed.size()), dictionary,
+                                     out.data(), block.unpacked_size));
   return out;
 }
 
@@ -65,7 +66,8 @@ void check_replace(const ReplaceCase& c, ls11_archive* archive, const Bytes& ori
   for (const NewEntry& e : c.entries) given.push_back({e.index, e.data.data(), e.data.size()});
   void* out = nullptr;
   size_t out_size = 0;
-  ASSERT_EQ(ls11_replace(archive, given.data(), static_cast<uint32_t>(given.size()), &out, &out_size),
+  ASSERT_EQ(ls11_replace(archive, given.data(), static_cast<uint32_t>(given.size()), &out,
+                         &out_size),
             LS11_OK);
   const Bytes file(static_cast<uint8_t*>(out), static_cast<uint8_t*>(out) + out_size);
   ls11_free(out);
@@ -77,7 +79,8 @@ void check_replace(const ReplaceCase& c, ls11_archive* archive, const Bytes& ori
             LS11_OK);
   EXPECT_EQ(written.bytes, file);
   EXPECT_EQ(reason.code, LS11_REASON_NONE);
-  EXPECT_TRUE(std::equal(original.begin(), original.begin() + 272, file.begin()));  // version, dictionary
+  EXPECT_TRUE(
+      std::equal(original.begin(), original.begin() + 272, file.begin()));  // version, dictionary
   const std::vector<FileBlock> before = file_blocks(original), after = file_blocks(file);
   ASSERT_EQ(after.size(), before.size());
   for (size_t i = 0; i < after.size(); ++i) {

@@ -29,7 +29,8 @@ Bytes good_file(const std::string& content) {
   BitWriter w;
   for (char c : content) put_literal(w, static_cast<uint8_t>(c));
   put_match(w, static_cast<uint32_t>(content.size()), 3);
-  return build_file({stored_entry(text("<")), compressed_entry(w, static_cast<uint32_t>(content.size() + 3))});
+  return build_file(
+      {stored_entry(text("<")), compressed_entry(w, static_cast<uint32_t>(content.size() + 3))});
 }
 
 class Unls11Test : public ::testing::Test {
@@ -89,7 +90,7 @@ TEST_F(Unls11Test, EveryStatusMessage) {
   Bytes truncated = good_file("abc");
   truncated.pop_back();
   Bytes broken = build_file({stored_entry(text("kept")), stored_entry(text("xx"))});
-  broken[16 + 256 + 12] = 0;  // second entry: packed 0x00000002 -> still 2
+  broken[16 + 256 + 12] = 0;          // second entry: packed 0x00000002 -> still 2
   set_be32(broken, 272 + 12 + 4, 5);  // compressed now: "xx" does not decode to 5 bytes
   put("t.LS11", truncated);
   put("b.LS11", broken);
@@ -115,7 +116,8 @@ TEST_F(Unls11Test, SamePathTwiceAndDecSuffix) {
 }
 
 TEST_F(Unls11Test, PatternsAreExpandedInFoldedOrderInPlace) {
-  for (const char* name : {"b.LS11", "A.LS11", "c.LS11", "_u.LS11", ".hidden.LS11"}) put(name, good_file(name));
+  for (const char* name : {"b.LS11", "A.LS11", "c.LS11", "_u.LS11", ".hidden.LS11"})
+    put(name, good_file(name));
   put("other.txt", text("not matched"));
   // The pattern reaches the program unexpanded, as a quoted one would.
   expect_batch({"c.LS11", "*.LS11", "other.txt"},

@@ -24,9 +24,9 @@ ls11_status ls11_decode_block(const void* packed, size_t packed_size, const uint
       packed_size > UINT32_MAX || unpacked_size > UINT32_MAX) {
     return LS11_ERR_ARGUMENT;
   }
-  return ls11::decode_block(static_cast<const uint8_t*>(packed),
-                            static_cast<uint32_t>(packed_size), dictionary,
-                            static_cast<uint8_t*>(out), static_cast<uint32_t>(unpacked_size))
+  return ls11::decode_block(static_cast<const uint8_t*>(packed), static_cast<uint32_t>(packed_size),
+                            dictionary, static_cast<uint8_t*>(out),
+                            static_cast<uint32_t>(unpacked_size))
              ? LS11_OK
              : LS11_ERR_CORRUPT;
 }

@@ -100,7 +100,7 @@ size_t ls11_reason_text(const ls11_reason* reason, char* buffer, size_t size) {
   if (!reason) return 0;
   ls11::TextOut out{buffer, buffer ? size : 0, 0};
   ls11::add_sentence(*reason, out);
-  if (out.size != 0) buffer[out.length < size ? out.length : size - 1] = 0;
+  if (buffer && size != 0) buffer[out.length < size ? out.length : size - 1] = 0;
   return out.length;
 }
 

@@ -3,8 +3,8 @@
 // its own. unls11's conversion, the API and the ls11 commands share it.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -20,9 +20,7 @@ struct Entry {
 };
 
 // A block is stored exactly when its two sizes are equal.
-inline bool entry_is_stored(const Entry& entry) {
-  return entry.packed_size == entry.unpacked_size;
-}
+inline bool entry_is_stored(const Entry& entry) { return entry.packed_size == entry.unpacked_size; }
 
 struct Container {
   int format;  // 10, 11 or 12

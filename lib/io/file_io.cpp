@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace ls11 {
@@ -28,7 +28,7 @@ WholeRead read_whole_stream(std::FILE* file, uint64_t limit, std::unique_ptr<uin
                             uint64_t& size) {
   // The buffer starts small and doubles; one read at most a gibibyte, so
   // that a count always fits the C library's size_t.
-  constexpr uint64_t kFirstCapacity = 64 * 1024;
+  constexpr uint64_t kFirstCapacity = uint64_t{64} * 1024;
   constexpr uint64_t kLargestRead = uint64_t{1} << 30;
   wait_for_data(file);
   size = 0;
@@ -69,9 +69,7 @@ std::wstring utf8_to_wide(const char* text) {
 }
 
 // _wfopen refuses directories by itself.
-std::FILE* open_input_file(const char* path) {
-  return _wfopen(utf8_to_wide(path).c_str(), L"rb");
-}
+std::FILE* open_input_file(const char* path) { return _wfopen(utf8_to_wide(path).c_str(), L"rb"); }
 
 bool seek_to(std::FILE* file, uint64_t offset) {
   return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;

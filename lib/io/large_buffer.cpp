@@ -34,7 +34,8 @@ LargeBuffer allocate_large_buffer(size_t size) {
     // back the ends around the aligned part.
     const size_t rounded = (size + kLargePage - 1) / kLargePage * kLargePage;
     const size_t whole = rounded + kLargePage;
-    void* const mapping = mmap(nullptr, whole, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* const mapping =
+        mmap(nullptr, whole, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) return LargeBuffer(nullptr, LargeBufferRelease{0});
     uint8_t* const start = static_cast<uint8_t*>(mapping);
     const size_t skip = (kLargePage - reinterpret_cast<uintptr_t>(start) % kLargePage) % kLargePage;

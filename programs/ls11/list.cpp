@@ -111,7 +111,8 @@ int run_list(const Options& options) {
   if (options.json) print_result(first ? "]\n" : "\n]\n");
   if (options.recursive && !options.json && !options.quiet) {
     std::string note = first ? "" : "\n";
-    note += std::to_string(options.skipped) + (options.skipped == 1 ? " other file" : " other files");
+    note +=
+        std::to_string(options.skipped) + (options.skipped == 1 ? " other file" : " other files");
     print_result(note + " skipped (not LS11)\n");
   }
   return status;

@@ -21,7 +21,8 @@ bool write_text(std::FILE* stream, DWORD handle_id, const char* text) {
   if (std::fflush(stream) != 0) return false;
   const std::wstring wide = platform::utf8_to_wide(text);
   DWORD written = 0;
-  if (WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) return true;
+  if (WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr))
+    return true;
   errno = EIO;
   return false;
 }

@@ -10,8 +10,8 @@
 #include "tool_support/file_io.h"
 using PathChar = wchar_t;
 #else
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 using PathChar = char;
 #endif
 
@@ -154,7 +154,8 @@ void install_interrupt_cleanup() {
 #else
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction previous;
-    if (sigaction(signal_number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) continue;
+    if (sigaction(signal_number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
+      continue;
     struct sigaction action = {};
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
@@ -210,7 +211,8 @@ void untrack_folder(const std::string& path) {
   for (size_t i = g_folders.count; i-- > 0;) {
     if (same_path(g_folders.paths[i], match)) {
       removed = g_folders.paths[i];
-      std::memmove(g_folders.paths + i, g_folders.paths + i + 1, (g_folders.count - i - 1) * sizeof(PathChar*));
+      std::memmove(g_folders.paths + i, g_folders.paths + i + 1,
+                   (g_folders.count - i - 1) * sizeof(PathChar*));
       --g_folders.count;
       break;
     }

@@ -18,7 +18,8 @@ std::vector<std::string> start_wide_main(int argc, wchar_t** argv) {
   // which a Windows console reads only when asked to.
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
-  if (GetConsoleMode(error, &mode)) SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  if (GetConsoleMode(error, &mode))
+    SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) arguments.push_back(platform::wide_to_utf8(argv[i]));
   return arguments;

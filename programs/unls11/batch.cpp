@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "unls11/convert_file.h"
 #include "ls11.h"
 #include "tool_support/console.h"
+#include "unls11/convert_file.h"
 #include "unls11/wildcard.h"
 
 namespace ls11 {

@@ -69,8 +69,9 @@ size_t directory_part_length(std::string_view pattern) {
   const std::string_view head = pattern.substr(0, first_wildcard);
   const size_t separator = head.find_last_of("/\\");
   if (separator != std::string_view::npos) return separator + 1;
-  const bool drive_prefix = head.size() >= 2 && head[1] == ':' &&
-                            ((head[0] >= 'A' && head[0] <= 'Z') || (head[0] >= 'a' && head[0] <= 'z'));
+  const bool drive_prefix =
+      head.size() >= 2 && head[1] == ':' &&
+      ((head[0] >= 'A' && head[0] <= 'Z') || (head[0] >= 'a' && head[0] <= 'z'));
   return drive_prefix ? 2 : 0;
 }
 

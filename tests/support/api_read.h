@@ -16,7 +16,9 @@ struct ApiRead {
 };
 
 ApiRead api_read_memory(const uint8_t* data, size_t size);
-inline ApiRead api_read_memory(const Bytes& file) { return api_read_memory(file.data(), file.size()); }
+inline ApiRead api_read_memory(const Bytes& file) {
+  return api_read_memory(file.data(), file.size());
+}
 ApiRead api_read_path(const std::string& path);
 
 // A write callback for the API's *_to calls that keeps what it is handed,
