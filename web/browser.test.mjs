@@ -67,7 +67,11 @@ const TEXTS = [
   ["euc-kr", "제1장 출진\n고구려의 왕은 군사를 이끌고 남쪽으로 향했다.\n백성들은 그의 이름을 불렀다.\n"],
   ["big5", "第一章 出陣\n曹操率領大軍南下，劉備與孫權聯合抵抗。\n這是三國時代最重要的戰役之一。\n"],
   ["gbk", "第一章 出阵\n曹操率领大军南下，刘备与孙权联合抵抗。\n这是三国时代最重要的战役之一。\n"],
+  ["euc-jp", "第二章　上洛\n武田信玄は甲斐の国から京を目指した。\n「風林火山」の旗が進む。\n"],
+  ["utf-16le", "Chapter 1: 出陣\nThe army marches to Kyoto.\n"],
 ];
+const BINARY = TEXTS.length;  // entries of texts.LS11 after the texts
+const LARGE = TEXTS.length + 1;
 TEXTS.forEach(([encoding, text], i) => writeFileSync(join(work, `text${i}`), encode(text, encoding)));
 writeFileSync(join(work, "binary"), Uint8Array.from({ length: 256 }, (_, i) => i));
 const textEntries = [...TEXTS.map((_, i) => join(work, `text${i}`)), join(work, "binary"), join(work, "large")];
@@ -159,8 +163,15 @@ async function openInputs(...names) {
   for (const button of folded) await button.click();
 }
 
+// Clicks a row's button where a person would see it: puppeteer's own
+// scrolling can leave it under the page's sticky top bar.
+async function clickIn(selector) {
+  await page.$eval(selector, (node) => node.scrollIntoView({ block: "center" }));
+  await page.click(selector);
+}
+
 async function showPreview(name, index) {
-  await page.click(`${row(name, index)} [data-testid=preview-entry]`);
+  await clickIn(`${row(name, index)} [data-testid=preview-entry]`);
   await page.waitForFunction((title) => document.querySelector("#preview-title").textContent.includes(title),
                              {}, `entry ${index} `);
 }
@@ -241,7 +252,7 @@ test("filter and problems only narrow the files and the entries", async () => {
 
 test("downloads: an entry, the decoded file and the zip hold the native tools' bytes, damaged files too", async () => {
   const path = input("records.LS11");
-  const entry = await downloaded(() => page.click(`${row("records.LS11", 1)} [data-testid=download-entry]`));
+  const entry = await downloaded(() => clickIn(`${row("records.LS11", 1)} [data-testid=download-entry]`));
   assert.equal(entry.name, "records.001");
   assert.deepEqual(entry.bytes, ls11("cat", path, "1"));
   const decoded = await downloaded(() => page.click(`${card("records.LS11")} [data-testid=download-decoded]`));
@@ -272,7 +283,7 @@ test("changes: replaced by button and by drop, marked, undone, and downloaded as
   const replacement = join(work, "new-entry.bin");
   writeFileSync(replacement, Buffer.from("a new entry for the grid, ".repeat(40)));
   const [chooser] = await Promise.all([page.waitForFileChooser(),
-                                       page.click(`${row("grid.LS11", 0)} [data-testid=replace-entry]`)]);
+                                       clickIn(`${row("grid.LS11", 0)} [data-testid=replace-entry]`)]);
   await chooser.accept([replacement]);
   await page.waitForSelector(`${row("grid.LS11", 0)}[data-changed=true]`);
   // Focus goes to what the change offers: the changed file.
@@ -337,25 +348,25 @@ test("text: the encoding guessed, edited in its own encoding as ls11 replace mak
 
   // Binary bytes are edited in hex: the first byte becomes ab. Leaving the
   // refused edit for it is asked about first.
-  await showPreview("texts.LS11", 4);
+  await showPreview("texts.LS11", BINARY);
   assert.deepEqual(dialogs.splice(0), ["Entry 1 of texts.LS11 has an edit that was not saved. Drop it?"]);
   await page.click("#tab-text");
   await page.click("[data-testid=edit]");
   await page.keyboard.type("ab");
   await page.click("[data-testid=save-edit]");
-  await page.waitForSelector(`${row("texts.LS11", 4)}[data-changed=true]`);
+  await page.waitForSelector(`${row("texts.LS11", BINARY)}[data-changed=true]`);
   const binary = readFileSync(join(work, "binary"));
   binary[0] = 0xab;
   writeFileSync(join(work, "binary-edited"), binary);
   const hexEdited = await downloaded(() => page.click(`${card("texts.LS11")} [data-testid=download-file]`));
   ls11("replace", "-q", "-f", input("texts.LS11"), "-o", join(work, "texts-edited.LS11"),
-       `0=${join(work, "edited")}`, `4=${join(work, "binary-edited")}`);
+       `0=${join(work, "edited")}`, `${BINARY}=${join(work, "binary-edited")}`);
   assert.deepEqual(hexEdited.bytes, readFileSync(join(work, "texts-edited.LS11")));
 });
 
 test("preview: the whole entry scrolls, go to an offset, find bytes and text in one selection", async () => {
   const large = readFileSync(join(work, "large"));
-  await showPreview("texts.LS11", 5);
+  await showPreview("texts.LS11", LARGE);
   await page.click("#tab-hex");
   const lineAt = (offset) => page.$$eval(".view .l", (lines, offset) =>
     lines.map((line) => line.textContent).find((text) => text.startsWith(offset)), offset.toString(16).padStart(8, "0"));
@@ -400,7 +411,7 @@ test("preview: the whole entry scrolls, go to an offset, find bytes and text in 
 });
 
 test("keyboard: into the preview and back, next entry, the filter shortcut, focus after a replacement", async () => {
-  await page.click(`${row("records.LS11", 0)} [data-testid=preview-entry]`);
+  await clickIn(`${row("records.LS11", 0)} [data-testid=preview-entry]`);
   await page.waitForFunction(() => document.activeElement?.id === "view");
   await page.keyboard.press("n");
   await page.waitForFunction(() => document.querySelector("#preview-title").textContent.includes("entry 1 "));
@@ -470,7 +481,7 @@ test("closing while files open, 100,000 entries, a file named .LS11, ZIP64", asy
   for (const [button, name] of [["download-decoded", "LS11.DEC"], ["download-zip", "LS11.zip"]]) {
     assert.equal((await downloaded(() => page.click(`${card(".LS11")} [data-testid=${button}]`))).name, name);
   }
-  assert.equal((await downloaded(() => page.click(`${row(".LS11", 0)} [data-testid=download-entry]`))).name, "LS11.000");
+  assert.equal((await downloaded(() => clickIn(`${row(".LS11", 0)} [data-testid=download-entry]`))).name, "LS11.000");
 
   // A change not downloaded is asked about before it is closed away.
   await page.$eval(`${row(".LS11", 0)}`, (entry) => {
@@ -508,7 +519,7 @@ test("encodings: the encoding picked by hand is remembered and tried first after
 test("layouts from 390 to 1920 pixels, pictures, and no error or request on the way", async () => {
   await page.click("#close-all");
   await openInputs(...opened);
-  await page.click(`${row("texts.LS11", 0)} [data-testid=preview-entry]`);
+  await clickIn(`${row("texts.LS11", 0)} [data-testid=preview-entry]`);
   await page.click("#tab-text");
   const overlaps = () => page.evaluate(() => {
     const side = document.querySelector(".side").getBoundingClientRect();
@@ -548,7 +559,7 @@ test("layouts from 390 to 1920 pixels, pictures, and no error or request on the 
                    [390, true, 0]);
   await page.click("#preview-close");
   await page.$eval(card("texts.LS11"), (file) => file.scrollIntoView());
-  await page.click(`${row("texts.LS11", 3)} [data-testid=preview-entry]`);
+  await clickIn(`${row("texts.LS11", 3)} [data-testid=preview-entry]`);
   await page.waitForFunction(() => document.querySelector("#preview-title").textContent.includes("entry 3 "));
   const box = await page.$eval("[data-testid=preview]", (panel) => panel.getBoundingClientRect().toJSON());
   assert.ok(box.top >= 0 && box.bottom <= 844 + 1 && box.right <= 390, JSON.stringify(box));

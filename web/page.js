@@ -16,6 +16,12 @@ listenForPack();
 $("filter").addEventListener("input", applyFilter);
 $("problems-only").addEventListener("change", applyFilter);
 
+// What is scrolled into view (a row, a focused button) stops below the
+// sticky top bar and message area, not under them.
+new ResizeObserver(([entry]) => {
+  document.documentElement.style.scrollPaddingTop = `${entry.target.getBoundingClientRect().height + 8}px`;
+}).observe(document.querySelector(".bar"));
+
 // Up and down arrows on a file's line go to the line above or below, so
 // that the 30th file is not 120 Tabs away.
 $("file-list").addEventListener("keydown", (event) => {
