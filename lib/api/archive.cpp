@@ -25,21 +25,22 @@ ls11_status finish_open(ls11_archive* opened, ls11_status status, ls11_archive**
 ls11_status open_stream(ls11_archive& opened, ls11_reason* reason) {
   uint64_t size = 0;
   errno = 0;
-  const WholeRead read = read_whole_stream(opened.file.get(), kLargestFile, opened.owned, size);
+  const platform::WholeRead read =
+      platform::read_whole_stream(opened.file.get(), kLargestFile, opened.owned, size);
   const int error = errno;
   opened.file.reset();
   switch (read) {
-    case WholeRead::ok:
+    case platform::WholeRead::ok:
       opened.memory = opened.owned.get();
       return read_container_memory(opened.memory, static_cast<size_t>(size), opened.container,
                                    reason);
-    case WholeRead::failed:
+    case platform::WholeRead::failed:
       set_reason(reason, LS11_REASON_CANNOT_READ, LS11_NO_ENTRY, 0, 0, error);
       return LS11_ERR_OPEN;
-    case WholeRead::too_long:
+    case platform::WholeRead::too_long:
       set_reason(reason, LS11_REASON_TOO_LONG, LS11_NO_ENTRY, kLargestFile + 1, kLargestFile);
       return LS11_ERR_FORMAT;
-    case WholeRead::no_memory: break;
+    case platform::WholeRead::no_memory: break;
   }
   set_reason(reason, LS11_REASON_NO_MEMORY);
   return LS11_ERR_NO_MEMORY;
@@ -47,13 +48,13 @@ ls11_status open_stream(ls11_archive& opened, ls11_reason* reason) {
 
 ls11_status open_path(const char* path, ls11_archive& opened, ls11_reason* reason) {
   errno = 0;
-  opened.file = make_file_ptr(open_input_file(path));
+  opened.file = platform::make_file_ptr(platform::open_input_file(path));
   if (!opened.file) {
     set_reason(reason, LS11_REASON_CANNOT_OPEN, LS11_NO_ENTRY, 0, 0, errno);
     return LS11_ERR_OPEN;
   }
   uint64_t length = 0;
-  if (!recorded_length(opened.file.get(), length)) return open_stream(opened, reason);
+  if (!platform::recorded_length(opened.file.get(), length)) return open_stream(opened, reason);
   return read_container(opened.file.get(), opened.container, reason);
 }
 

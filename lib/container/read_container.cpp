@@ -7,7 +7,7 @@
 
 #include "codec/decode_block.h"
 #include "container/reason.h"
-#include "io/file_io.h"
+#include "platform/file_io.h"
 
 namespace ls11 {
 
@@ -151,9 +151,10 @@ int header_format(const uint8_t header[kHeaderSize]) {
 int detect_format(std::FILE* input) {
   uint64_t start = 0;
   uint8_t header[kHeaderSize];
-  if (!stream_position(input, start) || !read_exact(input, header, kHeaderSize)) return 0;
+  if (!platform::stream_position(input, start) || !platform::read_exact(input, header, kHeaderSize))
+    return 0;
   const int format = header_format(header);
-  if (format == 0 || !seek_to(input, start)) return 0;
+  if (format == 0 || !platform::seek_to(input, start)) return 0;
   return format;
 }
 
@@ -165,9 +166,9 @@ ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& 
   // like any other file whose layout does not add up.
   uint8_t entry0[kEntrySize];
   uint32_t count = 0;
-  if (!seek_to(file, kDictionaryOffset) ||
-      !read_exact(file, container.dictionary, sizeof container.dictionary) ||
-      !read_exact(file, entry0, sizeof entry0) || !table_count(entry0, length, count)) {
+  if (!platform::seek_to(file, kDictionaryOffset) ||
+      !platform::read_exact(file, container.dictionary, sizeof container.dictionary) ||
+      !platform::read_exact(file, entry0, sizeof entry0) || !table_count(entry0, length, count)) {
     set_reason(reason, LS11_REASON_CANNOT_READ, LS11_NO_ENTRY, 0, 0, errno);
     return LS11_ERR_FORMAT;
   }
@@ -176,11 +177,11 @@ ls11_status read_table(std::FILE* file, uint64_t length, int format, Container& 
   uint32_t packed_sum = 0;
   // The table follows the dictionary and entry 0 is read again with it: the
   // stream is already there, so this is no seek.
-  bool read = seek_to(file, kTableOffset);
+  bool read = platform::seek_to(file, kTableOffset);
   for (uint32_t first = 0; read && first < count; first += kTableBatch) {
     uint8_t raw[kTableBatch * kEntrySize];
     const uint32_t batch = count - first < kTableBatch ? count - first : kTableBatch;
-    read = read_exact(file, raw, size_t{batch} * kEntrySize);
+    read = platform::read_exact(file, raw, size_t{batch} * kEntrySize);
     if (read) add_entries(raw, first, batch, container, packed_sum);
   }
   if (!read) {
@@ -194,8 +195,8 @@ ls11_status read_container(std::FILE* file, Container& container, ls11_reason* r
   uint64_t length = 0;
   uint8_t head[kFirstEntryEnd];
   errno = 0;
-  if (!stream_length(file, length) || !seek_to(file, 0) ||
-      !read_exact(file, head, length < kFirstEntryEnd ? length : kFirstEntryEnd)) {
+  if (!platform::stream_length(file, length) || !platform::seek_to(file, 0) ||
+      !platform::read_exact(file, head, length < kFirstEntryEnd ? length : kFirstEntryEnd)) {
     set_reason(reason, LS11_REASON_CANNOT_READ, LS11_NO_ENTRY, 0, 0, errno);
     return LS11_ERR_FORMAT;
   }
@@ -255,8 +256,8 @@ ls11_status read_block(std::FILE* file, const Container& container, uint32_t ind
   const Entry& e = container.entries[index];
   if (!block_in_file(container, index)) return block_outside(container, index, reason);
   errno = 0;
-  if ((e.data_offset != buffers.position && !seek_to(file, e.data_offset)) ||
-      !read_exact(file, buffers.packed.get(), e.packed_size)) {
+  if ((e.data_offset != buffers.position && !platform::seek_to(file, e.data_offset)) ||
+      !platform::read_exact(file, buffers.packed.get(), e.packed_size)) {
     buffers.position = kUnknownPosition;
     set_reason(reason, LS11_REASON_CANNOT_READ, index, 0, 0, errno);
     return LS11_ERR_CORRUPT;

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "container/layout.h"
-#include "io/file_io.h"
+#include "platform/file_io.h"
 
 namespace ls11 {
 
@@ -22,7 +22,7 @@ uint64_t first_block_offset(uint32_t count) {
 }
 
 bool write_to_file(void* context, const void* data, size_t size) {
-  return write_exact(static_cast<std::FILE*>(context), data, size);
+  return platform::write_exact(static_cast<std::FILE*>(context), data, size);
 }
 
 bool write_to_memory(void* context, const void* data, size_t size) {
@@ -104,7 +104,7 @@ ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level lev
   uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) total += inputs[i].size;
   if (total > SIZE_MAX) return LS11_ERR_NO_MEMORY;
-  packed.storage = allocate_large_buffer(static_cast<size_t>(total));
+  packed.storage = platform::allocate_large_buffer(static_cast<size_t>(total));
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
   if (!packed.storage || !packed_sizes ||
       !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),

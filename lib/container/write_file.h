@@ -11,7 +11,7 @@
 #include "codec/encode_block.h"
 #include "codec/pack_blocks.h"
 #include "container/status.h"
-#include "io/large_buffer.h"
+#include "platform/large_buffer.h"
 
 namespace ls11 {
 
@@ -61,7 +61,7 @@ ls11_status write_file(ByteSink sink, int format, const uint8_t dictionary[256],
 struct PackedEntries {
   uint8_t dictionary[256];
   std::unique_ptr<PackedBlock[]> blocks;
-  LargeBuffer storage;  // the compressed blocks' bytes
+  platform::LargeBuffer storage;  // the compressed blocks' bytes
 };
 
 // Packs `count` inputs, one entry each: at `level` on up to `threads`

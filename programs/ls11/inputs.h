@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tool_support/large_buffer.h"
+#include "platform/large_buffer.h"
 
 namespace ls11 {
 

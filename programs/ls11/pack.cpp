@@ -9,7 +9,7 @@
 #include "ls11/inputs.h"
 #include "ls11/report.h"
 #include "ls11/safe_output.h"
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 
 namespace ls11 {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "ls11/report.h"
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 #include "tool_support/interrupt_cleanup.h"
 #include "tool_support/output_files.h"
 

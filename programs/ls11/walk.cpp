@@ -9,7 +9,7 @@
 
 #include "ls11.h"
 #include "ls11/report.h"
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 #include "tool_support/output_files.h"
 
 namespace ls11 {

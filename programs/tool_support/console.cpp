@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 
 namespace ls11 {
 namespace {

@@ -7,7 +7,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 using PathChar = wchar_t;
 #else
 #include <unistd.h>

@@ -17,7 +17,7 @@
 #include <stdlib.h>
 #include <windows.h>
 
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 #else
 #include <fcntl.h>
 #include <stdio.h>

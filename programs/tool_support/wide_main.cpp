@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 
 namespace ls11 {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 #include "unls11/library_internals.h"
 
 namespace ls11 {
@@ -30,7 +30,8 @@ ls11_status convert_with_length(std::FILE* input, std::FILE* output, uint64_t le
   for (uint32_t i = 0; i < container.count && status == LS11_OK; ++i) {
     const uint8_t* data = nullptr;
     status = read_entry(source, container, i, data);
-    if (status == LS11_OK && !write_exact(output, data, container.entries[i].unpacked_size)) {
+    if (status == LS11_OK &&
+        !platform::write_exact(output, data, container.entries[i].unpacked_size)) {
       status = LS11_ERR_WRITE;
     }
   }
@@ -58,16 +59,17 @@ StreamBuffer set_stream_buffer(std::FILE* file, size_t size) {
 ls11_status convert_to_file(const char* input_path, const char* output_path) {
   // Declared before the streams, so they outlive them.
   StreamBuffer input_buffer, output_buffer;
-  FilePtr input = make_file_ptr(open_input_file(input_path));
+  platform::FilePtr input = platform::make_file_ptr(platform::open_input_file(input_path));
   if (!input) return LS11_ERR_OPEN;
   input_buffer = set_stream_buffer(input.get(), kInputBufferSize);
   // The length is taken before anything is read, so that no buffered bytes
   // are thrown away by the seek to the end and read again.
   uint64_t length = 0;
-  if (!stream_length(input.get(), length) || !seek_to(input.get(), 0)) return LS11_ERR_FORMAT;
+  if (!platform::stream_length(input.get(), length) || !platform::seek_to(input.get(), 0))
+    return LS11_ERR_FORMAT;
   const int format = detect_format(input.get());
   if (format == 0) return LS11_ERR_FORMAT;
-  FilePtr output = make_file_ptr(platform::open_output_file(output_path));
+  platform::FilePtr output = platform::make_file_ptr(platform::open_output_file(output_path));
   if (!output) return LS11_ERR_WRITE;
   output_buffer = set_stream_buffer(output.get(), kOutputBufferSize);
 

@@ -9,4 +9,3 @@
 #pragma once
 
 #include "container/read_container.h"
-#include "io/file_io.h"

@@ -5,7 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "tool_support/file_io.h"
+#include "platform/file_io.h"
 #else
 #include <dirent.h>
 #endif

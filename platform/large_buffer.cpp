@@ -1,4 +1,4 @@
-#include "tool_support/large_buffer.h"
+#include "platform/large_buffer.h"
 
 #include <new>
 

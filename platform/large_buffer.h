@@ -1,10 +1,8 @@
 // Buffers of megabytes that are filled once, front to back: the inputs a
-// pack reads (the library has its own, for the blocks it packs). On Linux
-// they are a mapping of their own that the system is asked to back with
-// 2 MiB pages, so that filling them costs a page fault per 2 MiB rather
-// than per 4 KiB; on a virtual machine each fault costs about as much as
-// copying its page several times. Elsewhere, and for small sizes, they come
-// from the heap.
+// tool packs and the blocks the library writes. On Linux they are a mapping of their own that the
+// system is asked to back with 2 MiB pages, so that filling them costs a page fault per 2 MiB
+// rather than per 4 KiB; on a virtual machine each fault costs about as much as copying its page
+// several times. Elsewhere, and for small sizes, they come from the heap.
 #pragma once
 
 #include <cstddef>
