@@ -1,7 +1,8 @@
 # The tools stand on the public API: no source of programs/ names a header
 # of lib/ (by a folder of lib/ or by a path through it), except unls11's
-# one door, programs/unls11/library_internals.h. Fails naming each line
-# that does. The build runs it before the tools are compiled:
+# one door, programs/unls11/library_internals.h. platform/, beside lib/,
+# is the system layer the tools share with the library, so theirs to
+# include. Fails naming each line that does. The build runs it before the tools are compiled:
 # cmake -DSOURCE_DIR=<the source tree> -P cmake/check_tool_includes.cmake
 cmake_minimum_required(VERSION 3.25)
 file(GLOB lib_folders LIST_DIRECTORIES true RELATIVE ${SOURCE_DIR}/lib ${SOURCE_DIR}/lib/*)

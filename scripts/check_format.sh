@@ -16,7 +16,7 @@ fi
 
 # The source folders, searched rather than asked of git so that the check
 # also runs on an unpacked source tree.
-mapfile -d '' files < <(find bench fuzz include js lib programs python tests \
+mapfile -d '' files < <(find bench fuzz include js lib platform programs python tests \
   -name node_modules -prune -o -type f \( -name '*.c' -o -name '*.cpp' -o -name '*.h' \) \
   -print0 | sort -z)
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs clang-tidy with .clang-tidy over the library and the tools (lib/ and
-# programs/), as CI does: scripts/run_clang_tidy.sh [BUILD_DIR]
+# Runs clang-tidy with .clang-tidy over the library and the tools (lib/,
+# platform/ and programs/), as CI does: scripts/run_clang_tidy.sh [BUILD_DIR]
 # Any finding fails. JOBS sets how many files are checked at once (2).
 #
 # The compile commands come from a configure of their own (build/tidy by
@@ -19,6 +19,6 @@ cmake -S . -B "$build" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=OFF \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 # run-clang-tidy colours its output even into a file; a CI log wants plain
 # text. Its count of silenced warnings from system headers is noise.
-run-clang-tidy -p "$build" -j "$jobs" -quiet "^$PWD/(lib|programs)/" \
+run-clang-tidy -p "$build" -j "$jobs" -quiet "^$PWD/(lib|platform|programs)/" \
   2> >(grep -v ' warnings\? generated\.$' >&2) | sed 's/\x1b\[[0-9;]*m//g'
-echo "run_clang_tidy: lib/ and programs/ have no findings"
+echo "run_clang_tidy: lib/, platform/ and programs/ have no findings"
