@@ -13,10 +13,6 @@ const files = new Map();
 // size holds them for all but files of thousands of entries.
 const PREFIX = 64 * 1024;
 
-// unls11's words for a status (the page's build puts the library's table in
-// UNLS11_WORDS).
-const wordsOf = (status) => UNLS11_WORDS[status] ?? ls11.statusString(status);
-
 // Files the library does not take for LS11 files at all, rather than for
 // damaged ones.
 const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REASON_UNKNOWN_KIND]);
@@ -30,7 +26,7 @@ function failureOf(error) {
   // it has no memory for.
   if (error instanceof DOMException || error instanceof RangeError) {
     const status = error instanceof DOMException ? ls11.ERR_OPEN : ls11.ERR_NO_MEMORY;
-    return { status, ok: false, words: wordsOf(status), detail: error.message, notLs11: false };
+    return { status, ok: false, words: ls11.statusReport(status), detail: error.message, notLs11: false };
   }
   if (!(error instanceof ls11.LS11Error)) throw error;
   const described = `${ls11.statusString(error.status)} (`;
@@ -38,7 +34,7 @@ function failureOf(error) {
   return {
     status: error.status,
     ok: false,
-    words: wordsOf(error.status),
+    words: ls11.statusReport(error.status),
     detail: at >= 0 && error.message.endsWith(")") ? error.message.slice(at + described.length, -1) : error.message,
     entry: error.entry ?? undefined,
     notLs11: NOT_LS11.has(error.reason),
@@ -96,7 +92,7 @@ function check(archive) {
     }
   }
   // entryOk: the status of an entry that decodes, for the rows.
-  return { ...(first ?? { status: ls11.OK, ok: true, words: wordsOf(ls11.OK) }), bad, entryOk: ls11.OK };
+  return { ...(first ?? { status: ls11.OK, ok: true, words: ls11.statusReport(ls11.OK) }), bad, entryOk: ls11.OK };
 }
 
 // The files open in the library, most recently used last: a folder's worth
