@@ -140,8 +140,11 @@ async function openFiles({ files: list }, progress) {
       opened.push(id);
     } catch (error) {
       if (!files.has(id)) continue;
-      progress({ opened: { id, failed: failureOf(error) } });
-      files.delete(id);
+      const failed = failureOf(error);
+      progress({ opened: { id, failed } });
+      // A damaged file keeps its line, and its File, to be told apart from
+      // the same file opened again; one that is not LS11 leaves the page.
+      if (failed.notLs11) files.delete(id);
     }
   }
   for (const [done, id] of opened.entries()) {
@@ -199,8 +202,40 @@ function members(archive, name, progress, prefix = "") {
   return { list, failed };
 }
 
+// Files are compared a piece at a time, so that two large ones never sit
+// in memory whole, and different ones stop at their first difference.
+const COMPARED = 8 * 2 ** 20;
+
+const bytesOf = async (blob) => new Uint8Array(await blob.arrayBuffer());
+
+function equal(a, b) {
+  if (a.length !== b.length) return false;
+  for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
+  return true;
+}
+
+// Whether `other` (a File) holds the bytes `file` was opened with. A file
+// the browser cannot read any more (changed or gone since) holds none.
+async function sameBytes({ file, other }) {
+  const state = files.get(file);
+  if (!state || state.file.size !== other.size) return false;
+  try {
+    for (let at = 0; at < other.size; at += COMPARED) {
+      const [mine, theirs] = await Promise.all([
+        state.original ? state.original.subarray(at, at + COMPARED) : bytesOf(state.file.slice(at, at + COMPARED)),
+        bytesOf(other.slice(at, at + COMPARED))]);
+      if (!equal(mine, theirs)) return false;
+    }
+    return true;
+  } catch (error) {
+    if (error instanceof DOMException) return false;
+    throw error;
+  }
+}
+
 const operations = {
   open: openFiles,
+  same: sameBytes,
   read: async ({ file, index }) => (await archiveOf(file)).read(index),
   // unls11's decoded file: every entry in order, up to the first that does
   // not decode, which it names.
