@@ -33,6 +33,7 @@ same(total, whole.length, "readAll into a target");
 const error: ls11.LS11Error = new ls11.LS11Error(ls11.ERR_CORRUPT, "entry 1");
 same(error.status, ls11.ERR_CORRUPT, "LS11Error's status");
 same(ls11.statusString(ls11.OK), "success", "statusString");
+same(ls11.statusReport(ls11.ERR_CORRUPT), "Failed to decode the file!", "statusReport");
 
 // @ts-expect-error an archive needs the file's bytes
 refused(() => new ls11.Archive(), TypeError, "Archive()");

@@ -9,6 +9,10 @@ export const version: string;
 /** A short English description of a status; any integer is accepted. */
 export function statusString(status: number): string;
 
+/** unls11's report line for a status ("OK.", "Failed to decode the file!"); any
+ *  integer is accepted. */
+export function statusReport(status: number): string;
+
 /** What a library failure throws; `status` is one of the ERR_ constants,
  *  `reason` one of the REASON_ constants, which says why in more detail (and
  *  the message in words), with the entry concerned (or null) and the

@@ -17,6 +17,7 @@
  * @property {(pointer: number) => void} free
  * @property {() => number} ls11_version_string
  * @property {(status: number) => number} ls11_status_string
+ * @property {(status: number) => number} ls11_status_report
  * @property {(packed: number, packedSize: number, dictionary: number, out: number, size: number) => number} ls11_decode_block
  * @property {(data: number, size: number, archive: number) => number} ls11_open_memory
  * @property {(archive: number) => void} ls11_close
@@ -90,11 +91,24 @@ const LARGEST_ALLOCATION = 2 ** 31 - 1;
 const LARGE_RESULT = 64 * 2 ** 20;
 const PAGE = 65536;
 
-/** @param {number} status */
-export function statusString(status) {
+/**
+ * A status as the library's C calls take it, a C int.
+ * @param {number} status
+ */
+function asInt(status) {
   if (!Number.isInteger(status)) throw new TypeError("status must be an integer");
   // A number past a C int is no status (nor is -1): never the one it wraps to.
-  return cString(c.ls11_status_string(status >= -(2 ** 31) && status < 2 ** 31 ? status : -1));
+  return status >= -(2 ** 31) && status < 2 ** 31 ? status : -1;
+}
+
+/** @param {number} status */
+export function statusString(status) {
+  return cString(c.ls11_status_string(asInt(status)));
+}
+
+/** @param {number} status */
+export function statusReport(status) {
+  return cString(c.ls11_status_report(asInt(status)));
 }
 
 const FAILURE_FIELDS = ["status", "reason", "entry", "found", "expected"];

@@ -1,7 +1,7 @@
 // ls11.js against the native tools: the same entries, the same decoded
 // bytes, the same packed and replaced files; every status and every kind of
-// wrong argument. LS11_JS, LS11_TOOL and LS11_SAMPLES name the module, the
-// native ls11 tool and the samples folder.
+// wrong argument. LS11_JS, LS11_TOOL, LS11_UNLS11 and LS11_SAMPLES name the
+// module, the native ls11 and unls11 tools and the samples folder.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
 import { mkdtempSync, readdirSync, readFileSync, writeFileSync } from "node:fs";
@@ -152,6 +152,7 @@ test("statuses: numbers, descriptions and the failures that carry them", () => {
   assert.equal(ls11.statusString(ls11.ERR_CORRUPT), "a block lies outside the file or does not decode");
   for (const status of [99, -1, 2 ** 31, 2 ** 32, 2 ** 40, -(2 ** 32)]) {
     assert.equal(ls11.statusString(status), "unknown status", String(status));
+    assert.equal(ls11.statusReport(status), "Unknown status!", String(status));
   }
   assert.match(ls11.version, /^\d+\.\d+(\.\d+)?$/);
 
@@ -160,6 +161,13 @@ test("statuses: numbers, descriptions and the failures that carry them", () => {
   const damaged = Uint8Array.from(sample);
   const last = archive.entries.at(-1);
   damaged.fill(0xff, last.dataOffset, last.dataOffset + last.packedSize);
+  // unls11's report line for each status it meets is the module's.
+  const reported = [["OK.LS11", sample, ls11.OK], ["FORMAT.LS11", new Uint8Array(100), ls11.ERR_FORMAT],
+                    ["CORRUPT.LS11", damaged, ls11.ERR_CORRUPT], ["MISSING.LS11", null, ls11.ERR_OPEN]];
+  const folder = mkdtempSync(join(work, "unls11-"));
+  for (const [name, bytes] of reported) if (bytes) writeFileSync(join(folder, name), bytes);
+  const report = execFileSync(process.env.LS11_UNLS11, reported.map(([name]) => name), { cwd: folder }).toString();
+  for (const [name, , status] of reported) assert.ok(report.includes(`${name} : ${ls11.statusReport(status)}\n`), name);
   const closed = ls11.open(sample);
   closed.close();
   const failures = [
@@ -252,6 +260,7 @@ test("wrong types and values out of range", () => {
     { error: TypeError, call: () => archive.read("0") },
     { error: TypeError, call: () => ls11.decodeBlock(bytes, archive.dictionary, "4") },
     { error: TypeError, call: () => ls11.statusString("4") },
+    { error: TypeError, call: () => ls11.statusReport(4.5) },
     { error: RangeError, call: () => ls11.pack([bytes], { format: 13 }) },
     { error: RangeError, call: () => ls11.pack([bytes], { format: 2 ** 32 + 11 }) },
     { error: RangeError, call: () => ls11.pack([bytes], { level: "smallest" }) },

@@ -7,7 +7,7 @@
 // pixels go to LS11_SCREENSHOTS.
 import assert from "node:assert/strict";
 import { execFileSync } from "node:child_process";
-import { copyFileSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync,
+import { copyFileSync, mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, statSync, utimesSync,
          writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -216,10 +216,34 @@ test("opening: tables as ls11 list, statuses as unls11, failing entries marked, 
   const failed = cards.filter((name) => unls11.words[name] !== "OK.").length;
   assert.deepEqual(await summary(), { files: opened.length, ok: cards.length - failed, failed, skipped: notLs11.length });
 
-  // The same file again: said so, no second line.
-  await (await page.$("[data-testid=open]")).uploadFile(input("grid.LS11"));
-  await page.waitForFunction(() => document.querySelector("[data-testid=message]").textContent.includes("already open"));
-  assert.equal((await page.$$(card("grid.LS11"))).length, 1);
+  // The same path and bytes again, whatever the file's time: said so, no
+  // second line. Other bytes of the same size under the same path and time
+  // are another file, whose line is closed again.
+  const gridTime = statSync(input("grid.LS11")).mtime;
+  const copy = (folder, bytes, time) => {
+    mkdirSync(join(work, folder));
+    writeFileSync(join(work, folder, "grid.LS11"), bytes);
+    utimesSync(join(work, folder, "grid.LS11"), time, time);
+    return join(work, folder, "grid.LS11");
+  };
+  const changed = Buffer.from(grid);
+  changed[changed.length - 1] ^= 1;
+  const AGAIN = [  // the file given, its line, already open
+    [input("grid.LS11"), "grid.LS11", true],
+    [copy("touched", grid, new Date(gridTime.getTime() + 60000)), "grid.LS11", true],
+    [input("HALF.LS11"), "HALF.LS11", true],
+    [copy("changed", changed, gridTime), "grid.LS11", false],
+  ];
+  for (const [path, name, already] of AGAIN) {
+    await page.$eval("#message-dismiss", (button) => button.click());
+    await (await page.$("[data-testid=open]")).uploadFile(path);
+    await page.waitForFunction(() => document.querySelector("[data-testid=message]").dataset.kind === "done");
+    assert.equal((await message()).text.includes("already open"), already, path);
+    assert.equal((await page.$$(card(name))).length, already ? 1 : 2, path);
+  }
+  await settled();
+  await page.$$eval(card("grid.LS11"), (lines) => lines.at(-1).querySelector("[aria-label^=Close]").click());
+  await page.waitForFunction((selector) => document.querySelectorAll(selector).length === 1, {}, card("grid.LS11"));
 });
 
 test("filter and problems only narrow the files and the entries", async () => {

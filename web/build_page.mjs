@@ -12,16 +12,6 @@ import { build } from "esbuild";
 
 const [source, module, output] = process.argv.slice(2);
 
-// unls11's words for each status, read from the one table the library keeps
-// them in, until ls11.js gives them itself.
-function reportWords() {
-  const text = readFileSync(join(source, "..", "lib", "container", "status.cpp"), "utf8");
-  const table = /kStatusTexts\[\]\s*=\s*\{([^;]*)\};/.exec(text)?.[1] ?? "";
-  const words = [...table.matchAll(/\{\s*"([^"]*)",\s*"[^"]*"\s*\}/g)].map(([, report]) => report);
-  if (words.length === 0) throw new Error("no status words found in lib/container/status.cpp");
-  return words;
-}
-
 async function bundle(entry) {
   const result = await build({
     entryPoints: [join(source, entry)],
@@ -32,7 +22,6 @@ async function bundle(entry) {
     legalComments: "none",
     write: false,
     alias: { ls11kit: module },
-    define: { UNLS11_WORDS: JSON.stringify(reportWords()) },
     logLevel: "warning",
   });
   return result.outputFiles[0].text;

@@ -8,7 +8,7 @@ import { changeEntries, replaceFromFiles } from "./changes.js";
 import { preview, previewed } from "./preview.js";
 import { closeFile, downloadDecoded, downloadEntry, downloadZip } from "./open.js";
 
-// id -> {id, name, path, size, lastModified, table, check, failure,
+// id -> {id, name, path, size, table, check, failure,
 //        changes, dirty, expanded, card, rows, view}
 export const files = new Map();
 const skipped = [];  // {path, detail}

@@ -14,22 +14,31 @@ let nextFile = 1;
 // A folder's worth of files opens folded, so that only the lines are drawn.
 const EXPANDED_FILES = 8;
 
+// Whether a file (with the path it was found under) is open already: the
+// same path and bytes. The worker compares the bytes, and only where the
+// path and size match, so that a folder opens without reading a file twice.
+async function isOpen({ file, path }) {
+  for (const open of [...files.values()]) {
+    if (open.path === path && open.size === file.size && await call("same", { file: open.id, other: file })) return true;
+  }
+  return false;
+}
+
 // Opens files (File objects, each with the path it was found under). A file
-// already open (same path, size and time) is said so, not opened twice.
+// already open is said so, not opened twice.
 export async function openFiles(found) {
   if (found.length === 0) return;
   clearMessage();
-  const isOpen = ({ file, path }) => [...files.values()].some((open) =>
-    open.path === path && open.size === file.size && open.lastModified === file.lastModified);
-  const again = found.filter(isOpen);
-  const fresh = found.filter((item) => !isOpen(item));
+  const again = [];
+  const fresh = [];
+  for (const item of found) (await isOpen(item) ? again : fresh).push(item);
   if (fresh.length === 0) {
     showDone(`${again.map(({ path }) => path).join(", ")}: already open`);
     return;
   }
   const work = startWork(`Opening ${plural(fresh.length, "file")}…`);
   const opened = fresh.map(({ file, path }) => ({
-    id: nextFile++, name: file.name, path, size: file.size, lastModified: file.lastModified, file,
+    id: nextFile++, name: file.name, path, size: file.size, file,
     expanded: fresh.length + files.size <= EXPANDED_FILES, changes: [],
   }));
   addFiles(opened);

@@ -13,10 +13,6 @@ const files = new Map();
 // size holds them for all but files of thousands of entries.
 const PREFIX = 64 * 1024;
 
-// unls11's words for a status (the page's build puts the library's table in
-// UNLS11_WORDS).
-const wordsOf = (status) => UNLS11_WORDS[status] ?? ls11.statusString(status);
-
 // Files the library does not take for LS11 files at all, rather than for
 // damaged ones.
 const NOT_LS11 = new Set([ls11.REASON_EMPTY, ls11.REASON_SHORT_HEADER, ls11.REASON_UNKNOWN_KIND]);
@@ -30,7 +26,7 @@ function failureOf(error) {
   // it has no memory for.
   if (error instanceof DOMException || error instanceof RangeError) {
     const status = error instanceof DOMException ? ls11.ERR_OPEN : ls11.ERR_NO_MEMORY;
-    return { status, ok: false, words: wordsOf(status), detail: error.message, notLs11: false };
+    return { status, ok: false, words: ls11.statusReport(status), detail: error.message, notLs11: false };
   }
   if (!(error instanceof ls11.LS11Error)) throw error;
   const described = `${ls11.statusString(error.status)} (`;
@@ -38,7 +34,7 @@ function failureOf(error) {
   return {
     status: error.status,
     ok: false,
-    words: wordsOf(error.status),
+    words: ls11.statusReport(error.status),
     detail: at >= 0 && error.message.endsWith(")") ? error.message.slice(at + described.length, -1) : error.message,
     entry: error.entry ?? undefined,
     notLs11: NOT_LS11.has(error.reason),
@@ -96,7 +92,7 @@ function check(archive) {
     }
   }
   // entryOk: the status of an entry that decodes, for the rows.
-  return { ...(first ?? { status: ls11.OK, ok: true, words: wordsOf(ls11.OK) }), bad, entryOk: ls11.OK };
+  return { ...(first ?? { status: ls11.OK, ok: true, words: ls11.statusReport(ls11.OK) }), bad, entryOk: ls11.OK };
 }
 
 // The files open in the library, most recently used last: a folder's worth
@@ -144,8 +140,11 @@ async function openFiles({ files: list }, progress) {
       opened.push(id);
     } catch (error) {
       if (!files.has(id)) continue;
-      progress({ opened: { id, failed: failureOf(error) } });
-      files.delete(id);
+      const failed = failureOf(error);
+      progress({ opened: { id, failed } });
+      // A damaged file keeps its line, and its File, to be told apart from
+      // the same file opened again; one that is not LS11 leaves the page.
+      if (failed.notLs11) files.delete(id);
     }
   }
   for (const [done, id] of opened.entries()) {
@@ -203,8 +202,40 @@ function members(archive, name, progress, prefix = "") {
   return { list, failed };
 }
 
+// Files are compared a piece at a time, so that two large ones never sit
+// in memory whole, and different ones stop at their first difference.
+const COMPARED = 8 * 2 ** 20;
+
+const bytesOf = async (blob) => new Uint8Array(await blob.arrayBuffer());
+
+function equal(a, b) {
+  if (a.length !== b.length) return false;
+  for (let i = 0; i < a.length; ++i) if (a[i] !== b[i]) return false;
+  return true;
+}
+
+// Whether `other` (a File) holds the bytes `file` was opened with. A file
+// the browser cannot read any more (changed or gone since) holds none.
+async function sameBytes({ file, other }) {
+  const state = files.get(file);
+  if (!state || state.file.size !== other.size) return false;
+  try {
+    for (let at = 0; at < other.size; at += COMPARED) {
+      const [mine, theirs] = await Promise.all([
+        state.original ? state.original.subarray(at, at + COMPARED) : bytesOf(state.file.slice(at, at + COMPARED)),
+        bytesOf(other.slice(at, at + COMPARED))]);
+      if (!equal(mine, theirs)) return false;
+    }
+    return true;
+  } catch (error) {
+    if (error instanceof DOMException) return false;
+    throw error;
+  }
+}
+
 const operations = {
   open: openFiles,
+  same: sameBytes,
   read: async ({ file, index }) => (await archiveOf(file)).read(index),
   // unls11's decoded file: every entry in order, up to the first that does
   // not decode, which it names.
