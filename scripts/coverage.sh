@@ -10,8 +10,7 @@
 # figure is a little lower than at -O0). Branches that exist only as
 # exception edges of calls (the library throws none and catches none) and
 # branches gcov marks unreachable are left out; any other branch left out
-# is marked in the code
-# with a comment saying why it cannot be taken.
+# is marked in the code with a comment saying why it cannot be taken.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
