@@ -40,8 +40,8 @@ bool decode_ls11(const BlockSet& set, size_t i, uint8_t* out) {
     std::memcpy(out, packed.data(), size);
     return true;
   }
-  return decode_block(packed.data(), static_cast<uint32_t>(packed.size()), set.ls11.dictionary.data(), out,
-                      size);
+  return decode_block(packed.data(), static_cast<uint32_t>(packed.size()),
+                      set.ls11.dictionary.data(), out, size);
 }
 
 // Every codec must give back the raw blocks before its speed means anything.
@@ -53,8 +53,10 @@ bool prepare(BlockSet& set) {
   }
   Bytes out(set.largest);
   for (size_t i = 0; i < set.raw.size(); ++i) {
-    if (!decode_ls11(set, i, out.data()) || std::memcmp(out.data(), set.raw[i].data(), set.raw[i].size()) != 0) {
-      std::fprintf(stderr, "ls11_bench: decode_block differs on %s block %zu\n", set.name.c_str(), i);
+    if (!decode_ls11(set, i, out.data()) ||
+        std::memcmp(out.data(), set.raw[i].data(), set.raw[i].size()) != 0) {
+      std::fprintf(stderr, "ls11_bench: decode_block differs on %s block %zu\n", set.name.c_str(),
+                   i);
       return false;
     }
   }
@@ -64,7 +66,8 @@ bool prepare(BlockSet& set) {
       if (!kOthers[c]->compress(set.raw[i], kOthers[c]->level, packed) ||
           !kOthers[c]->decompress(packed, out.data(), set.raw[i].size()) ||
           std::memcmp(out.data(), set.raw[i].data(), set.raw[i].size()) != 0) {
-        std::fprintf(stderr, "ls11_bench: %s fails on %s block %zu\n", kOthers[c]->name, set.name.c_str(), i);
+        std::fprintf(stderr, "ls11_bench: %s fails on %s block %zu\n", kOthers[c]->name,
+                     set.name.c_str(), i);
         return false;
       }
       set.other[c].push_back(std::move(packed));
@@ -74,7 +77,8 @@ bool prepare(BlockSet& set) {
 }
 
 void finish(benchmark::State& state, const BlockSet& set) {
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(set.total));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(set.total));
 }
 
 void bench_ls11(benchmark::State& state, const BlockSet* set) {
@@ -114,8 +118,9 @@ void bench_memcpy(benchmark::State& state, const BlockSet* set) {
 
 // Text-like filler for runs without a corpus: words from a small vocabulary.
 Bytes synthetic_text(size_t size, uint32_t seed) {
-  static const char* const words[] = {"the ", "block ", "decoder ", "of ", "a ", "file\n", "entry ",
-                                      "int ", "return ", "(size_t) ", "{\n", "}\n", "0x40, ", "static "};
+  static const char* const words[] = {"the ",   "block ", "decoder ", "of ",     "a ",
+                                      "file\n", "entry ", "int ",     "return ", "(size_t) ",
+                                      "{\n",    "}\n",    "0x40, ",   "static "};
   std::mt19937 rng(seed);
   Bytes out;
   while (out.size() < size) {
@@ -126,7 +131,8 @@ Bytes synthetic_text(size_t size, uint32_t seed) {
   return out;
 }
 
-bool add_packed_set(std::deque<BlockSet>& sets, const std::string& name, const std::vector<Bytes>& blocks) {
+bool add_packed_set(std::deque<BlockSet>& sets, const std::string& name,
+                    const std::vector<Bytes>& blocks) {
   BlockSet& set = sets.emplace_back();
   set.name = name;
   return pack_archive(blocks, PackLevel::best, 1, set.ls11);
@@ -135,7 +141,8 @@ bool add_packed_set(std::deque<BlockSet>& sets, const std::string& name, const s
 bool load_sets(const std::string& corpus_dir, std::deque<BlockSet>& sets) {
   Bytes chunk;
   if (corpus_dir.empty()) {
-    if (!add_packed_set(sets, "entries/synthetic", split_blocks({synthetic_text(1 << 20, 7)}, "entries"))) {
+    if (!add_packed_set(sets, "entries/synthetic",
+                        split_blocks({synthetic_text(1 << 20, 7)}, "entries"))) {
       return false;
     }
     chunk = synthetic_text(8 << 10, 8);
@@ -145,7 +152,8 @@ bool load_sets(const std::string& corpus_dir, std::deque<BlockSet>& sets) {
         BlockSet& set = sets.emplace_back();
         set.name = std::string(split) + "/" + kind;
         if (!read_archive(archive_path(corpus_dir, kind, split), set.ls11)) {
-          std::fprintf(stderr, "ls11_bench: cannot read %s\n", archive_path(corpus_dir, kind, split).c_str());
+          std::fprintf(stderr, "ls11_bench: cannot read %s\n",
+                       archive_path(corpus_dir, kind, split).c_str());
           return false;
         }
       }
@@ -186,7 +194,8 @@ int main(int argc, char** argv) {
   for (const BlockSet& set : sets) {
     benchmark::RegisterBenchmark(("decode/" + set.name + "/ls11").c_str(), bench_ls11, &set);
     for (size_t c = 0; c < kOtherCount; ++c) {
-      benchmark::RegisterBenchmark(("decode/" + set.name + "/" + kOthers[c]->name).c_str(), bench_other, &set, c);
+      benchmark::RegisterBenchmark(("decode/" + set.name + "/" + kOthers[c]->name).c_str(),
+                                   bench_other, &set, c);
     }
     benchmark::RegisterBenchmark(("decode/" + set.name + "/memcpy").c_str(), bench_memcpy, &set);
   }

@@ -46,7 +46,8 @@ bool libdeflate_compress(const Bytes& in, int level, Bytes& out) {
       libdeflate_alloc_compressor(level), libdeflate_free_compressor);
   if (!c) return false;
   out.resize(libdeflate_deflate_compress_bound(c.get(), in.size()));
-  const size_t n = libdeflate_deflate_compress(c.get(), in.data(), in.size(), out.data(), out.size());
+  const size_t n =
+      libdeflate_deflate_compress(c.get(), in.data(), in.size(), out.data(), out.size());
   out.resize(n);
   return n != 0 || in.empty();
 }
@@ -63,16 +64,16 @@ bool libdeflate_decompress(const Bytes& in, uint8_t* out, size_t out_size) {
 bool lz4_compress(const Bytes& in, int, Bytes& out) {
   out.resize(static_cast<size_t>(LZ4_compressBound(static_cast<int>(in.size()))));
   const int n = LZ4_compress_default(reinterpret_cast<const char*>(in.data()),
-                                     reinterpret_cast<char*>(out.data()), static_cast<int>(in.size()),
-                                     static_cast<int>(out.size()));
+                                     reinterpret_cast<char*>(out.data()),
+                                     static_cast<int>(in.size()), static_cast<int>(out.size()));
   out.resize(static_cast<size_t>(n > 0 ? n : 0));
   return n > 0 || in.empty();
 }
 
 bool lz4_decompress(const Bytes& in, uint8_t* out, size_t out_size) {
   return LZ4_decompress_safe(reinterpret_cast<const char*>(in.data()), reinterpret_cast<char*>(out),
-                             static_cast<int>(in.size()), static_cast<int>(out_size)) ==
-         static_cast<int>(out_size);
+                             static_cast<int>(in.size()),
+                             static_cast<int>(out_size)) == static_cast<int>(out_size);
 }
 
 bool zstd_compress(const Bytes& in, int level, Bytes& out) {

@@ -26,8 +26,8 @@ Bytes read_bytes(const std::string& path) {
 }
 
 uint32_t get_be32(const Bytes& in, size_t offset) {
-  return uint32_t{in[offset]} << 24 | uint32_t{in[offset + 1]} << 16 | uint32_t{in[offset + 2]} << 8 |
-         in[offset + 3];
+  return uint32_t{in[offset]} << 24 | uint32_t{in[offset + 1]} << 16 |
+         uint32_t{in[offset + 2]} << 8 | in[offset + 3];
 }
 
 }  // namespace
@@ -60,7 +60,8 @@ std::vector<Bytes> split_blocks(const std::vector<Bytes>& files, const std::stri
   return blocks;
 }
 
-std::string archive_path(const std::string& corpus_dir, const std::string& kind, const std::string& split) {
+std::string archive_path(const std::string& corpus_dir, const std::string& kind,
+                         const std::string& split) {
   return corpus_dir + "/" + kind + "-" + split + ".ls11";
 }
 

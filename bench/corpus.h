@@ -29,7 +29,8 @@ struct Archive {
   std::vector<uint32_t> unpacked_sizes;
 };
 
-std::string archive_path(const std::string& corpus_dir, const std::string& kind, const std::string& split);
+std::string archive_path(const std::string& corpus_dir, const std::string& kind,
+                         const std::string& split);
 bool write_archive(const std::string& path, const Archive& archive);
 bool read_archive(const std::string& path, Archive& archive);
 

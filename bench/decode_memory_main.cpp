@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   const int passes = std::atoi(argv[1]);
   for (int f = 2; f < argc; ++f) {
     std::ifstream in(argv[f], std::ios::binary);
-    const std::vector<char> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<char> file{std::istreambuf_iterator<char>(in),
+                                 std::istreambuf_iterator<char>()};
     const size_t decoded = decode_all(file);
     if (decoded == 0) {
       std::fprintf(stderr, "%s: does not decode\n", argv[f]);
@@ -64,7 +65,8 @@ int main(int argc, char** argv) {
     for (int p = 0; p < passes; ++p) {
       const auto start = std::chrono::steady_clock::now();
       decode_all(file);
-      seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      seconds.push_back(
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     std::sort(seconds.begin(), seconds.end());
     std::printf("%s\t%zu\t%.6f\n", argv[f], decoded, seconds[seconds.size() / 2]);

@@ -4,7 +4,8 @@
 
 using namespace ls11;
 
-bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads, Archive& archive) {
+bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads,
+                  Archive& archive) {
   const ls11_level encode_level = level == PackLevel::best ? LS11_LEVEL_BEST : LS11_LEVEL_FAST;
   std::vector<BlockView> views;
   size_t total = 0;

@@ -10,4 +10,5 @@
 enum class PackLevel { fast, best };
 
 // `threads` as pack_blocks takes it: 0 for one per core.
-bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads, Archive& archive);
+bool pack_archive(const std::vector<Bytes>& blocks, PackLevel level, unsigned threads,
+                  Archive& archive);

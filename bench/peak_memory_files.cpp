@@ -17,7 +17,8 @@ constexpr uint32_t kBlockSize = uint32_t{1} << 22;
 TestEntry run_block(uint32_t size, uint8_t seed) {
   BitWriter w;
   uint32_t written = 0;
-  for (; written < 4 && written < size; ++written) put_literal(w, static_cast<uint8_t>(seed + written));
+  for (; written < 4 && written < size; ++written)
+    put_literal(w, static_cast<uint8_t>(seed + written));
   while (written < size) {
     const uint32_t room = size - written;
     const uint32_t length = room < 3 ? 0 : (room > 65536 ? 65536 : room);
@@ -49,7 +50,8 @@ int main(int argc, char** argv) {
   bool ok = true;
   for (uint32_t count : {1u, 4u, 16u, 64u}) {
     std::vector<TestEntry> entries;
-    for (uint32_t i = 0; i < count; ++i) entries.push_back(run_block(kBlockSize, static_cast<uint8_t>(i)));
+    for (uint32_t i = 0; i < count; ++i)
+      entries.push_back(run_block(kBlockSize, static_cast<uint8_t>(i)));
     ok &= write(dir + "/large_blocks_" + std::to_string(count) + ".ls11", entries);
   }
   std::vector<TestEntry> mixed = {run_block(kBlockSize, 1)};

@@ -34,8 +34,8 @@ bool round_trips(const Archive& archive, const std::vector<Bytes>& blocks) {
     const Bytes& packed = archive.packed[i];
     if (packed.size() == blocks[i].size()) continue;
     Bytes out(blocks[i].size());
-    if (!decode_block(packed.data(), static_cast<uint32_t>(packed.size()), archive.dictionary.data(),
-                      out.data(), static_cast<uint32_t>(out.size())) ||
+    if (!decode_block(packed.data(), static_cast<uint32_t>(packed.size()),
+                      archive.dictionary.data(), out.data(), static_cast<uint32_t>(out.size())) ||
         out != blocks[i]) {
       return false;
     }
@@ -66,8 +66,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ls11_bench_prepare: cannot write %s/sizes.tsv\n", dir.c_str());
     return 1;
   }
-  std::fprintf(table, "kind\tsplit\tblocks\traw\tls11_best\tls11_fast\tzlib_9\tlibdeflate_12\tlz4\tzstd_3"
-                      "\tencode_best_s\tencode_fast_s\n");
+  std::fprintf(table,
+               "kind\tsplit\tblocks\traw\tls11_best\tls11_fast\tzlib_9\tlibdeflate_12\tlz4\tzstd_3"
+               "\tencode_best_s\tencode_fast_s\n");
   const Codec* const others[] = {&kZlib9, &kLibdeflate12, &kLz4, &kZstd3};
   for (const char* kind : kKinds) {
     std::vector<Bytes> files;
@@ -91,8 +92,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ls11_bench_prepare: %s does not round-trip\n", path.c_str());
         return 1;
       }
-      std::fprintf(table, "%s\t%s\t%zu\t%zu\t%zu\t%zu", kind, split, blocks.size(), raw, packed_bytes(best),
-                   packed_bytes(fast));
+      std::fprintf(table, "%s\t%s\t%zu\t%zu\t%zu\t%zu", kind, split, blocks.size(), raw,
+                   packed_bytes(best), packed_bytes(fast));
       for (const Codec* codec : others) {
         size_t total = 0;
         if (!codec_size(*codec, blocks, total)) {
@@ -102,8 +103,8 @@ int main(int argc, char** argv) {
         std::fprintf(table, "\t%zu", total);
       }
       std::fprintf(table, "\t%.3f\t%.3f\n", best_s, fast_s);
-      std::fprintf(stderr, "packed %s (%zu blocks, %.1f MB) in %.1f s\n", path.c_str(), blocks.size(),
-                   static_cast<double>(raw) / 1e6, best_s);
+      std::fprintf(stderr, "packed %s (%zu blocks, %.1f MB) in %.1f s\n", path.c_str(),
+                   blocks.size(), static_cast<double>(raw) / 1e6, best_s);
     }
   }
   return std::fclose(table) == 0 ? 0 : 1;

@@ -94,9 +94,11 @@ void insert(Tree& t, uint32_t pos, std::vector<Step>* out) {
 }
 
 // The block's packed size in bytes; adds its literals to `counts`.
-uint64_t pack_one(const uint8_t* data, uint32_t size, const uint32_t bits[256], uint64_t counts[256]) {
+uint64_t pack_one(const uint8_t* data, uint32_t size, const uint32_t bits[256],
+                  uint64_t counts[256]) {
   if (size == 0) return 0;
-  Tree t{data, size, std::vector<uint32_t>(1u << 16, kNone), std::vector<uint32_t>(2 * size_t{size})};
+  Tree t{data, size, std::vector<uint32_t>(1u << 16, kNone),
+         std::vector<uint32_t>(2 * size_t{size})};
   std::vector<uint64_t> price(size_t{size} + 1, UINT64_MAX);
   std::vector<Step> arrival(size_t{size} + 1);
   std::vector<Step> matches;
@@ -141,8 +143,8 @@ uint64_t pack_one(const uint8_t* data, uint32_t size, const uint32_t bits[256], 
 }
 
 // One round over all blocks on `threads` threads.
-uint64_t pack_round(const std::vector<Bytes>& blocks, const uint8_t dictionary[256], unsigned threads,
-                    uint64_t counts[256]) {
+uint64_t pack_round(const std::vector<Bytes>& blocks, const uint8_t dictionary[256],
+                    unsigned threads, uint64_t counts[256]) {
   uint32_t bits[256];
   for (int v = 255; v >= 0; --v) bits[dictionary[v]] = value_bits(static_cast<uint64_t>(v));
   std::atomic<size_t> next{0};
@@ -187,7 +189,8 @@ bool yardstick_size(const std::vector<Bytes>& blocks, unsigned threads, uint64_t
   total = UINT64_MAX;
   for (int round = 0; round < kRounds; ++round) {
     total = std::min(total, pack_round(blocks, dictionary, threads, counts));
-    std::stable_sort(dictionary, dictionary + 256, [&](uint8_t a, uint8_t b) { return counts[a] > counts[b]; });
+    std::stable_sort(dictionary, dictionary + 256,
+                     [&](uint8_t a, uint8_t b) { return counts[a] > counts[b]; });
   }
   return true;
 }

@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::fprintf(table, "kind\tsplit\traw\tyardstick\n");
-  const unsigned threads = std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 1;
+  const unsigned threads =
+      std::thread::hardware_concurrency() ? std::thread::hardware_concurrency() : 1;
   for (const char* kind : kKinds) {
     std::vector<Bytes> files;
     if (!load_kind(dir, kind, files)) {
@@ -37,8 +38,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ls11_bench_yardstick: packing %s/%s failed\n", kind, split);
         return 1;
       }
-      std::fprintf(table, "%s\t%s\t%zu\t%llu\n", kind, split, raw, static_cast<unsigned long long>(total));
-      std::fprintf(stderr, "yardstick %s/%s: %llu bytes\n", kind, split, static_cast<unsigned long long>(total));
+      std::fprintf(table, "%s\t%s\t%zu\t%llu\n", kind, split, raw,
+                   static_cast<unsigned long long>(total));
+      std::fprintf(stderr, "yardstick %s/%s: %llu bytes\n", kind, split,
+                   static_cast<unsigned long long>(total));
     }
   }
   if (std::fclose(table) != 0 || std::rename((path + ".part").c_str(), path.c_str()) != 0) return 1;

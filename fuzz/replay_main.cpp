@@ -19,7 +19,8 @@ namespace {
 bool replay_file(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
   // An exact-size copy, so that a sanitizer build catches any read past it.
   std::unique_ptr<uint8_t[]> input(new uint8_t[bytes.size()]);
   std::copy(bytes.begin(), bytes.end(), input.get());
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
     std::vector<fs::path> files;
     if (fs::is_directory(argv[i], error)) {
       for (const fs::directory_entry& entry : fs::directory_iterator(argv[i], error)) {
-        if (entry.is_regular_file() && entry.path().filename().string()[0] != '.') files.push_back(entry.path());
+        if (entry.is_regular_file() && entry.path().filename().string()[0] != '.')
+          files.push_back(entry.path());
       }
       std::sort(files.begin(), files.end());
     } else {

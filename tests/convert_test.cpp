@@ -73,7 +73,8 @@ class ConvertTest : public ::testing::Test {
 };
 
 TEST_F(ConvertTest, AllThreeVersionsConvertAlike) {
-  const std::vector<TestEntry> entries = {stored_entry(text("stored!")), abc_entry(), stored_entry({})};
+  const std::vector<TestEntry> entries = {stored_entry(text("stored!")), abc_entry(),
+                                          stored_entry({})};
   for (char digit : {'0', '1', '2'}) {
     SCOPED_TRACE(digit);
     Outcome o = convert(build_file(entries, digit));
@@ -140,7 +141,8 @@ TEST_F(ConvertTest, RejectedLayoutsLeaveAnEmptyOutput) {
   const Bytes good = build_file({stored_entry(text("hello")), abc_entry()});
   std::vector<std::pair<std::string, Bytes>> cases;
   for (size_t size : {16, 100, 271, 272, 276, 283}) {
-    cases.push_back({"truncated to " + std::to_string(size), Bytes(good.begin(), good.begin() + static_cast<long>(size))});
+    cases.push_back({"truncated to " + std::to_string(size),
+                     Bytes(good.begin(), good.begin() + static_cast<long>(size))});
   }
   for (uint32_t first_offset : {276u, 287u, 0u, 275u, 100000u, 0xFFFFFFFFu}) {
     Bytes b = good;
@@ -186,7 +188,8 @@ TEST_F(ConvertTest, LengthRuleWrapsAroundAt32Bits) {
 TEST_F(ConvertTest, StoredAndEmptyBlocks) {
   // Equal sizes mean stored, whatever the bytes look like.
   Bytes ones(50, 0xFF);
-  Outcome stored = convert(build_file({stored_entry(ones), stored_entry({}), stored_entry(text("end"))}));
+  Outcome stored =
+      convert(build_file({stored_entry(ones), stored_entry({}), stored_entry(text("end"))}));
   EXPECT_TRUE(stored.ok);
   EXPECT_EQ(stored.output, concat({ones, text("end")}));
 
@@ -220,7 +223,8 @@ TEST_F(ConvertTest, WorkedExampleWithItsDictionary) {
 
 TEST_F(ConvertTest, OffsetsOutOfOrderOrSharedAreFollowedInTableOrder) {
   // The file holds the blocks "A", "B", "C"; the table lists A, C, B.
-  Bytes file = build_file({stored_entry(text("A")), stored_entry(text("B")), stored_entry(text("C"))});
+  Bytes file =
+      build_file({stored_entry(text("A")), stored_entry(text("B")), stored_entry(text("C"))});
   const uint32_t blocks = 276 + 12 * 3;
   set_be32(file, 272 + 12 + 8, blocks + 2);
   set_be32(file, 272 + 24 + 8, blocks + 1);
@@ -242,7 +246,8 @@ TEST_F(ConvertTest, OffsetsOutOfOrderOrSharedAreFollowedInTableOrder) {
 }
 
 TEST_F(ConvertTest, DecodeFailureKeepsEarlierBlocks) {
-  Outcome o = convert(build_file({stored_entry(text("one,")), abc_entry(), broken_entry(), stored_entry(text("four"))}));
+  Outcome o = convert(build_file(
+      {stored_entry(text("one,")), abc_entry(), broken_entry(), stored_entry(text("four"))}));
   EXPECT_FALSE(o.ok);
   EXPECT_EQ(o.status, LS11_ERR_CORRUPT);
   EXPECT_EQ(o.output, text("one,abcabcabc"));

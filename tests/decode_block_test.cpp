@@ -16,8 +16,8 @@ namespace {
 bool decode_both(const Bytes& packed, const Bytes& dictionary, uint32_t size, Bytes& out) {
   out.assign(size, 0xEE);
   Bytes ref(size, 0xEE);
-  const bool fast = decode_block(packed.data(), static_cast<uint32_t>(packed.size()), dictionary.data(),
-                                 out.data(), size);
+  const bool fast = decode_block(packed.data(), static_cast<uint32_t>(packed.size()),
+                                 dictionary.data(), out.data(), size);
   const bool slow = reference_decode_block(packed.data(), static_cast<uint32_t>(packed.size()),
                                            dictionary.data(), ref.data(), size);
   EXPECT_EQ(fast, slow);
@@ -38,7 +38,8 @@ TEST(DecodeBlock, WorkedExampleTwoLiteralsAndOverlappingMatch) {
 
 TEST(DecodeBlock, WorkedExampleTwelveBitLiterals) {
   Bytes out;
-  ASSERT_TRUE(decode_both({0xFA, 0x3F, 0xA4, 0xFA, 0x5F, 0xE0, 0x59, 0xF9, 0xA0}, identity_dictionary(), 10, out));
+  ASSERT_TRUE(decode_both({0xFA, 0x3F, 0xA4, 0xFA, 0x5F, 0xE0, 0x59, 0xF9, 0xA0},
+                          identity_dictionary(), 10, out));
   EXPECT_EQ(out, (Bytes{0x61, 0x62, 0x63, 0x61, 0x62, 0x63, 0x61, 0x62, 0x63, 0x58}));
 }
 
@@ -73,15 +74,24 @@ TEST(DecodeBlock, StreamCases) {
   const std::vector<StreamCase> cases = {
       {"empty output reads nothing", {}, 0, true},
       {"literal then distance 1 length 5", {{'v', 7}, {'v', 257}, {'v', 2}}, 6, true},
-      {"length value below 256 is a length", {{'v', 1}, {'v', 2}, {'v', 258}, {'v', 200}}, 205, true},
+      {"length value below 256 is a length",
+       {{'v', 1}, {'v', 2}, {'v', 258}, {'v', 200}},
+       205,
+       true},
       {"value 256 first fails", {{'v', 256}, {'v', 0}}, 4, false},
       {"value 256 after good output fails", {{'v', 1}, {'v', 2}, {'v', 256}}, 3, false},
       {"distance past block start fails", {{'v', 1}, {'v', 258}, {'v', 0}}, 4, false},
       {"distance at block start fails", {{'v', 257}, {'v', 0}}, 3, false},
       {"length beyond owed count fails", {{'v', 1}, {'v', 257}, {'v', 5}}, 8, false},
       {"length exactly the owed count", {{'v', 1}, {'v', 257}, {'v', 5}}, 9, true},
-      {"largest length value fails without wrap", {{'v', 1}, {'v', 257}, {'v', 0xFFFFFFFDu}}, 100, false},
-      {"largest distance value fails without wrap", {{'v', 1}, {'v', 0xFFFFFFFDu}, {'v', 0}}, 100, false},
+      {"largest length value fails without wrap",
+       {{'v', 1}, {'v', 257}, {'v', 0xFFFFFFFDu}},
+       100,
+       false},
+      {"largest distance value fails without wrap",
+       {{'v', 1}, {'v', 0xFFFFFFFDu}, {'v', 0}},
+       100,
+       false},
       {"stream ends after a distance", {{'v', 1}, {'v', 257}, {'b', 6}}, 4, false},
       {"stream ends inside the data", {{'v', 1}, {'b', 6}}, 2, false},
       {"padding zeros are codes too", {{'v', 1}}, 4, true},
@@ -153,10 +163,13 @@ TEST(DecodeBlock, RandomValidStreamsMatchTheirSource) {
         put_literal(w, index);
         expected.push_back(dict[index]);
       } else {
-        const uint32_t distance = 1 + static_cast<uint32_t>(rng() % std::min<size_t>(expected.size(), rng() % 2 ? 16 : 70000));
+        const uint32_t distance =
+            1 + static_cast<uint32_t>(rng() %
+                                      std::min<size_t>(expected.size(), rng() % 2 ? 16 : 70000));
         const uint32_t length = 3 + static_cast<uint32_t>(rng() % (rng() % 4 ? 20 : 3000));
         put_match(w, distance, length);
-        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (uint32_t i = 0; i < length; ++i)
+          expected.push_back(expected[expected.size() - distance]);
       }
     }
     Bytes out;
@@ -203,13 +216,15 @@ TEST(DecodeBlock, ShortMatchesFollowedByLiteralsAndAtTheBlockEnd) {
           expected.push_back(index);
         }
         put_match(w, distance, length);
-        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (uint32_t i = 0; i < length; ++i)
+          expected.push_back(expected[expected.size() - distance]);
         for (uint32_t i = 0; i < trailing; ++i) {
           put_literal(w, static_cast<uint8_t>(200 + i));
           expected.push_back(static_cast<uint8_t>(200 + i));
         }
         Bytes out;
-        ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(), static_cast<uint32_t>(expected.size()), out))
+        ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(),
+                                static_cast<uint32_t>(expected.size()), out))
             << distance << " " << length << " " << trailing;
         ASSERT_EQ(out, expected) << distance << " " << length << " " << trailing;
       }
@@ -242,9 +257,11 @@ TEST(DecodeBlock, CodeLengthsAroundTheRefillLimits) {
       for (uint32_t i = 0; i < pad; ++i) literal(0);  // 2 bits each: shifts what follows
       literal(1);
       match(1, distance);  // enough history for the long distance; ends a fast-loop step
-      for (uint32_t i = 0; i < c.literals; ++i) literal(static_cast<uint8_t>(254 + i));  // 16 bits each
+      for (uint32_t i = 0; i < c.literals; ++i)
+        literal(static_cast<uint8_t>(254 + i));  // 16 bits each
       match(distance, 5);
-      for (uint32_t i = 0; i < 24; ++i) literal(static_cast<uint8_t>(9 + 10 * i));  // keeps the fast loop going
+      for (uint32_t i = 0; i < 24; ++i)
+        literal(static_cast<uint8_t>(9 + 10 * i));  // keeps the fast loop going
       const uint32_t size = static_cast<uint32_t>(expected.size());
       Bytes out;
       ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(), size, out)) << c.n << " " << pad;
@@ -274,16 +291,19 @@ TEST(DecodeBlock, StreamTailsOfEveryLength) {
         const uint32_t distance = 1 + static_cast<uint32_t>(rng() % 20);
         const uint32_t length = 3 + static_cast<uint32_t>(rng() % 40);
         put_match(w, distance, length);
-        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (uint32_t i = 0; i < length; ++i)
+          expected.push_back(expected[expected.size() - distance]);
       }
     }
     Bytes out;
-    ASSERT_TRUE(decode_both(w.bytes, identity_dictionary(), static_cast<uint32_t>(expected.size()), out));
+    ASSERT_TRUE(
+        decode_both(w.bytes, identity_dictionary(), static_cast<uint32_t>(expected.size()), out));
     ASSERT_EQ(out, expected);
     for (size_t cut = 0; cut < w.bytes.size(); ++cut) {
       const Bytes shorter(w.bytes.begin(), w.bytes.begin() + static_cast<std::ptrdiff_t>(cut));
       decode_both(shorter, identity_dictionary(), static_cast<uint32_t>(expected.size()), out);
-      decode_both(shorter, identity_dictionary(), static_cast<uint32_t>(rng() % expected.size()), out);
+      decode_both(shorter, identity_dictionary(), static_cast<uint32_t>(rng() % expected.size()),
+                  out);
     }
   }
 }

@@ -26,8 +26,8 @@ struct Packed {
 Packed encode(const Bytes& data, const Bytes& dictionary, ls11_level level) {
   Bytes out(data.size());
   uint32_t packed_size = 0xDEADBEEF;
-  EXPECT_TRUE(encode_block(data.data(), static_cast<uint32_t>(data.size()), dictionary.data(), level,
-                           out.data(), packed_size));
+  EXPECT_TRUE(encode_block(data.data(), static_cast<uint32_t>(data.size()), dictionary.data(),
+                           level, out.data(), packed_size));
   EXPECT_LE(packed_size, data.size());
   out.resize(packed_size);
   return Packed{out, packed_size == data.size()};
@@ -48,7 +48,8 @@ void expect_round_trip(const Bytes& data, const Bytes& dictionary, ls11_level le
   ASSERT_TRUE(out == data);
   if (size <= (1u << 20)) {
     Bytes ref(data.size(), 0xEE);
-    ASSERT_TRUE(reference_decode_block(packed.bytes.data(), static_cast<uint32_t>(packed.bytes.size()),
+    ASSERT_TRUE(reference_decode_block(packed.bytes.data(),
+                                       static_cast<uint32_t>(packed.bytes.size()),
                                        dictionary.data(), ref.data(), size));
     ASSERT_TRUE(ref == data);
   }
@@ -62,8 +63,9 @@ Bytes dictionary_for(const Bytes& data, ls11_level level) {
 }
 
 Bytes text_like(size_t size, uint32_t seed) {
-  static const char* const words[] = {"the ", "castle ", "of ", "general ", "army ", "and ",
-                                      "rice ", "gold ", "province ", "lord ", "\n", "1582 "};
+  static const char* const words[] = {"the ",      "castle ", "of ",   "general ",
+                                      "army ",     "and ",    "rice ", "gold ",
+                                      "province ", "lord ",   "\n",    "1582 "};
   std::mt19937 rng(seed);
   Bytes out;
   while (out.size() < size) {
@@ -125,7 +127,8 @@ TEST(EncodeBlock, RoundTripsEveryShape) {
   };
   std::mt19937 rng(4);
   for (int i = 0; i < 30000; ++i) shapes[7].data.push_back(static_cast<uint8_t>('a' + rng() % 3));
-  for (int i = 0; i < 30000; ++i) shapes[8].data.push_back(static_cast<uint8_t>((i % 7) * 31 + (i % 13)));
+  for (int i = 0; i < 30000; ++i)
+    shapes[8].data.push_back(static_cast<uint8_t>((i % 7) * 31 + (i % 13)));
   shapes[9].data.insert(shapes[9].data.end(), 100000, 0);
   for (const Shape& s : shapes) {
     SCOPED_TRACE(s.name);
@@ -219,12 +222,15 @@ TEST(BuildDictionary, OrdersBytesByLiteralUse) {
   Bytes data;
   std::mt19937 rng(13);
   // 'e' is common and scattered; 'q' rare; 'z' only inside one long repeat.
-  for (int i = 0; i < 20000; ++i) data.push_back(rng() % 3 == 0 ? 'e' : rng() % 50 == 0 ? 'q' : 't');
+  for (int i = 0; i < 20000; ++i)
+    data.push_back(rng() % 3 == 0 ? 'e' : rng() % 50 == 0 ? 'q' : 't');
   const Bytes dictionary = dictionary_for(data, LS11_LEVEL_BEST);
   Bytes sorted = dictionary;
   std::sort(sorted.begin(), sorted.end());
   EXPECT_EQ(sorted, identity_dictionary());
-  const auto rank = [&](uint8_t b) { return std::find(dictionary.begin(), dictionary.end(), b) - dictionary.begin(); };
+  const auto rank = [&](uint8_t b) {
+    return std::find(dictionary.begin(), dictionary.end(), b) - dictionary.begin();
+  };
   EXPECT_LT(rank('e'), rank('q'));
   EXPECT_LT(rank('q'), rank('a'));
 }
@@ -242,7 +248,7 @@ TEST(MatchFinder, FindsTheNearestMatchOfEachLengthWithinTheWindow) {
     Match longest;  // length 0: none of 8 bytes or more
   };
   Bytes edge = random_bytes(2100, 21);
-  std::copy(edge.begin(), edge.begin() + 40, edge.begin() + 1023);  // 1023 back: in reach
+  std::copy(edge.begin(), edge.begin() + 40, edge.begin() + 1023);         // 1023 back: in reach
   std::copy(edge.begin() + 100, edge.begin() + 140, edge.begin() + 1124);  // 1024 back: out
   Bytes tail = random_bytes(300, 22);
   std::copy(tail.begin() + 10, tail.begin() + 30, tail.end() - 20);  // a match to the last byte
@@ -260,8 +266,8 @@ TEST(MatchFinder, FindsTheNearestMatchOfEachLengthWithinTheWindow) {
     SCOPED_TRACE(c.name);
     FinderTables tables;
     MatchFinder finder;
-    ASSERT_TRUE(match_finder_init(finder, tables, c.data.data(), static_cast<uint32_t>(c.data.size()),
-                                  kWindowBits, 64, 1u << 20));
+    ASSERT_TRUE(match_finder_init(finder, tables, c.data.data(),
+                                  static_cast<uint32_t>(c.data.size()), kWindowBits, 64, 1u << 20));
     std::vector<Match> matches(65);
     uint32_t found = 0;
     for (uint32_t p = 0; p <= c.position; ++p) found = find_matches(finder, p, matches.data());
@@ -270,7 +276,8 @@ TEST(MatchFinder, FindsTheNearestMatchOfEachLengthWithinTheWindow) {
       ASSERT_LE(m.distance, (1u << kWindowBits) - 1);
       ASSERT_LE(m.length, c.data.size() - c.position);
       EXPECT_TRUE(std::equal(c.data.begin() + c.position - m.distance,
-                             c.data.begin() + c.position - m.distance + m.length, c.data.begin() + c.position));
+                             c.data.begin() + c.position - m.distance + m.length,
+                             c.data.begin() + c.position));
       if (i > 0) {
         EXPECT_GT(m.length, matches[i - 1].length);
         EXPECT_GE(m.distance, matches[i - 1].distance);
@@ -296,7 +303,8 @@ uint64_t exhaustive_bits(const Bytes& data, const LiteralTable& literals) {
     for (size_t d = 1; d <= k; ++d) {
       for (size_t len = 0; k + len < n && data[k + len] == data[k + len - d]; ++len) {
         if (len + 1 >= kMinMatch) {
-          const uint64_t cost = price[k] + match_bits(static_cast<uint32_t>(len + 1), static_cast<uint32_t>(d));
+          const uint64_t cost =
+              price[k] + match_bits(static_cast<uint32_t>(len + 1), static_cast<uint32_t>(d));
           price[k + len + 1] = std::min(price[k + len + 1], cost);
         }
       }
@@ -360,7 +368,8 @@ TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
                           packed.begin() + static_cast<std::ptrdiff_t>(offset + sizes[i]));
         if (sizes[i] != data[i].size()) {
           Bytes out(data[i].size());
-          ASSERT_TRUE(decode_block(block.data(), sizes[i], dictionary.data(), out.data(), views[i].size));
+          ASSERT_TRUE(
+              decode_block(block.data(), sizes[i], dictionary.data(), out.data(), views[i].size));
           ASSERT_EQ(out, data[i]);
         }
         file.insert(file.end(), block.begin(), block.end());

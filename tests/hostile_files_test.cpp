@@ -45,13 +45,16 @@ TestEntry compressed(const Bytes& packed, uint32_t unpacked_size) {
 }
 
 // Rewrites entry i of a built file.
-void patch_entry(Bytes& file, size_t i, uint32_t packed_size, uint32_t unpacked_size, uint32_t data_offset) {
+void patch_entry(Bytes& file, size_t i, uint32_t packed_size, uint32_t unpacked_size,
+                 uint32_t data_offset) {
   set_be32(file, 272 + 12 * i, packed_size);
   set_be32(file, 272 + 12 * i + 4, unpacked_size);
   set_be32(file, 272 + 12 * i + 8, data_offset);
 }
 
-void set_offset(Bytes& file, size_t i, uint32_t data_offset) { set_be32(file, 272 + 12 * i + 8, data_offset); }
+void set_offset(Bytes& file, size_t i, uint32_t data_offset) {
+  set_be32(file, 272 + 12 * i + 8, data_offset);
+}
 
 uint32_t size32(const Bytes& b) { return static_cast<uint32_t>(b.size()); }
 
@@ -181,7 +184,8 @@ TEST(HostileFiles, ReadsOfNeverFilledBuffers) {
   const Bytes letters = text("ABCDEFGHIJKLMNOPQRST");
   Bytes stale_stored = build_file({stored_entry(letters), stored_entry(text("abcde"))});
   set_offset(stale_stored, 1, size32(stale_stored) - 2);
-  Bytes stale_compressed = build_file({stored_entry(letters), compressed(codes({'x', 'y', 'z', 259, 0}), 6)});
+  Bytes stale_compressed =
+      build_file({stored_entry(letters), compressed(codes({'x', 'y', 'z', 259, 0}), 6)});
   set_offset(stale_compressed, 1, size32(stale_compressed) - 2);
   Bytes empty_at_end = build_file({stored_entry(text("hello")), stored_entry({})});
   set_offset(empty_at_end, 1, size32(empty_at_end));

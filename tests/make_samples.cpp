@@ -17,7 +17,7 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // A roster as a game keeps it: fixed-width columns of names and numbers.
 Bytes roster_table() {
-  static const char* const names[] = {"Oda Nobunaga", "Takeda Shingen", "Uesugi Kenshin",
+  static const char* const names[] = {"Oda Nobunaga",  "Takeda Shingen",    "Uesugi Kenshin",
                                       "Mori Motonari", "Imagawa Yoshimoto", "Hojo Ujiyasu",
                                       "Date Masamune", "Shimazu Yoshihisa"};
   std::string out = "ID   NAME                 CLAN   LDR  WAR  INT  POL\n";
@@ -40,7 +40,8 @@ Bytes record_file() {
     out.push_back(static_cast<uint8_t>(i));
     out.push_back(static_cast<uint8_t>(i >> 8));
     const std::string name = items[i % 6];
-    for (size_t c = 0; c < 12; ++c) out.push_back(c < name.size() ? static_cast<uint8_t>(name[c]) : 0);
+    for (size_t c = 0; c < 12; ++c)
+      out.push_back(c < name.size() ? static_cast<uint8_t>(name[c]) : 0);
     for (uint32_t s = 0; s < 8; ++s) out.push_back(static_cast<uint8_t>((i * 7 + s * 13) % 100));
     out.push_back(i % 5 == 0 ? 0x80 : 0x00);
     out.push_back(0xFF);

@@ -3,9 +3,9 @@
 
 #include <filesystem>
 
-#include "unls11/convert_file.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
+#include "unls11/convert_file.h"
 
 using namespace ls11;
 

@@ -9,8 +9,9 @@
 
 namespace {
 
-const std::string kData = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.LS11";      // データ.LS11
-const std::string kYoshinoya = "\xF0\xA0\xAE\xB7\xE9\x87\x8E\xE5\xAE\xB6.LS11";  // 𠮷野家.LS11, beyond the BMP
+const std::string kData = "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF.LS11";  // データ.LS11
+const std::string kYoshinoya =
+    "\xF0\xA0\xAE\xB7\xE9\x87\x8E\xE5\xAE\xB6.LS11";     // 𠮷野家.LS11, beyond the BMP
 const std::string kFolder = "\xE8\xB3\x87\xE6\x96\x99";  // 資料
 const char* const kOk = "OK.";
 
@@ -20,7 +21,8 @@ TEST(UnicodeNames, NamesGivenDirectlyAndThroughPatterns) {
   ASSERT_TRUE(write_file_bytes(folder + "/" + kData, build_file({stored_entry(content)})));
   ASSERT_TRUE(write_file_bytes(folder + "/" + kYoshinoya, build_file({stored_entry({7})})));
   ASSERT_TRUE(std::filesystem::create_directory(utf8_path(folder + "/" + kFolder)));
-  ASSERT_TRUE(write_file_bytes(folder + "/" + kFolder + "/" + kData, build_file({stored_entry({8})})));
+  ASSERT_TRUE(
+      write_file_bytes(folder + "/" + kFolder + "/" + kData, build_file({stored_entry({8})})));
 
   const struct {
     std::vector<std::string> arguments;

@@ -28,7 +28,8 @@ class WindowsWildcard : public ::testing::Test {
   void make_folder(const std::string& relative) {
     ASSERT_TRUE(std::filesystem::create_directories(utf8_path(folder_ + "/" + relative)));
   }
-  void expect_report(const std::vector<std::string>& arguments, const std::vector<ReportLine>& lines) {
+  void expect_report(const std::vector<std::string>& arguments,
+                     const std::vector<ReportLine>& lines) {
     const ToolRun run = run_tool(UNLS11_PATH, arguments, folder_);
     EXPECT_EQ(run.out, expected_report(lines));
     EXPECT_EQ(run.err, "");
@@ -72,11 +73,11 @@ TEST_F(WindowsWildcard, SlashesAndMixedSeparatorsKeptAsTyped) {
   make_file("sub/x.LS11");
   make_file("sub/Y.LS11");
   expect_report({"sub/*", ".\\sub/*.LS11", "sub/.*"}, {{"sub/inner", kCannotOpen},
-                                                      {"sub/x.LS11", kOk},
-                                                      {"sub/Y.LS11", kOk},
-                                                      {".\\sub/x.LS11", kOk},
-                                                      {".\\sub/Y.LS11", kOk},
-                                                      {"sub/.*", kCannotOpen}});
+                                                       {"sub/x.LS11", kOk},
+                                                       {"sub/Y.LS11", kOk},
+                                                       {".\\sub/x.LS11", kOk},
+                                                       {".\\sub/Y.LS11", kOk},
+                                                       {"sub/.*", kCannotOpen}});
 }
 
 // The C runtime, when its own expansion is on, expands unquoted patterns
@@ -90,11 +91,12 @@ TEST_F(WindowsWildcard, PatternsReachTheProgramUnexpanded) {
   make_file("my files/mapB.LS11");
   make_file("my files/map_a.LS11");
   // The argument with a blank is passed quoted.
-  expect_report({"map*.LS11", "my files\\map*.LS11", "none\\*.LS11"}, {{"map_a.LS11", kOk},
-                                                                        {"mapB.LS11", kOk},
-                                                                        {"my files\\map_a.LS11", kOk},
-                                                                        {"my files\\mapB.LS11", kOk},
-                                                                        {"none\\*.LS11", kCannotOpen}});
+  expect_report({"map*.LS11", "my files\\map*.LS11", "none\\*.LS11"},
+                {{"map_a.LS11", kOk},
+                 {"mapB.LS11", kOk},
+                 {"my files\\map_a.LS11", kOk},
+                 {"my files\\mapB.LS11", kOk},
+                 {"none\\*.LS11", kCannotOpen}});
 }
 
 // ls11 expands no pattern itself; on Windows the C runtime does it for it,

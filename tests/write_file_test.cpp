@@ -66,9 +66,10 @@ TEST(WriteFile, LaysOutHeaderDictionaryTableAndBlocks) {
     TestEntry compressed;
     compressed.packed = b;
     compressed.unpacked_size = 40;
-    EXPECT_EQ(w.bytes, build_file({stored_entry(a), compressed}, static_cast<char>('0' + version - 10)));
+    EXPECT_EQ(w.bytes,
+              build_file({stored_entry(a), compressed}, static_cast<char>('0' + version - 10)));
     EXPECT_EQ(be32_at(w.bytes, 272 + 8), 276u + 12 * 2);  // readers derive the count from it
-    EXPECT_EQ(be32_at(w.bytes, 272 + 24), 0u);             // the closing word
+    EXPECT_EQ(be32_at(w.bytes, 272 + 24), 0u);            // the closing word
   }
 }
 
@@ -131,7 +132,8 @@ TEST(PackFile, ConvertsBackToItsInputs) {
 
 TEST(PackFile, ManyBlocks) {
   std::vector<Bytes> inputs;
-  for (int i = 0; i < 3000; ++i) inputs.push_back(Bytes(static_cast<size_t>(i % 17), static_cast<uint8_t>(i)));
+  for (int i = 0; i < 3000; ++i)
+    inputs.push_back(Bytes(static_cast<size_t>(i % 17), static_cast<uint8_t>(i)));
   const std::vector<BlockView> blocks = views(inputs);
   const Written w = write_to_bytes([&](std::FILE* f) {
     return pack_file(f, 11, LS11_LEVEL_FAST, 0, blocks.data(),

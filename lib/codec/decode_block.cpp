@@ -297,15 +297,17 @@ fail:
   return false;
 }
 
-bool decode_block_generic(const uint8_t* packed, uint32_t packed_size, const uint8_t dictionary[256],
-                          uint8_t* out, uint32_t unpacked_size) {
+bool decode_block_generic(const uint8_t* packed, uint32_t packed_size,
+                          const uint8_t dictionary[256], uint8_t* out, uint32_t unpacked_size) {
   return decode_block_body(packed, packed_size, dictionary, out, unpacked_size);
 }
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define LS11_HAVE_BMI2_VARIANT 1
-__attribute__((target("lzcnt,bmi,bmi2"))) bool decode_block_bmi2(const uint8_t* packed, uint32_t packed_size,
-                                                                 const uint8_t dictionary[256], uint8_t* out,
+__attribute__((target("lzcnt,bmi,bmi2"))) bool decode_block_bmi2(const uint8_t* packed,
+                                                                 uint32_t packed_size,
+                                                                 const uint8_t dictionary[256],
+                                                                 uint8_t* out,
                                                                  uint32_t unpacked_size) {
   return decode_block_body(packed, packed_size, dictionary, out, unpacked_size);
 }
@@ -322,8 +324,8 @@ bool cpu_has_bmi2() {
 
 }  // namespace
 
-bool decode_block(const uint8_t* packed, uint32_t packed_size, const uint8_t dictionary[256], uint8_t* out,
-                  uint32_t unpacked_size) {
+bool decode_block(const uint8_t* packed, uint32_t packed_size, const uint8_t dictionary[256],
+                  uint8_t* out, uint32_t unpacked_size) {
 #ifdef LS11_HAVE_BMI2_VARIANT
   static const bool use_bmi2 = cpu_has_bmi2();
   if (use_bmi2) return decode_block_bmi2(packed, packed_size, dictionary, out, unpacked_size);

@@ -14,15 +14,13 @@ namespace ls11 {
 // Decodes one block. On success the first unpacked_size bytes of out hold the
 // block's bytes; on failure their content is unspecified. Allocates nothing
 // and keeps no state between calls.
-bool decode_block(const uint8_t* packed, uint32_t packed_size,
-                  const uint8_t dictionary[256], uint8_t* out,
-                  uint32_t unpacked_size);
+bool decode_block(const uint8_t* packed, uint32_t packed_size, const uint8_t dictionary[256],
+                  uint8_t* out, uint32_t unpacked_size);
 
 // The same without the choice of instructions: what decode_block runs on a
 // processor that lacks BMI2 or LZCNT. Built from the same source with other
 // instructions, it must give the same results, which the fuzz targets check.
 bool decode_block_portable(const uint8_t* packed, uint32_t packed_size,
-                           const uint8_t dictionary[256], uint8_t* out,
-                           uint32_t unpacked_size);
+                           const uint8_t dictionary[256], uint8_t* out, uint32_t unpacked_size);
 
 }  // namespace ls11

@@ -162,8 +162,7 @@ bool pack_round(Work& work, ls11_level level, const uint8_t dictionary[256], uin
 // Fast rounds over the sample of the blocks in `work`, each ordering
 // `dictionary` by the literals it wrote with the one before, `rounds`
 // times or until it no longer changes.
-bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes,
-                         uint8_t dictionary[256]) {
+bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes, uint8_t dictionary[256]) {
   uint64_t literal_counts[256];
   uint64_t total = 0;
   uint8_t next[256];

@@ -43,7 +43,8 @@ void print_result(const std::string& text) {
 bool print_result_bytes(const void* data, size_t size) {
   if (g_output_error != 0) return false;
   errno = 0;
-  if ((size == 0 || std::fwrite(data, 1, size, stdout) == size) && std::fflush(stdout) == 0) return true;
+  if ((size == 0 || std::fwrite(data, 1, size, stdout) == size) && std::fflush(stdout) == 0)
+    return true;
   g_output_error = errno != 0 ? errno : EIO;
   return false;
 }

@@ -40,7 +40,8 @@ size_t utf8_sequence(const std::string& text, size_t at, uint32_t& code_point) {
     if ((byte(at + i) & 0xC0) != 0x80) return 0;
     code_point = code_point << 6 | (byte(at + i) & 0x3Fu);
   }
-  if (code_point < minimum || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+  if (code_point < minimum || code_point > 0x10FFFF ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
     return 0;
   }
   return length;

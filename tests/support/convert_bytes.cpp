@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include "unls11/convert_file.h"
 #include "support/allocation_probe.h"
 #include "support/run_tool.h"
+#include "unls11/convert_file.h"
 
 using namespace ls11;
 

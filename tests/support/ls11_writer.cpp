@@ -16,7 +16,7 @@ void put_bits(BitWriter& w, uint64_t bits, unsigned count) {
 void put_value(BitWriter& w, uint32_t value) {
   const uint64_t biased = uint64_t{value} + 2;
   unsigned n = 0;
-  while ((biased >> (n + 1)) != 0) ++n;  // n = floor(log2(value + 2))
+  while ((biased >> (n + 1)) != 0) ++n;    // n = floor(log2(value + 2))
   put_bits(w, (uint64_t{1} << n) - 2, n);  // n - 1 one-bits, then a zero
   put_bits(w, biased - (uint64_t{1} << n), n);
 }
@@ -54,10 +54,12 @@ void put_be32(Bytes& out, uint32_t value) {
 }
 
 void set_be32(Bytes& out, size_t offset, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+  for (int i = 0; i < 4; ++i)
+    out[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
-Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, const Bytes& dictionary) {
+Bytes build_file(const std::vector<TestEntry>& entries, char version_digit,
+                 const Bytes& dictionary) {
   size_t total = 276 + 12 * entries.size() + dictionary.size() - 256;
   for (const TestEntry& e : entries) total += e.packed.size();
   Bytes file(16, 0);
@@ -80,8 +82,8 @@ Bytes build_file(const std::vector<TestEntry>& entries, char version_digit, cons
 }
 
 uint32_t read_be32(const Bytes& in, size_t offset) {
-  return uint32_t{in[offset]} << 24 | uint32_t{in[offset + 1]} << 16 | uint32_t{in[offset + 2]} << 8 |
-         in[offset + 3];
+  return uint32_t{in[offset]} << 24 | uint32_t{in[offset + 1]} << 16 |
+         uint32_t{in[offset + 2]} << 8 | in[offset + 3];
 }
 
 std::vector<FileBlock> file_blocks(const Bytes& file) {
@@ -102,6 +104,7 @@ Bytes read_file_bytes(const std::string& path) {
 
 bool write_file_bytes(const std::string& path, const Bytes& bytes) {
   std::ofstream out(utf8_path(path), std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
 }

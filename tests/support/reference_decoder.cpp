@@ -37,8 +37,7 @@ bool read_value(Cursor& c, uint32_t& value) {
 }  // namespace
 
 bool reference_decode_block(const uint8_t* packed, uint32_t packed_size,
-                            const uint8_t dictionary[256], uint8_t* out,
-                            uint32_t unpacked_size) {
+                            const uint8_t dictionary[256], uint8_t* out, uint32_t unpacked_size) {
   Cursor c{packed, uint64_t{packed_size} * 8, 0};
   uint64_t owed = unpacked_size;
   uint64_t written = 0;

@@ -6,5 +6,4 @@
 #include <cstdint>
 
 bool reference_decode_block(const uint8_t* packed, uint32_t packed_size,
-                            const uint8_t dictionary[256], uint8_t* out,
-                            uint32_t unpacked_size);
+                            const uint8_t dictionary[256], uint8_t* out, uint32_t unpacked_size);

@@ -49,17 +49,19 @@ std::wstring quote_argument(const std::wstring& argument) {
 
 HANDLE open_inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
-                     FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Starts the program with standard output and error going to the two
 // files; returns its process handle, or -1 when it could not start.
 intptr_t start_process(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::string& folder, const std::string& out_path, const std::string& err_path) {
+                       const std::string& folder, const std::string& out_path,
+                       const std::string& err_path) {
   const std::wstring program_w = utf8_path(program).wstring();
   std::wstring command_line = quote_argument(program_w);
-  for (const std::string& a : arguments) command_line += L" " + quote_argument(utf8_path(a).wstring());
+  for (const std::string& a : arguments)
+    command_line += L" " + quote_argument(utf8_path(a).wstring());
 
   HANDLE in = open_inheritable(L"NUL", GENERIC_READ, OPEN_EXISTING);
   HANDLE out = open_inheritable(utf8_path(out_path).wstring(), GENERIC_WRITE, CREATE_ALWAYS);
@@ -71,10 +73,10 @@ intptr_t start_process(const std::string& program, const std::vector<std::string
   startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process = {};
-  const bool started = in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE &&
-                       err != INVALID_HANDLE_VALUE &&
-                       CreateProcessW(program_w.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0,
-                                      nullptr, utf8_path(folder).wstring().c_str(), &startup, &process);
+  const bool started =
+      in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+      CreateProcessW(program_w.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                     utf8_path(folder).wstring().c_str(), &startup, &process);
   for (HANDLE h : {in, out, err}) {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
@@ -89,8 +91,8 @@ int wait_process(intptr_t id, long&) {
   const HANDLE process = reinterpret_cast<HANDLE>(id);
   DWORD code = 0;
   int status = -1;
-  if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process, &code) &&
-      code < 0xC0000000u) {
+  if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
+      GetExitCodeProcess(process, &code) && code < 0xC0000000u) {
     status = static_cast<int>(code);
   }
   CloseHandle(process);
@@ -100,7 +102,8 @@ int wait_process(intptr_t id, long&) {
 #else
 
 intptr_t start_process(const std::string& program, const std::vector<std::string>& arguments,
-                       const std::string& folder, const std::string& out_path, const std::string& err_path) {
+                       const std::string& folder, const std::string& out_path,
+                       const std::string& err_path) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
@@ -137,7 +140,8 @@ ToolProcess start_tool(const std::string& program, const std::vector<std::string
   ToolProcess process;
   process.capture = make_temp_folder();
   process.out_path = stdout_path.empty() ? process.capture + "/out" : stdout_path;
-  process.id = start_process(program, arguments, folder, process.out_path, process.capture + "/err");
+  process.id =
+      start_process(program, arguments, folder, process.out_path, process.capture + "/err");
   return process;
 }
 

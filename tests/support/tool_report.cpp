@@ -7,7 +7,8 @@ std::string expected_report(const std::vector<ReportLine>& lines) {
     out += line.name + " : " + line.message + "\n";
     if (line.message == "OK.") ++succeeded;
   }
-  out += "\nTotal targets: " + std::to_string(lines.size()) + ", Succeeded: " + std::to_string(succeeded) +
+  out += "\nTotal targets: " + std::to_string(lines.size()) +
+         ", Succeeded: " + std::to_string(succeeded) +
          ", Failed: " + std::to_string(lines.size() - succeeded) + "\n";
   return out;
 }
