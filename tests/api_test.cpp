@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -313,6 +314,16 @@ TEST(Api, ReasonOfMemoryRefused) {
   capped.rlim_cur =
       static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{512} << 20);
   ASSERT_EQ(setrlimit(RLIMIT_AS, &capped), 0);
+  // Under a user-mode emulator (the aarch64 build's tests run under qemu)
+  // the guest's memory is the emulator's, which the cap does not reach.
+  // volatile: the compiler may not drop an allocation whose result is kept.
+  void* volatile probe = std::malloc(size_t{1} << 30);
+  if (probe != nullptr) {
+    std::free(probe);
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &before), 0);
+    ls11_close(archive);
+    GTEST_SKIP() << "the address-space cap does not limit allocations here";
+  }
   Collected out;
   ls11_reason reason{};
   const ls11_status status = ls11_read_entry_to(archive, 0, collect, &out, &reason);
