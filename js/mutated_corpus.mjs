@@ -1,7 +1,7 @@
 // Damaged LS11 files for comparing every surface's verdict with unls11's:
 // each sample cut, padded, its header, table words and blocks changed, a
 // fixed number of ways from a fixed seed, so that a failure can be run
-// again. The page's tests take the same list:
+// again. js/differential.test.mjs runs them through every surface:
 //   const files = writeMutatedCorpus(folder, samplesFolder);
 //   const expected = unls11Statuses(unls11, tool, files);  // path -> status
 import { spawnSync } from "node:child_process";

@@ -13,7 +13,8 @@ import { tmpdir } from "node:os";
 import { join } from "node:path";
 import { after, before, test } from "node:test";
 import { pathToFileURL } from "node:url";
-import puppeteer from "puppeteer-core";
+
+import { launchChromium } from "./page_statuses.mjs";
 
 const { LS11_PAGE, LS11_TOOL, LS11_UNLS11, LS11_SAMPLES, LS11_SCREENSHOTS } = process.env;
 const work = mkdtempSync(join(tmpdir(), "ls11kit-page-"));
@@ -100,12 +101,7 @@ const dialogs = [];
 let downloadDone;
 
 before(async () => {
-  browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM ?? "/usr/bin/chromium",
-    headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-           "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-  });
+  browser = await launchChromium();
   const session = await browser.target().createCDPSession();
   await session.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: downloads, eventsEnabled: true });
   session.on("Browser.downloadWillBegin", ({ guid, suggestedFilename }) => { downloadDone.names.set(guid, suggestedFilename); });

@@ -11,7 +11,7 @@ import { closeFile, downloadDecoded, downloadEntry, downloadZip } from "./open.j
 // id -> {id, name, path, size, table, check, failure,
 //        changes, dirty, expanded, card, rows, view}
 export const files = new Map();
-const skipped = [];  // {path, detail}
+const skipped = [];  // {path, detail, status}
 
 const byPath = new Intl.Collator("en", { numeric: true, sensitivity: "base" }).compare;
 
@@ -97,8 +97,8 @@ export function addSkipped(list) {
   skipped.push(...list);
   skipped.sort((a, b) => byPath(a.path, b.path));
   const box = $("skipped");
-  box.querySelector("ul").replaceChildren(...skipped.map(({ path, detail }) =>
-    element("li", { "data-testid": "skipped" }, element("span", { class: "path" }, path),
+  box.querySelector("ul").replaceChildren(...skipped.map(({ path, detail, status }) =>
+    element("li", { "data-testid": "skipped", "data-status": status }, element("span", { class: "path" }, path),
             detail ? element("span", { class: "why" }, ` — ${detail}`) : null)));
   box.querySelector("summary").textContent = `${plural(skipped.length, "file")} not LS11`;
   applyFilter();

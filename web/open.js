@@ -58,7 +58,7 @@ export async function openFiles(found) {
         showTable(file, table);
       } else if (table.failed.notLs11) {
         removeFile(file);
-        addSkipped([{ path: file.path, detail: failureText(table.failed) }]);
+        addSkipped([{ path: file.path, detail: failureText(table.failed), status: table.failed.status }]);
       } else {
         showUnopened(file, table.failed);
         ++failed;
