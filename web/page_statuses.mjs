@@ -27,12 +27,16 @@ export async function pageStatuses(pagePath, paths) {
     page.on("console", (message) => { if (message.type() === "error") errors.push(message.text()); });
     await page.goto(pathToFileURL(pagePath).href);
     await (await page.$("[data-testid=open]")).uploadFile(...paths);
-    // Done once every file is judged and the page says it opened them all.
+    // Done once every file is judged and the page says it opened them all,
+    // or once it says it could not.
     await page.waitForFunction((count) => {
       const { dataset: s } = document.querySelector("[data-testid=summary]");
-      return document.querySelector("[data-testid=message]").dataset.kind === "done" && Number(s.files) === count &&
-             Number(s.ok) + Number(s.failed) + Number(s.skipped) === count;
+      const { kind } = document.querySelector("[data-testid=message]").dataset;
+      return kind === "error" || (kind === "done" && Number(s.files) === count &&
+                                  Number(s.ok) + Number(s.failed) + Number(s.skipped) === count);
     }, { timeout: 120000 }, paths.length);
+    const said = await page.$eval("[data-testid=message]", (area) => area.dataset.kind === "error" && area.textContent);
+    if (said) errors.push(said);
     const shown = await page.evaluate(() => [
       ...[...document.querySelectorAll("[data-testid=file]")].map((file) => [file.dataset.name, file.dataset.status]),
       ...[...document.querySelectorAll("[data-testid=skipped]")].map((item) => [item.querySelector(".path").textContent,
