@@ -44,9 +44,9 @@
    MAJOR and the shared library's soname. LS11_VERSION_STRING is
    "MAJOR.MINOR", with ".PATCH" appended when PATCH is not 0. */
 #define LS11_VERSION_MAJOR 0
-#define LS11_VERSION_MINOR 61
+#define LS11_VERSION_MINOR 62
 #define LS11_VERSION_PATCH 0
-#define LS11_VERSION_STRING "0.61"
+#define LS11_VERSION_STRING "0.62"
 
 #ifdef __cplusplus
 extern "C" {
@@ -335,6 +335,27 @@ LS11_API ls11_status ls11_pack_to(const void *const *entries, const size_t *size
 LS11_API ls11_status ls11_replace_to(ls11_archive *archive, const ls11_replacement *replacements,
                                      uint32_t count, ls11_write_fn write, void *context,
                                      ls11_reason *reason);
+
+/* ---- Since 0.62: packing into an output that can seek ---- */
+
+/* Where ls11_pack_at puts bytes: size bytes (never 0) at offset from the
+   start of the output. Returning nonzero stops the call, which then
+   returns LS11_ERR_WRITE with LS11_REASON_WRITE_REFUSED. */
+typedef int (*ls11_write_at_fn)(void *context, uint64_t offset, const void *data, size_t size);
+
+/* ls11_pack_to for an output that can seek, such as a file: each block is
+   written at its place as soon as it and every block before it are packed,
+   while later ones are still being packed, and the header, dictionary and
+   entry table (the bytes before offset 276 + 12 * count) last. Every byte
+   of the file is written once; the blocks in increasing offsets, from
+   whichever packing thread finished them, one call at a time. A failure
+   may come after blocks were written: what was written is then no LS11
+   file, and the caller discards it (a temporary file, say). Entries that
+   might not fit in 4 GiB - 1 bytes stored are all packed before any write,
+   as ls11_pack_to does. Same statuses and reasons as ls11_pack_to. */
+LS11_API ls11_status ls11_pack_at(const void *const *entries, const size_t *sizes, uint32_t count,
+                                  const ls11_pack_options *options, ls11_write_at_fn write_at,
+                                  void *context, ls11_reason *reason);
 
 #ifdef __cplusplus
 }

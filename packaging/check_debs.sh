@@ -10,7 +10,7 @@
 # folder, the tools decode a sample, pkg-config gives plain /usr paths and
 # the Python module finds the library; no path of the build machine is
 # recorded anywhere.
-# Usage: check_debs.sh BUILD_DIR VERSION SAMPLES_DIR   (VERSION: 0.61-1)
+# Usage: check_debs.sh BUILD_DIR VERSION SAMPLES_DIR   (VERSION: 0.62-1)
 set -euo pipefail
 build=$1 version=$2 samples=$(realpath "$3")
 source_dir=$(realpath "$(dirname "$0")/..")

@@ -581,7 +581,46 @@ Packed pack(const std::vector<Bytes>& entries, const ls11_pack_options* options)
             p.status);
   EXPECT_EQ(written.bytes, p.file);
   EXPECT_EQ(reason.code == LS11_REASON_NONE, p.status == LS11_OK);
+  // At offsets, the blocks in file order and then the head: the same
+  // bytes, each handed once.
+  Placed placed;
+  reason = ls11_reason{-1, 0, 0, 0, 0};
+  EXPECT_EQ(ls11_pack_at(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), options,
+                         place, &placed, &reason),
+            p.status);
+  EXPECT_EQ(placed.bytes, p.file);
+  EXPECT_EQ(placed.total, p.file.size());
+  EXPECT_EQ(placed.twice, 0u);
+  EXPECT_LE(placed.backward, 1u);
+  EXPECT_EQ(reason.code == LS11_REASON_NONE, p.status == LS11_OK);
   return p;
+}
+
+// A refused piece stops the pack at once, whichever piece it is.
+TEST(Api, PackAtStopsAtARefusedPiece) {
+  std::vector<Bytes> entries;
+  for (uint32_t i = 0; i < 40; ++i) entries.push_back(pseudo_random(500 + 97 * i));
+  std::vector<const void*> data;
+  std::vector<size_t> sizes;
+  for (const Bytes& e : entries) {
+    data.push_back(e.data());
+    sizes.push_back(e.size());
+  }
+  for (int level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST}) {
+    for (size_t refuse_after : {size_t{0}, size_t{5000}, size_t{60000}}) {
+      SCOPED_TRACE(testing::Message() << "level " << level << ", refused past " << refuse_after);
+      const ls11_pack_options options = {sizeof(ls11_pack_options), 11, level, 2};
+      Placed placed;
+      placed.refuse_after = refuse_after;
+      ls11_reason reason{-1, 0, 0, 0, 0};
+      EXPECT_EQ(ls11_pack_at(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()),
+                             &options, place, &placed, &reason),
+                LS11_ERR_WRITE);
+      EXPECT_EQ(reason.code, LS11_REASON_WRITE_REFUSED);
+      EXPECT_LE(placed.total, refuse_after);
+      EXPECT_EQ(placed.backward, 0u);
+    }
+  }
 }
 
 TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
@@ -702,6 +741,15 @@ TEST(Api, PackRefusesWhatPassesTheFormatsSizes) {
     EXPECT_EQ(reason.entry, c.entry);
     EXPECT_EQ(reason.found, c.found);
     EXPECT_EQ(written.bytes.size(), c.status == LS11_OK ? out_size : 0);
+    // Entries that might not fit stored are all packed before a write.
+    Placed placed;
+    reason = ls11_reason{-1, 0, 0, 0, 0};
+    EXPECT_EQ(ls11_pack_at(data.data(), c.sizes.data(), static_cast<uint32_t>(c.sizes.size()),
+                           &store, place, &placed, &reason),
+              c.status);
+    EXPECT_EQ(reason.code, c.reason);
+    EXPECT_EQ(reason.found, c.found);
+    EXPECT_EQ(placed.total, c.status == LS11_OK ? out_size : 0);
   }
 }
 

@@ -342,8 +342,27 @@ TEST(EncodeBlock, BestMatchesAnExhaustiveParse) {
   EXPECT_GT(compressed, 250);
 }
 
+// What a pack hands on in order: the blocks' bytes one after another, and
+// whether they came in file order; refused past `refuse_at` blocks.
+struct HandedOn {
+  Bytes bytes;
+  uint32_t next = 0;
+  bool in_order = true;
+  uint32_t refuse_at = UINT32_MAX;
+};
+
+bool hand_on_block(void* context, uint32_t index, const uint8_t* bytes, uint32_t size) {
+  HandedOn& h = *static_cast<HandedOn*>(context);
+  if (index == h.refuse_at) return false;
+  h.in_order = h.in_order && index == h.next;
+  h.next = index + 1;
+  h.bytes.insert(h.bytes.end(), bytes, bytes + size);
+  return true;
+}
+
 // Threads share out the blocks, never the work on one: the file is the same
-// bytes on any number of them, and decodes.
+// bytes on any number of them, and decodes; handed on in file order as they
+// are packed, the blocks are those bytes too.
 TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
   std::vector<Bytes> data;
   for (uint32_t i = 0; i < 12; ++i) data.push_back(mixed(1000 + 7000 * (i % 5), 30 + i));
@@ -353,7 +372,7 @@ TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
     views.push_back({b.data(), static_cast<uint32_t>(b.size())});
     total += b.size();
   }
-  for (ls11_level level : {LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
+  for (ls11_level level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
     Bytes first;
     for (unsigned threads : {1u, 2u, 3u, 0u}) {
       SCOPED_TRACE(threads);
@@ -377,6 +396,23 @@ TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
       }
       if (first.empty()) first = file;
       EXPECT_EQ(file, first);
+      HandedOn handed;
+      const BlockSink sink{hand_on_block, &handed};
+      ASSERT_TRUE(pack_blocks(views.data(), static_cast<uint32_t>(views.size()), level, threads,
+                              dictionary.data(), packed.data(), sizes.data(), &sink));
+      EXPECT_TRUE(handed.in_order);
+      EXPECT_EQ(handed.next, views.size());
+      EXPECT_EQ(Bytes(dictionary.begin(), dictionary.end()),
+                Bytes(file.begin(), file.begin() + 256));
+      EXPECT_EQ(handed.bytes, Bytes(file.begin() + 256, file.end()));
+      // A refusal stops the pack, and nothing after the refused block is
+      // handed on.
+      HandedOn refusing;
+      refusing.refuse_at = 5;
+      const BlockSink refused{hand_on_block, &refusing};
+      EXPECT_FALSE(pack_blocks(views.data(), static_cast<uint32_t>(views.size()), level, threads,
+                               dictionary.data(), packed.data(), sizes.data(), &refused));
+      EXPECT_EQ(refusing.next, 5u);
     }
   }
 }

@@ -39,22 +39,63 @@ struct Pack {
   uint64_t length;
 };
 
-// Everything before the first byte is written, so that a failure writes
-// nothing: the entries checked and packed, and the file's length known.
-ls11_status prepare_pack(const void* const* entries, const size_t* sizes,
-                         const ls11_pack_options& options, Pack& pack, ls11_reason* reason) {
-  ls11_status status = gather_inputs(entries, sizes, pack.count, pack.inputs, reason);
-  if (status != LS11_OK) return status;
-  status = pack_entries(pack.inputs.get(), pack.count, static_cast<ls11_level>(options.level),
-                        static_cast<unsigned>(options.threads), pack.packed);
+// The entries, once checked, packed, and the file's length known.
+ls11_status pack_gathered(const ls11_pack_options& options, Pack& pack, ls11_reason* reason) {
+  const ls11_status status =
+      pack_entries(pack.inputs.get(), pack.count, static_cast<ls11_level>(options.level),
+                   static_cast<unsigned>(options.threads), pack.packed);
   if (status != LS11_OK) return no_memory(reason);
   return file_length(pack.packed.blocks.get(), pack.count, pack.length, reason);
+}
+
+// Everything before the first byte is written, so that a failure writes
+// nothing.
+ls11_status prepare_pack(const void* const* entries, const size_t* sizes,
+                         const ls11_pack_options& options, Pack& pack, ls11_reason* reason) {
+  const ls11_status status = gather_inputs(entries, sizes, pack.count, pack.inputs, reason);
+  if (status != LS11_OK) return status;
+  return pack_gathered(options, pack, reason);
 }
 
 ls11_status write_packed(ByteSink sink, void* context) {
   const Pack& pack = *static_cast<const Pack*>(context);
   return write_file(sink, pack.format, pack.packed.dictionary, pack.packed.blocks.get(),
                     pack.count);
+}
+
+struct CallerPlacing {
+  ls11_write_at_fn callback;
+  void* context;
+  bool refused;
+};
+
+bool write_at_caller(void* context, uint64_t offset, const void* data, size_t size) {
+  CallerPlacing& placing = *static_cast<CallerPlacing*>(context);
+  placing.refused = placing.callback(placing.context, offset, data, size) != 0;
+  return !placing.refused;
+}
+
+// ls11_pack_at once the arguments are checked.
+ls11_status pack_placed(const void* const* entries, const size_t* sizes,
+                        const ls11_pack_options& options, Pack& pack, CallerPlacing& caller,
+                        ls11_reason* reason) {
+  const PlacedSink sink{write_at_caller, &caller};
+  ls11_status status = gather_inputs(entries, sizes, pack.count, pack.inputs, reason);
+  if (status != LS11_OK) return status;
+  uint64_t longest = 0;
+  if (longest_file(pack.inputs.get(), pack.count, longest) == LS11_OK) {
+    status =
+        pack_file_placed(sink, pack.format, static_cast<ls11_level>(options.level),
+                         static_cast<unsigned>(options.threads), pack.inputs.get(), pack.count);
+  } else {
+    // Whether the packed file fits is known only once every block is packed.
+    status = pack_gathered(options, pack, reason);
+    if (status != LS11_OK) return status;
+    PlacedCursor cursor{sink, 0};
+    status = write_packed(placed_sink(cursor), &pack);
+  }
+  if (status == LS11_ERR_NO_MEMORY) return no_memory(reason);
+  return status;
 }
 
 // The checks every packing call makes before any work.
@@ -98,6 +139,22 @@ ls11_status ls11_pack_to(const void* const* entries, const size_t* sizes, uint32
   const ls11_status status = ls11::prepare_pack(entries, sizes, *options, pack, reason);
   if (status != LS11_OK) return status;
   return ls11::write_to_caller(write, context, ls11::write_packed, &pack, reason);
+}
+
+ls11_status ls11_pack_at(const void* const* entries, const size_t* sizes, uint32_t count,
+                         const ls11_pack_options* options, ls11_write_at_fn write_at, void* context,
+                         ls11_reason* reason) {
+  ls11::set_reason(reason, LS11_REASON_NONE);
+  if (!options) options = &ls11::kDefaults;
+  if (!write_at || !ls11::arguments_valid(entries, sizes, count, *options)) {
+    ls11::set_reason(reason, LS11_REASON_ARGUMENT);
+    return LS11_ERR_ARGUMENT;
+  }
+  ls11::Pack pack{options->format, count, nullptr, {}, 0};
+  ls11::CallerPlacing caller{write_at, context, false};
+  const ls11_status status = ls11::pack_placed(entries, sizes, *options, pack, caller, reason);
+  if (caller.refused) ls11::set_reason(reason, LS11_REASON_WRITE_REFUSED);
+  return status;
 }
 
 void ls11_free(void* p) { std::free(p); }

@@ -70,8 +70,19 @@ struct Work {
   unsigned threads;
 };
 
+// The blocks handed on in file order during a round: which are packed, the
+// first not yet handed on, and whether a thread is handing blocks on.
+struct InOrder {
+  const BlockSink* sink;
+  std::unique_ptr<std::atomic<bool>[]> done;
+  std::atomic<uint32_t> next{0};
+  std::atomic<bool> busy{false};
+  std::atomic<bool> refused{false};
+};
+
 // The state of one round, shared by its threads: `step` is done for every
-// block, the threads taking them in `work.order` as they come free.
+// block, the threads taking them in `work.order` (file order when null) as
+// they come free.
 struct Round {
   const Work* work;
   bool (*step)(Round& round, Worker& worker, uint32_t block);
@@ -79,8 +90,35 @@ struct Round {
   const uint8_t* dictionary;
   uint8_t* packed;
   uint32_t* packed_sizes;
+  const uint32_t* order;
+  InOrder* in_order;
   std::atomic<uint32_t> next;
 };
+
+// Hands on every packed block from the first not yet handed on, on the
+// thread that packed block `i`, unless another thread is at it: that one
+// then finds block i done when it looks again, since a thread gives up the
+// task only after seeing the next block not done, and looks again after
+// giving it up (all sequentially consistent, so one of the two sees the
+// other's store).
+void hand_on(Round& round, uint32_t i) {
+  InOrder& in_order = *round.in_order;
+  const uint32_t count = round.work->count;
+  in_order.done[i].store(true);
+  for (;;) {
+    if (in_order.busy.exchange(true)) return;
+    uint32_t k = in_order.next.load();
+    for (; k < count && in_order.done[k].load() && !in_order.refused.load(); ++k) {
+      const uint8_t* bytes = round.packed + round.work->offsets[k];
+      if (!in_order.sink->block(in_order.sink->context, k, bytes, round.packed_sizes[k])) {
+        in_order.refused.store(true);
+      }
+      in_order.next.store(k + 1);
+    }
+    in_order.busy.store(false);
+    if (k == count || !in_order.done[k].load() || in_order.refused.load()) return;
+  }
+}
 
 bool pack_step(Round& round, Worker& worker, uint32_t i) {
   const BlockView& block = round.work->blocks[i];
@@ -121,7 +159,14 @@ void run_steps(void* context, unsigned worker_index) {
   worker.total = 0;
   worker.failed = false;
   for (uint32_t k = round.next.fetch_add(1); k < work.count; k = round.next.fetch_add(1)) {
-    if (!round.step(round, worker, work.order[k])) {
+    const uint32_t i = round.order != nullptr ? round.order[k] : k;
+    if (!round.step(round, worker, i)) {
+      worker.failed = true;
+      return;
+    }
+    if (round.in_order == nullptr) continue;
+    hand_on(round, i);
+    if (round.in_order->refused.load()) {
       worker.failed = true;
       return;
     }
@@ -134,8 +179,9 @@ void run_steps(void* context, unsigned worker_index) {
 // counted are added to the work's.
 bool run_round(Work& work, bool (*step)(Round&, Worker&, uint32_t), ls11_level level,
                const uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes,
-               uint64_t literal_counts[256], uint64_t& total) {
-  Round round{&work, step, level, dictionary, packed, packed_sizes, {0}};
+               uint64_t literal_counts[256], uint64_t& total, InOrder* in_order = nullptr) {
+  const uint32_t* order = in_order != nullptr ? nullptr : work.order.get();
+  Round round{&work, step, level, dictionary, packed, packed_sizes, order, in_order, {0}};
   const unsigned ran = run_workers(work.threads, run_steps, &round);
   std::memset(literal_counts, 0, 256 * sizeof literal_counts[0]);
   total = 0;
@@ -153,10 +199,12 @@ bool run_round(Work& work, bool (*step)(Round&, Worker&, uint32_t), ls11_level l
 }
 
 // Every block packed with `dictionary`, or only measured when `packed` is
-// null.
+// null; handed on in file order as they are done when `in_order` is given.
 bool pack_round(Work& work, ls11_level level, const uint8_t dictionary[256], uint8_t* packed,
-                uint32_t* packed_sizes, uint64_t literal_counts[256], uint64_t& total) {
-  return run_round(work, pack_step, level, dictionary, packed, packed_sizes, literal_counts, total);
+                uint32_t* packed_sizes, uint64_t literal_counts[256], uint64_t& total,
+                InOrder* in_order = nullptr) {
+  return run_round(work, pack_step, level, dictionary, packed, packed_sizes, literal_counts, total,
+                   in_order);
 }
 
 // Fast rounds over the sample of the blocks in `work`, each ordering
@@ -221,13 +269,17 @@ bool build_dictionary(const BlockView* blocks, uint32_t count, ls11_level level,
 }
 
 bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsigned threads,
-                 uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes) {
+                 uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes,
+                 const BlockSink* in_order) {
   if (level == LS11_LEVEL_STORE) {
     identity_dictionary(dictionary);
     for (uint32_t i = 0; i < count; ++i) {
       if (blocks[i].size != 0) std::memcpy(packed, blocks[i].data, blocks[i].size);
-      packed += blocks[i].size;
       packed_sizes[i] = blocks[i].size;
+      if (in_order != nullptr && !in_order->block(in_order->context, i, packed, blocks[i].size)) {
+        return false;
+      }
+      packed += blocks[i].size;
     }
     return true;
   }
@@ -263,7 +315,13 @@ bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsi
       !estimate_dictionary(work, kSettlingRounds, packed_sizes, dictionary)) {
     return false;
   }
-  return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);
+  if (in_order == nullptr) {
+    return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);
+  }
+  InOrder handing{in_order, nullptr};
+  handing.done.reset(new (std::nothrow) std::atomic<bool>[count]());
+  return handing.done &&
+         pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total, &handing);
 }
 
 }  // namespace ls11

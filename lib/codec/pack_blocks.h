@@ -13,9 +13,12 @@
 // measure the blocks without writing them.
 //
 // Within a round the blocks are independent, so several threads pack them,
-// the largest first; the dictionary changes only between rounds, and every
-// block's bytes depend only on its data and the dictionary, so the result
-// is the same whatever the number of threads.
+// the largest first, so that no thread is left with a large block at the
+// end; the last round of a pack whose blocks go out as they are done takes
+// them in file order instead, so that they can (see BlockSink). The
+// dictionary changes only between rounds, and every block's bytes depend
+// only on its data and the dictionary, so the result is the same whatever
+// the number of threads or the order.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +27,15 @@
 #include "codec/encode_block.h"
 
 namespace ls11 {
+
+// Takes each packed block once it and every block before it are packed:
+// in file order, one call at a time, from whichever packing thread
+// finished it, while later blocks are still being packed. The bytes stay
+// where pack_blocks put them. Returning false stops the pack.
+struct BlockSink {
+  bool (*block)(void* context, uint32_t index, const uint8_t* bytes, uint32_t size);
+  void* context;
+};
 
 // Packs `count` blocks at `level` on up to `threads` threads (0: one per
 // core the system reports; never more than there are blocks, nor more than
@@ -35,9 +47,12 @@ namespace ls11 {
 // receives the permutation of the 256 byte values it was packed with.
 // Besides the blocks and the output, it needs per thread the working
 // memory of encode_block_counting for the largest block (see shortest_path_parse.h).
-// Returns false when working memory cannot be allocated.
+// Each block also goes to `in_order` when given, the dictionary being
+// final by then. Returns false when working memory cannot be allocated or
+// `in_order` refused a block.
 bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsigned threads,
-                 uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes);
+                 uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes,
+                 const BlockSink* in_order = nullptr);
 
 // The threads a request for `requested` (0: one per core) gets for `jobs`
 // independent jobs: never more than the jobs, nor than twice the cores or

@@ -32,9 +32,33 @@ bool write_to_memory(void* context, const void* data, size_t size) {
   return true;
 }
 
+bool write_placed(void* context, const void* data, size_t size) {
+  PlacedCursor& cursor = *static_cast<PlacedCursor*>(context);
+  if (size != 0 && !cursor.sink.write_at(cursor.sink.context, cursor.next, data, size)) {
+    return false;
+  }
+  cursor.next += size;
+  return true;
+}
+
+// The blocks of a placed pack as they come, one after another from the
+// first block's offset.
+struct Placing {
+  PlacedCursor cursor;
+  bool refused;
+};
+
+bool place_block(void* context, uint32_t, const uint8_t* bytes, uint32_t size) {
+  Placing& placing = *static_cast<Placing*>(context);
+  placing.refused = !write_placed(&placing.cursor, bytes, size);
+  return !placing.refused;
+}
+
 }  // namespace
 
 ByteSink file_sink(std::FILE* file) { return ByteSink{write_to_file, file}; }
+
+ByteSink placed_sink(PlacedCursor& cursor) { return ByteSink{write_placed, &cursor}; }
 
 ByteSink memory_sink(MemoryCursor& cursor) { return ByteSink{write_to_memory, &cursor}; }
 
@@ -90,13 +114,17 @@ ls11_status write_file(ByteSink sink, int format, const uint8_t dictionary[256],
 }
 
 ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level,
-                         unsigned threads, PackedEntries& packed) {
+                         unsigned threads, PackedEntries& packed, const BlockSink* in_order) {
   packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
   if (!packed.blocks) return LS11_ERR_NO_MEMORY;
   identity_dictionary(packed.dictionary);
   if (level == LS11_LEVEL_STORE) {
     for (uint32_t i = 0; i < count; ++i) {
       packed.blocks[i] = PackedBlock{inputs[i].data, inputs[i].size, inputs[i].size};
+      if (in_order != nullptr &&
+          !in_order->block(in_order->context, i, inputs[i].data, inputs[i].size)) {
+        return LS11_ERR_NO_MEMORY;
+      }
     }
     return LS11_OK;
   }
@@ -108,7 +136,7 @@ ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level lev
   std::unique_ptr<uint32_t[]> packed_sizes(new (std::nothrow) uint32_t[count]);
   if (!packed.storage || !packed_sizes ||
       !pack_blocks(inputs, count, level, threads, packed.dictionary, packed.storage.get(),
-                   packed_sizes.get())) {
+                   packed_sizes.get(), in_order)) {
     return LS11_ERR_NO_MEMORY;
   }
   const uint8_t* next = packed.storage.get();
@@ -117,6 +145,27 @@ ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level lev
     next += inputs[i].size;
   }
   return LS11_OK;
+}
+
+ls11_status longest_file(const BlockView* inputs, uint32_t count, uint64_t& length) {
+  length = first_block_offset(count);
+  for (uint32_t i = 0; i < count; ++i) length += inputs[i].size;
+  return length <= UINT32_MAX ? LS11_OK : LS11_ERR_TOO_LARGE;
+}
+
+ls11_status pack_file_placed(PlacedSink sink, int format, ls11_level level, unsigned threads,
+                             const BlockView* inputs, uint32_t count) {
+  if (format < 10 || format > 12 || count == 0) return LS11_ERR_ARGUMENT;
+  uint64_t length = 0;
+  if (longest_file(inputs, count, length) != LS11_OK) return LS11_ERR_TOO_LARGE;
+  Placing placing{{sink, first_block_offset(count)}, false};
+  const BlockSink in_order{place_block, &placing};
+  PackedEntries packed;
+  const ls11_status status = pack_entries(inputs, count, level, threads, packed, &in_order);
+  if (placing.refused) return LS11_ERR_WRITE;
+  if (status != LS11_OK) return status;
+  PlacedCursor head{sink, 0};
+  return write_file_head(placed_sink(head), format, packed.dictionary, packed.blocks.get(), count);
 }
 
 ls11_status pack_file(std::FILE* output, int format, ls11_level level, unsigned threads,

@@ -33,6 +33,19 @@ struct ByteSink {
 // A stream as a sink.
 ByteSink file_sink(std::FILE* file);
 
+// Where bytes go at given offsets of the file, for an output that can seek.
+struct PlacedSink {
+  bool (*write_at)(void* context, uint64_t offset, const void* data, size_t size);
+  void* context;
+};
+
+// A placed sink as a sink taking bytes one after another from `next`.
+struct PlacedCursor {
+  PlacedSink sink;
+  uint64_t next;
+};
+ByteSink placed_sink(PlacedCursor& cursor);
+
 // Memory as a sink: bytes land one after another from `next`, in a buffer
 // the caller has sized with compute_file_length.
 struct MemoryCursor {
@@ -68,9 +81,27 @@ struct PackedEntries {
 // threads (0: one per core) with a dictionary built for them (pack_blocks)
 // or, at LS11_LEVEL_STORE, every block stored as it is with the identity
 // dictionary (the blocks then point at the inputs, copying nothing).
-// LS11_ERR_NO_MEMORY when working memory runs out.
+// Each block also goes to `in_order` once it and those before it are
+// packed (see BlockSink). LS11_ERR_NO_MEMORY when working memory runs out
+// or `in_order` refused a block.
 ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level,
-                         unsigned threads, PackedEntries& packed);
+                         unsigned threads, PackedEntries& packed,
+                         const BlockSink* in_order = nullptr);
+
+// The file's length when every block is stored, the most it can take;
+// LS11_ERR_TOO_LARGE when that passes 4 GiB - 1.
+ls11_status longest_file(const BlockView* inputs, uint32_t count, uint64_t& length);
+
+// pack_entries writing the file to `sink` while it packs: each block at its
+// offset as soon as it and every block before it are packed, in file
+// order, then header, dictionary and table at offset 0, so that the blocks
+// need not wait for the last one to be packed. Every byte of the file is
+// written once. The inputs must pass longest_file (else LS11_ERR_TOO_LARGE
+// before any write). The statuses of pack_entries, LS11_ERR_ARGUMENT for
+// a format other than 10 to 12 or no inputs, and LS11_ERR_WRITE when the
+// sink fails; after a failure what was written is no file.
+ls11_status pack_file_placed(PlacedSink sink, int format, ls11_level level, unsigned threads,
+                             const BlockView* inputs, uint32_t count);
 
 // pack_entries, then write_file.
 ls11_status pack_file(std::FILE* output, int format, ls11_level level, unsigned threads,

@@ -25,10 +25,11 @@ struct Blocks {
   }
 };
 
-// Where the library's bytes go: the output's file, the first failing
-// write's errno kept.
+// Where the library's bytes go: the output's file, where the next byte
+// would land in it, and the first failing write's errno.
 struct Writing {
   std::FILE* file;
+  uint64_t position;
   int error;
 };
 
@@ -38,6 +39,18 @@ int write_to_file(void* context, const void* data, size_t size) {
   if (platform::write_exact(w.file, data, size)) return 0;
   w.error = errno != 0 ? errno : EIO;
   return 1;
+}
+
+// The blocks come in file order, so the only seek is back to the head.
+int write_at_offset(void* context, uint64_t offset, const void* data, size_t size) {
+  Writing& w = *static_cast<Writing*>(context);
+  errno = 0;
+  if (offset != w.position && !platform::seek_to(w.file, offset)) {
+    w.error = errno != 0 ? errno : EIO;
+    return 1;
+  }
+  w.position = offset + size;
+  return write_to_file(context, data, size);
 }
 
 // Packs the blocks into the output file, which appears only once complete.
@@ -50,10 +63,15 @@ int write_output(const Options& options, int format, const Blocks& blocks) {
   show_activity(options.output + ": packing " + std::to_string(blocks.data.size()) + " entries");
   const ls11_pack_options pack_options = {sizeof(ls11_pack_options), format, options.level,
                                           static_cast<int>(options.threads)};
-  Writing writing{output.file, 0};
-  const ls11_status status = ls11_pack_to(blocks.data.data(), blocks.sizes.data(),
-                                          static_cast<uint32_t>(blocks.data.size()), &pack_options,
-                                          write_to_file, &writing, nullptr);
+  Writing writing{output.file, 0, 0};
+  const uint32_t count = static_cast<uint32_t>(blocks.data.size());
+  // A temporary file can take each block as soon as it is packed; a stream
+  // only the whole file in order, once packed.
+  const ls11_status status = output.stream
+                                 ? ls11_pack_to(blocks.data.data(), blocks.sizes.data(), count,
+                                                &pack_options, write_to_file, &writing, nullptr)
+                                 : ls11_pack_at(blocks.data.data(), blocks.sizes.data(), count,
+                                                &pack_options, write_at_offset, &writing, nullptr);
   const int write_error = writing.error;
   end_progress();
   if (status == LS11_OK && commit_output(output)) return kExitOk;

@@ -56,3 +56,22 @@ int collect(void* context, const void* data, size_t size) {
   ++c.pieces;
   return 0;
 }
+
+int place(void* context, uint64_t offset, const void* data, size_t size) {
+  Placed& p = *static_cast<Placed*>(context);
+  if (size == 0 || p.total + size > p.refuse_after) return 1;
+  if (p.bytes.size() < offset + size) {
+    p.bytes.resize(offset + size);
+    p.written.resize(offset + size);
+  }
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  for (size_t i = 0; i < size; ++i) {
+    p.twice += p.written[offset + i];
+    p.written[offset + i] = 1;
+    p.bytes[offset + i] = bytes[i];
+  }
+  p.backward += offset < p.end;
+  p.end = offset + size;
+  p.total += size;
+  return 0;
+}

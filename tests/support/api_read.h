@@ -29,3 +29,18 @@ struct Collected {
   size_t refuse_after = SIZE_MAX;
 };
 int collect(void* context, const void* data, size_t size);
+
+// A write_at callback for ls11_pack_at that lays what it is handed at its
+// offsets, counting the bytes handed more than once and the pieces that
+// start before the end of the one before; or refuses the piece that would
+// pass `refuse_after` bytes in all.
+struct Placed {
+  Bytes bytes;
+  Bytes written;  // 1 where a byte was handed
+  size_t total = 0;
+  size_t twice = 0;
+  size_t backward = 0;
+  uint64_t end = 0;
+  size_t refuse_after = SIZE_MAX;
+};
+int place(void* context, uint64_t offset, const void* data, size_t size);
