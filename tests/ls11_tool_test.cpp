@@ -394,6 +394,14 @@ TEST_F(Ls11Test, PackReadsInputsOnThreadsIntoOneFile) {
     EXPECT_EQ(decoded_by_unls11("three.LS11"), all) << level;
   }
 #ifndef _WIN32
+  // To a stream the file goes out once packed, not block by block as to a
+  // file: the same bytes whatever the thread count.
+  for (const char* threads : {"1", "3"}) {
+    EXPECT_EQ(
+        run({"pack", "--level", "best", "-T", threads, "-o", "-", "a", "empty", "b", "b"}).out,
+        text_string(read("one.LS11")))
+        << threads;
+  }
   // A pipe named twice is read once, in order, whatever the thread count:
   // all of it in the first entry, nothing in the second.
   put("big", noise(8 << 20));

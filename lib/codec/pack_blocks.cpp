@@ -70,10 +70,12 @@ struct Work {
   unsigned threads;
 };
 
-// The blocks handed on in file order during a round: which are packed, the
-// first not yet handed on, and whether a thread is handing blocks on.
+// The blocks handed on in file order during a round: the order they are
+// packed in, which are packed, the first not yet handed on, and whether a
+// thread is handing blocks on.
 struct InOrder {
   const BlockSink* sink;
+  std::unique_ptr<uint32_t[]> order;
   std::unique_ptr<std::atomic<bool>[]> done;
   std::atomic<uint32_t> next{0};
   std::atomic<bool> busy{false};
@@ -81,8 +83,7 @@ struct InOrder {
 };
 
 // The state of one round, shared by its threads: `step` is done for every
-// block, the threads taking them in `work.order` (file order when null) as
-// they come free.
+// block, the threads taking them in `order` as they come free.
 struct Round {
   const Work* work;
   bool (*step)(Round& round, Worker& worker, uint32_t block);
@@ -159,7 +160,7 @@ void run_steps(void* context, unsigned worker_index) {
   worker.total = 0;
   worker.failed = false;
   for (uint32_t k = round.next.fetch_add(1); k < work.count; k = round.next.fetch_add(1)) {
-    const uint32_t i = round.order != nullptr ? round.order[k] : k;
+    const uint32_t i = round.order[k];
     if (!round.step(round, worker, i)) {
       worker.failed = true;
       return;
@@ -180,7 +181,7 @@ void run_steps(void* context, unsigned worker_index) {
 bool run_round(Work& work, bool (*step)(Round&, Worker&, uint32_t), ls11_level level,
                const uint8_t dictionary[256], uint8_t* packed, uint32_t* packed_sizes,
                uint64_t literal_counts[256], uint64_t& total, InOrder* in_order = nullptr) {
-  const uint32_t* order = in_order != nullptr ? nullptr : work.order.get();
+  const uint32_t* order = in_order != nullptr ? in_order->order.get() : work.order.get();
   Round round{&work, step, level, dictionary, packed, packed_sizes, order, in_order, {0}};
   const unsigned ran = run_workers(work.threads, run_steps, &round);
   std::memset(literal_counts, 0, 256 * sizeof literal_counts[0]);
@@ -224,6 +225,22 @@ bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes, uint8_t
     std::memcpy(dictionary, next, 256);
   }
   return true;
+}
+
+// The order of a round whose blocks are handed on: file order, so that they
+// can go out while later ones are packed, except that a block too large to
+// be left to the end (more than a sixteenth of a thread's share) starts
+// first, the largest first, lest one thread pack it while the others wait.
+void hand_on_order(const Work& work, uint32_t* order) {
+  const uint64_t large =
+      work.threads > 1 ? work.total_size / (16 * uint64_t{work.threads}) : UINT64_MAX;
+  uint32_t n = 0;
+  for (uint32_t k = 0; k < work.count && work.blocks[work.order[k]].size > large; ++k) {
+    order[n++] = work.order[k];
+  }
+  for (uint32_t i = 0; i < work.count; ++i) {
+    if (work.blocks[i].size <= large) order[n++] = i;
+  }
 }
 
 }  // namespace
@@ -318,10 +335,12 @@ bool pack_blocks(const BlockView* blocks, uint32_t count, ls11_level level, unsi
   if (in_order == nullptr) {
     return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total);
   }
-  InOrder handing{in_order, nullptr};
+  InOrder handing{in_order, nullptr, nullptr};
+  handing.order.reset(new (std::nothrow) uint32_t[count]);
   handing.done.reset(new (std::nothrow) std::atomic<bool>[count]());
-  return handing.done &&
-         pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total, &handing);
+  if (!handing.order || !handing.done) return false;
+  hand_on_order(work, handing.order.get());
+  return pack_round(work, level, dictionary, packed, packed_sizes, literal_counts, total, &handing);
 }
 
 }  // namespace ls11

@@ -15,7 +15,8 @@
 // Within a round the blocks are independent, so several threads pack them,
 // the largest first, so that no thread is left with a large block at the
 // end; the last round of a pack whose blocks go out as they are done takes
-// them in file order instead, so that they can (see BlockSink). The
+// them in file order instead, so that they can (see BlockSink), all but
+// those large enough to matter at the end. The
 // dictionary changes only between rounds, and every block's bytes depend
 // only on its data and the dictionary, so the result is the same whatever
 // the number of threads or the order.
