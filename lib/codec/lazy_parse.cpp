@@ -15,7 +15,9 @@
 // in hand, which rejects most candidates at their first byte. Positions
 // inside a long match are not inserted, except its last few: a repeat of a
 // repeat is found at its first copy.
+#include <algorithm>
 #include <bit>
+#include <new>
 
 #include "codec/bytes.h"
 #include "codec/code_cost.h"
@@ -26,7 +28,12 @@ namespace ls11 {
 
 namespace {
 
+// Table slots hold a position plus one, so that an empty slot (or the end
+// of a chain) is 0 and reads back as kNoPosition. Blocks of less than
+// 64 KiB keep their slots in 16 bits, which halves the tables the search
+// reads.
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;
+constexpr uint32_t kMost16BitBlock = 0xFFFF;
 constexpr unsigned kMinHashBits = 10;
 constexpr unsigned kMaxHashBits = 16;
 // The chain ring: matches reach at most this far back through it (the
@@ -52,31 +59,43 @@ constexpr uint32_t kTokenBatch = uint32_t{1} << 14;
 // Bytes a position needs ahead of it to be hashed into the chains.
 constexpr uint32_t kHashedBytes = 5;
 
+// `Slot` is uint16_t for blocks of less than 64 KiB, uint32_t beyond.
+template <typename Slot>
 struct Table {
   const uint8_t* data;
   uint32_t size;
   unsigned shift;
   uint32_t window_mask;
-  uint32_t* heads;  // newest position per 5-byte hash
-  uint32_t* near3;  // newest position per 3-byte hash
-  uint32_t* chain;  // previous position with the same 5-byte hash
+  Slot* heads;  // newest position per 5-byte hash
+  Slot* near3;  // newest position per 3-byte hash
+  Slot* chain;  // previous position with the same 5-byte hash
 };
 
-inline uint32_t& near3_of(const Table& t, uint32_t position) {
+template <typename Slot>
+inline Slot& near3_of(const Table<Slot>& t, uint32_t position) {
   return t.near3[(load24(t.data + position) * 2246822519u) >> t.shift];
 }
 
-inline uint32_t& head_of(const Table& t, uint32_t position) {
+template <typename Slot>
+inline Slot& head_of(const Table<Slot>& t, uint32_t position) {
   const uint8_t* const p = t.data + position;
   const uint64_t five = uint64_t{load32(p)} | uint64_t{p[4]} << 32;
   return t.heads[(five * 0x9E3779B97F4A7C15u) >> (32 + t.shift)];
 }
 
-inline void insert_position(const Table& t, uint32_t position) {
-  uint32_t& head = head_of(t, position);
+template <typename Slot>
+inline Slot slot_of(uint32_t position) {
+  return static_cast<Slot>(position + 1);
+}
+
+inline uint32_t position_in(uint32_t slot) { return slot - 1; }
+
+template <typename Slot>
+inline void insert_position(const Table<Slot>& t, uint32_t position) {
+  Slot& head = head_of(t, position);
   t.chain[position & t.window_mask] = head;
-  head = position;
-  near3_of(t, position) = position;
+  head = slot_of<Slot>(position);
+  near3_of(t, position) = slot_of<Slot>(position);
 }
 
 struct Choice {
@@ -89,11 +108,12 @@ struct Choice {
 // kHashedBytes bytes. Candidates come nearest first, so one can only save
 // more than the best so far by being longer: the byte just past the best
 // length is checked first.
-Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t position, unsigned depth,
-              uint32_t shortest) {
+template <typename Slot>
+Choice search(const Table<Slot>& t, const uint32_t literal_bits[256], uint32_t position,
+              unsigned depth, uint32_t shortest) {
   const uint8_t* const here = t.data + position;
-  uint32_t& head = head_of(t, position);
-  uint32_t& near = near3_of(t, position);
+  Slot& head = head_of(t, position);
+  Slot& near = near3_of(t, position);
   // The next position's table slots, loaded while this one searches.
   if (position + 1 + kHashedBytes <= t.size) {
     __builtin_prefetch(&head_of(t, position + 1), 1);
@@ -121,19 +141,20 @@ Choice search(const Table& t, const uint32_t literal_bits[256], uint32_t positio
         priced[exact] + kTailBits * (length - exact) - match_bits(length, distance);
     if (saving > best.saving) best = Choice{Token{length, distance}, saving};
   };
-  if (near != kNoPosition && best_length < limit) consider(near);
-  uint32_t candidate = head;
+  const uint32_t nearest = position_in(near);
+  if (nearest != kNoPosition && best_length < limit) consider(nearest);
+  uint32_t candidate = position_in(head);
   for (; depth > 0 && candidate != kNoPosition && best_length < limit && best_length < kNiceLength;
        --depth) {
     consider(candidate);
-    const uint32_t previous = t.chain[candidate & t.window_mask];
+    const uint32_t previous = position_in(t.chain[candidate & t.window_mask]);
     // A link older than the ring was overwritten: the chain ends there.
     if (previous == kNoPosition || position - previous > t.window_mask) break;
     candidate = previous;
   }
-  near = position;
+  near = slot_of<Slot>(position);
   t.chain[position & t.window_mask] = head;
-  head = position;
+  head = slot_of<Slot>(position);
   return best;
 }
 
@@ -159,32 +180,23 @@ unsigned bits_for(uint32_t size, unsigned least, unsigned most) {
   return bits < least ? least : bits > most ? most : bits;
 }
 
-}  // namespace
-
-bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
-                bool measuring, ParseMemory& memory, TokenSink sink, void* context) {
-  const unsigned chain_depth = measuring ? kMeasuringDepth : kChainDepth;
-  // A quarter to a half as many heads as positions keeps chains short
-  // without clearing a table much larger than the block.
-  const unsigned hash_bits = bits_for(size / 4, kMinHashBits, kMaxHashBits);
-  const unsigned window_bits = bits_for(size, kMinHashBits, kChainWindowBits);
+// The parse over tables of `Slot` positions laid out in `slots`.
+template <typename Slot>
+bool parse_with(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
+                unsigned chain_depth, unsigned hash_bits, unsigned window_bits, Slot* slots,
+                Token* tokens, TokenSink sink, void* context) {
   const size_t hashes = size_t{1} << hash_bits;
-  const size_t window = size_t{1} << window_bits;
-  if (!reserve_table(memory.heads, memory.heads_capacity, 2 * hashes + window) ||
-      !reserve_table(memory.tokens, memory.tokens_capacity, kTokenBatch)) {
-    return false;
-  }
   // Chain links are written when their position is inserted, before any
   // search can reach them; only the heads start empty.
-  for (size_t i = 0; i < 2 * hashes; ++i) memory.heads[i] = kNoPosition;
-  const Table table{data,
-                    size,
-                    32 - hash_bits,
-                    static_cast<uint32_t>(window - 1),
-                    memory.heads.get(),
-                    memory.heads.get() + hashes,
-                    memory.heads.get() + 2 * hashes};
-  Output out{memory.tokens.get(), 0, 0, sink, context};
+  std::fill_n(slots, 2 * hashes, Slot{0});
+  const Table<Slot> table{data,
+                          size,
+                          32 - hash_bits,
+                          (uint32_t{1} << window_bits) - 1,
+                          slots,
+                          slots + hashes,
+                          slots + 2 * hashes};
+  Output out{tokens, 0, 0, sink, context};
   // Positions from `searchable` on cannot be hashed.
   const uint32_t searchable = size >= kHashedBytes ? size - kHashedBytes + 1 : 0;
 
@@ -221,6 +233,32 @@ bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[
                                  : Choice{Token{1, 0}, 0};
   }
   return out.count == 0 || sink(context, out.batch_start, out.tokens, out.count);
+}
+
+}  // namespace
+
+bool parse_lazy(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],
+                bool measuring, ParseMemory& memory, TokenSink sink, void* context) {
+  const unsigned chain_depth = measuring ? kMeasuringDepth : kChainDepth;
+  // A quarter to a half as many heads as positions keeps chains short
+  // without clearing a table much larger than the block.
+  const unsigned hash_bits = bits_for(size / 4, kMinHashBits, kMaxHashBits);
+  const bool narrow = size <= kMost16BitBlock;
+  const unsigned window_bits = bits_for(size, kMinHashBits, narrow ? 16 : kChainWindowBits);
+  const size_t slots = (size_t{2} << hash_bits) + (size_t{1} << window_bits);
+  // Narrow slots take half as many of the table's 32-bit elements.
+  const size_t elements = narrow ? (slots + 1) / 2 : slots;
+  if (!reserve_table(memory.heads, memory.heads_capacity, elements) ||
+      !reserve_table(memory.tokens, memory.tokens_capacity, kTokenBatch)) {
+    return false;
+  }
+  // The placement news only start the lifetime of the slots' type in the
+  // table's storage; they do not allocate.
+  void* const storage = memory.heads.get();
+  return narrow ? parse_with(data, size, literal_bits, chain_depth, hash_bits, window_bits,
+                             new (storage) uint16_t[slots], memory.tokens.get(), sink, context)
+                : parse_with(data, size, literal_bits, chain_depth, hash_bits, window_bits,
+                             new (storage) uint32_t[slots], memory.tokens.get(), sink, context);
 }
 
 }  // namespace ls11
