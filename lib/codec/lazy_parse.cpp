@@ -71,9 +71,13 @@ struct Table {
   Slot* chain;  // previous position with the same 5-byte hash
 };
 
+// The first three bytes at p, from one load: every position searched has
+// kHashedBytes bytes from it on, and candidates lie before it.
+inline uint32_t first_three(const uint8_t* p) { return load32(p) & 0xFFFFFFu; }
+
 template <typename Slot>
 inline Slot& near3_of(const Table<Slot>& t, uint32_t position) {
-  return t.near3[(load24(t.data + position) * 2246822519u) >> t.shift];
+  return t.near3[(first_three(t.data + position) * 2246822519u) >> t.shift];
 }
 
 template <typename Slot>
@@ -103,22 +107,17 @@ struct Choice {
   int64_t saving;  // bits saved over literals
 };
 
-// The best match at `position` longer than `shortest` - 1 bytes, following
-// at most `depth` chain links; it then inserts the position. Needs
-// kHashedBytes bytes. Candidates come nearest first, so one can only save
-// more than the best so far by being longer: the byte just past the best
-// length is checked first.
+// The best match at `position` among `nearest` (the 3-byte table's) and
+// the chain from `first`, longer than `shortest` - 1 bytes, following at
+// most `depth` (at least 1) chain links. Candidates come nearest first, so one can only
+// save more than the best so far by being longer: the byte just past the
+// best length is checked first.
 template <typename Slot>
-Choice search(const Table<Slot>& t, const uint32_t literal_bits[256], uint32_t position,
-              unsigned depth, uint32_t shortest) {
+Choice search_candidates(const Table<Slot>& t, const uint32_t literal_bits[256],
+                         uint32_t position, uint32_t nearest, uint32_t first, unsigned depth,
+                         uint32_t shortest) {
   const uint8_t* const here = t.data + position;
-  Slot& head = head_of(t, position);
-  Slot& near = near3_of(t, position);
-  // The next position's table slots, loaded while this one searches.
-  if (position + 1 + kHashedBytes <= t.size) {
-    __builtin_prefetch(&head_of(t, position + 1), 1);
-    __builtin_prefetch(&near3_of(t, position + 1), 1);
-  }
+  const uint32_t here_three = first_three(here);
   const uint32_t limit = t.size - position;
   Choice best{Token{1, 0}, 0};
   uint32_t best_length = (shortest > kMinMatch ? shortest : kMinMatch) - 1;
@@ -128,7 +127,7 @@ Choice search(const Table<Slot>& t, const uint32_t literal_bits[256], uint32_t p
   uint32_t priced_count = 0;
   auto consider = [&](uint32_t candidate) {
     const uint8_t* const there = t.data + candidate;
-    if (there[best_length] != here[best_length] || load24(there) != load24(here)) return;
+    if (there[best_length] != here[best_length] || first_three(there) != here_three) return;
     const uint32_t length = common_length(there, here, kMinMatch, limit);
     if (length <= best_length) return;
     best_length = length;
@@ -141,16 +140,41 @@ Choice search(const Table<Slot>& t, const uint32_t literal_bits[256], uint32_t p
         priced[exact] + kTailBits * (length - exact) - match_bits(length, distance);
     if (saving > best.saving) best = Choice{Token{length, distance}, saving};
   };
-  const uint32_t nearest = position_in(near);
   if (nearest != kNoPosition && best_length < limit) consider(nearest);
-  uint32_t candidate = position_in(head);
-  for (; depth > 0 && candidate != kNoPosition && best_length < limit && best_length < kNiceLength;
-       --depth) {
+  if (first == kNoPosition) return best;
+  uint32_t candidate = first;
+  const uint32_t enough = limit < kNiceLength ? limit : kNiceLength;
+  while (best_length < enough) {
     consider(candidate);
+    if (--depth == 0) break;
     const uint32_t previous = position_in(t.chain[candidate & t.window_mask]);
-    // A link older than the ring was overwritten: the chain ends there.
-    if (previous == kNoPosition || position - previous > t.window_mask) break;
+    // A link older than the ring was overwritten: the chain ends there. A
+    // block in 16-bit slots fits its ring whole.
+    if (previous == kNoPosition || (sizeof(Slot) > 2 && position - previous > t.window_mask)) break;
     candidate = previous;
+  }
+  return best;
+}
+
+// search_candidates at `position`, which it then inserts. A position with
+// no chain and no 3-byte neighbour, as most literals are, costs only its
+// table slots. Needs kHashedBytes bytes.
+template <typename Slot>
+inline Choice search(const Table<Slot>& t, const uint32_t literal_bits[256], uint32_t position,
+                     unsigned depth, uint32_t shortest) {
+  Slot& head = head_of(t, position);
+  Slot& near = near3_of(t, position);
+  // The next position's table slots, loaded while this one searches.
+  if (position + 1 + kHashedBytes <= t.size) {
+    __builtin_prefetch(&head_of(t, position + 1), 1);
+    __builtin_prefetch(&near3_of(t, position + 1), 1);
+  }
+  const uint32_t first = position_in(head);
+  const uint32_t nearest = position_in(near);
+  Choice best{Token{1, 0}, 0};
+  if (first != kNoPosition ||
+      (nearest != kNoPosition && first_three(t.data + nearest) == first_three(t.data + position))) {
+    best = search_candidates(t, literal_bits, position, nearest, first, depth, shortest);
   }
   near = slot_of<Slot>(position);
   t.chain[position & t.window_mask] = head;
