@@ -342,6 +342,40 @@ TEST(EncodeBlock, BestMatchesAnExhaustiveParse) {
   EXPECT_GT(compressed, 250);
 }
 
+// The fast level keeps a block's positions in 16-bit slots below 64 KiB and
+// in 32-bit ones from there on, in one working memory. Whatever width the
+// block before used, a copy at the block's very end of its first 200 bytes
+// (which cost 14 bits each as literals, in filler that costs about 3) must
+// reach back to its first byte: it packs smaller than the same block with
+// that copy's first byte swapped for another of the same price.
+TEST(EncodeBlock, FastReachesTheFirstByteAtEitherSlotWidth) {
+  ParseMemory memory;
+  const Bytes dictionary = identity_dictionary();
+  for (uint32_t size : {65534u, 65535u, 65536u, 65537u, 4096u, 200000u, 65535u}) {
+    SCOPED_TRACE(size);
+    std::mt19937 rng(size);
+    Bytes copied(size);
+    for (uint8_t& b : copied) b = static_cast<uint8_t>(rng() % 4);
+    copied[0] = 250;
+    for (size_t i = 1; i < 200; ++i) copied[i] = static_cast<uint8_t>(128 + rng() % 122);
+    std::copy(copied.begin(), copied.begin() + 200, copied.end() - 200);
+    Bytes swapped = copied;
+    swapped[size - 200] = 251;
+    uint32_t packed_sizes[2];
+    Bytes out(size);
+    uint64_t counts[256] = {};
+    ASSERT_TRUE(encode_block_counting(swapped.data(), size, dictionary.data(), LS11_LEVEL_FAST,
+                                      memory, out.data(), packed_sizes[1], counts));
+    ASSERT_TRUE(encode_block_counting(copied.data(), size, dictionary.data(), LS11_LEVEL_FAST,
+                                      memory, out.data(), packed_sizes[0], counts));
+    EXPECT_LT(packed_sizes[0], packed_sizes[1]);
+    ASSERT_LT(packed_sizes[0], size);
+    Bytes decoded(size);
+    ASSERT_TRUE(decode_block(out.data(), packed_sizes[0], dictionary.data(), decoded.data(), size));
+    EXPECT_EQ(decoded, copied);
+  }
+}
+
 // What a pack hands on in order: the blocks' bytes one after another, and
 // whether they came in file order; refused past `refuse_at` blocks.
 struct HandedOn {
