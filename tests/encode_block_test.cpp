@@ -400,6 +400,8 @@ bool hand_on_block(void* context, uint32_t index, const uint8_t* bytes, uint32_t
 TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
   std::vector<Bytes> data;
   for (uint32_t i = 0; i < 12; ++i) data.push_back(mixed(1000 + 7000 * (i % 5), 30 + i));
+  // Small blocks at the end, which a round handing blocks on packs last.
+  for (uint32_t i = 0; i < 3; ++i) data.push_back(mixed(300 + 200 * i, 50 + i));
   std::vector<BlockView> views;
   size_t total = 0;
   for (const Bytes& b : data) {

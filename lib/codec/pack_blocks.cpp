@@ -228,18 +228,29 @@ bool estimate_dictionary(Work& work, int rounds, uint32_t* packed_sizes, uint8_t
 }
 
 // The order of a round whose blocks are handed on: file order, so that they
-// can go out while later ones are packed, except that a block too large to
-// be left to the end (more than a sixteenth of a thread's share) starts
-// first, the largest first, lest one thread pack it while the others wait.
+// can go out while later ones are packed, except at both ends, where the
+// largest go first as in the other rounds: a block too large to be left to
+// the end (more than a sixteenth of a thread's share) starts first, lest
+// one thread pack it while the others wait, and the blocks at the end of
+// the file adding up to no more than that are packed last, so that the
+// threads run out of work together.
 void hand_on_order(const Work& work, uint32_t* order) {
   const uint64_t large =
       work.threads > 1 ? work.total_size / (16 * uint64_t{work.threads}) : UINT64_MAX;
+  uint32_t tail = work.count;
+  for (uint64_t sum = 0; work.threads > 1 && tail > 0 && sum + work.blocks[tail - 1].size <= large;
+       --tail) {
+    sum += work.blocks[tail - 1].size;
+  }
   uint32_t n = 0;
   for (uint32_t k = 0; k < work.count && work.blocks[work.order[k]].size > large; ++k) {
     order[n++] = work.order[k];
   }
-  for (uint32_t i = 0; i < work.count; ++i) {
+  for (uint32_t i = 0; i < work.count && i < tail; ++i) {
     if (work.blocks[i].size <= large) order[n++] = i;
+  }
+  for (uint32_t k = 0; k < work.count; ++k) {
+    if (work.order[k] >= tail) order[n++] = work.order[k];
   }
 }
 
