@@ -46,11 +46,6 @@ constexpr unsigned kMaxPrefixOnes = 30;
 // bits) can be taken without looking at the count. Longer codes (lengths or
 // distances of 2^28 and more) go to the careful loop.
 constexpr unsigned kFastMaxOnes = 27;
-// After a literal (at most 16 bits) at least 40 bits are left: a second code
-// with n <= 20 fits.
-constexpr unsigned kSecondCodeMaxOnes = 19;
-// After two literals at least 24 bits are left: a third code with n <= 12.
-constexpr unsigned kThirdCodeMaxOnes = 11;
 
 // Packed bytes the fast loop needs in hand: its 8-byte load at the top of an
 // iteration advances by at most 7 bytes, and the refill before a
@@ -119,13 +114,21 @@ LS11_ALWAYS_INLINE void refill(BitReader& br) {
   }
 }
 
-// Counts the leading one-bits, but at most 63: the lowest bit is forced to
-// zero so that the count needs no special case for an all-ones buffer (a
-// plain leading-zero count of 0 is undefined, and std::countl_one pays a
-// branch for it). 63 and 64 ones both exceed every prefix limit, so the
-// answer is the same.
+// Counts the leading one-bits, 64 for an all-ones buffer. Where the caller
+// already knows the buffer is not all ones (a literal is next), the compiler
+// drops the test for it and a bare LZCNT remains, one step shorter than
+// forcing a zero into the lowest bit.
 LS11_ALWAYS_INLINE unsigned leading_ones(const BitReader& br) {
-  return static_cast<unsigned>(__builtin_clzll(~br.bitbuf | 1));
+  return static_cast<unsigned>(std::countl_zero(~br.bitbuf));
+}
+
+// Whether the next code is a literal, from the buffer alone: codes compare
+// as bit strings in the order of their values, so every literal's code, with
+// whatever follows it, is below the code of 256 padded with zeros. Needs the
+// next 16 bits in the buffer; a literal's code is at most 16 bits long.
+LS11_ALWAYS_INLINE bool next_is_literal(const BitReader& br) {
+  constexpr uint64_t kCodeOf256 = uint64_t{0xFE02} << 48;
+  return br.bitbuf < kCodeOf256;
 }
 
 LS11_ALWAYS_INLINE uint64_t take_bits(BitReader& br, unsigned count) {
@@ -191,21 +194,20 @@ LS11_ALWAYS_INLINE void copy_match_exact(uint8_t* out, size_t distance, size_t l
   }
 }
 
-// Copies a match of at most kCopySlack bytes by always writing kCopySlack
-// bytes from `out`, in a fixed number of chunks: a loop or a test on the
-// length would be one more branch the processor cannot predict. The bytes
-// past the match are overwritten later or lie beyond the block's end.
-// Each chunk reads only bytes written before it.
-LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance) {
-  static_assert(kCopySlack == 32, "the chunks below write exactly 32 bytes");
+// Copies a match in whole chunks up to at least `span` bytes from `out`
+// (span >= length), writing fewer than kCopySlack bytes past the span. The
+// bytes past the match are overwritten later or lie beyond the block's end.
+// Short matches pass span = kCopySlack: a fixed number of chunks, since a
+// loop or a test on the length would be one more branch the processor
+// cannot predict. Each chunk reads only bytes written before it.
+LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance, size_t span) {
   const uint8_t* src = out - distance;
   if (distance >= 16) {
-    copy16(out, src);
-    copy16(out + 16, src + 16);
+    for (size_t at = 0; at < span; at += 16) copy16(out + at, src + at);
     return;
   }
   if (distance >= 8) {
-    for (size_t at = 0; at < 32; at += 8) copy8(out + at, src + at);
+    for (size_t at = 0; at < span; at += 8) copy8(out + at, src + at);
     return;
   }
   // Distance 1 to 7: spread the last `distance` bytes over a whole word
@@ -219,7 +221,7 @@ LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance) {
   // The least multiple of each distance 1..7 that is at least 8.
   static constexpr uint8_t kPatternStep[8] = {0, 8, 8, 9, 8, 10, 12, 14};
   const size_t step = kPatternStep[distance];
-  for (size_t at = 8; at < 32; at += 8) copy8(out + at, out + at - step);
+  for (size_t at = 8; at < span; at += 8) copy8(out + at, out + at - step);
 }
 
 LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed_size,
@@ -229,32 +231,29 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
   uint8_t* const out_begin = out;
   uint8_t* const out_end = out + unpacked_size;
   uint32_t value = 0;
+  unsigned ones = 0;
   uint32_t length_value = 0;
   size_t distance = 0;
   uint64_t length = 0;
+  size_t room = 0;
 
   // Fast loop: literals and refills need no bounds checks here.
-  while (br.in_end - br.in_next >= kFastInputMargin && out_end - out >= 2) {
+  while (br.in_end - br.in_next >= kFastInputMargin && out_end - out >= 3) {
     refill_wide(br);
-    unsigned ones = leading_ones(br);
-    if (ones > kFastMaxOnes) break;
-    value = take_value(br, ones);
-    if (value < 256) {
-      *out++ = dictionary[value];
-      ones = leading_ones(br);
-      if (ones > kSecondCodeMaxOnes) continue;
-      value = take_value(br, ones);
-      if (value < 256) {
-        *out++ = dictionary[value];
-        ones = leading_ones(br);
-        if (ones > kThirdCodeMaxOnes || out == out_end) continue;
-        value = take_value(br, ones);
-        if (value < 256) {
-          *out++ = dictionary[value];
+    if (next_is_literal(br)) {
+      *out++ = dictionary[take_value(br, leading_ones(br))];
+      if (next_is_literal(br)) {
+        *out++ = dictionary[take_value(br, leading_ones(br))];
+        if (next_is_literal(br)) {
+          *out++ = dictionary[take_value(br, leading_ones(br))];
           continue;
         }
       }
     }
+    ones = leading_ones(br);
+    if (ones > kFastMaxOnes) break;
+    if (2 * ones + 2 > br.bitsleft) continue;
+    value = take_value(br, ones);
     if (value == 256) goto fail;
     distance = value - 256;
     if (distance > static_cast<size_t>(out - out_begin)) goto fail;
@@ -267,8 +266,11 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
     }
     length = uint64_t{length_value} + 3;
     if (length > static_cast<uint64_t>(out_end - out)) goto fail;
-    if (length <= kCopySlack && static_cast<size_t>(out_end - out) >= kCopySlack) {
-      copy_match_chunked(out, distance);
+    room = static_cast<size_t>(out_end - out);
+    if (length <= kCopySlack && room >= kCopySlack) {
+      copy_match_chunked(out, distance, kCopySlack);
+    } else if (room - length >= kCopySlack) {
+      copy_match_chunked(out, distance, static_cast<size_t>(length));
     } else {
       copy_match_exact(out, distance, static_cast<size_t>(length));
     }
