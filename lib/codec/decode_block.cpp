@@ -7,18 +7,19 @@
 // The buffer is refilled without branches from an unaligned big-endian
 // 8-byte load, which brings it to 56..63 valid bits. The load, and the
 // address arithmetic before it, is the slow link in the chain from one code
-// to the next, so the fast loop takes as many codes per refill as are sure to
-// fit: a literal costs at most 16 bits (n <= 8), so after a literal the
-// buffer still holds 40 bits, enough for a second code with n <= 20.
+// to the next, so the fast loop refills once per turn and again only when
+// the next code does not fit in the bits left. Literals need no such test:
+// whether the next code is a literal is read off the buffer with one
+// comparison (codes sort as their values do), before the value is taken,
+// and a literal costs at most 16 bits, so three fit after a refill.
 //
-// The fast loop runs while two whole 8-byte loads stay within the packed
-// bytes and two output bytes are free, so its literals and refills need no bounds
-// checks; a back-reference is still checked against the bytes written and
-// the room left. Short back-references are copied in 8- or 16-byte chunks,
-// which may write up to kCopySlack bytes past the match, so they are used
-// only while that much room is left; everything else, and the block's tail,
-// is decoded by the careful loop, which never loads a byte past the packed
-// bytes.
+// The fast loop runs while three whole 8-byte loads stay within the packed
+// bytes and three output bytes are free, so its literals and refills need no
+// bounds checks; a back-reference is still checked against the bytes written
+// and the room left. Back-references are copied in 8- or 16-byte chunks,
+// which may write up to kCopySlack bytes past the match, while that much room
+// is left past it; everything else, and the block's tail, is decoded by the
+// careful loop, which never loads a byte past the packed bytes.
 //
 // The same loop is compiled twice, for plain x86-64 and for processors with
 // LZCNT and BMI2 (one-cycle leading-zero counts and flag-free shifts), and
@@ -47,13 +48,13 @@ constexpr unsigned kMaxPrefixOnes = 30;
 // distances of 2^28 and more) go to the careful loop.
 constexpr unsigned kFastMaxOnes = 27;
 
-// Packed bytes the fast loop needs in hand: its 8-byte load at the top of an
-// iteration advances by at most 7 bytes, and the refill before a
-// back-reference's length loads 8 more.
-constexpr ptrdiff_t kFastInputMargin = 16;
+// Packed bytes the fast loop needs in hand: a turn refills up to three times
+// (at its top, before a distance, before a length), each advancing by at
+// most 7 bytes and loading 8.
+constexpr ptrdiff_t kFastInputMargin = 24;
 
-// Chunked copies serve matches up to this length and write at most this many
-// bytes from the match's start.
+// Chunked copies write fewer than this many bytes past the match's end (for
+// matches up to this length, exactly this many bytes from its start).
 constexpr size_t kCopySlack = 32;
 
 #if defined(__GNUC__)
@@ -194,12 +195,10 @@ LS11_ALWAYS_INLINE void copy_match_exact(uint8_t* out, size_t distance, size_t l
   }
 }
 
-// Copies a match in whole chunks up to at least `span` bytes from `out`
-// (span >= length), writing fewer than kCopySlack bytes past the span. The
-// bytes past the match are overwritten later or lie beyond the block's end.
-// Short matches pass span = kCopySlack: a fixed number of chunks, since a
-// loop or a test on the length would be one more branch the processor
-// cannot predict. Each chunk reads only bytes written before it.
+// Copies a match in whole chunks covering at least `span` bytes from `out`
+// (span >= length), writing fewer than 16 bytes past the span. The bytes
+// past the match are overwritten later or lie beyond the block's end. Each
+// chunk reads only bytes written before it.
 LS11_ALWAYS_INLINE void copy_match_chunked(uint8_t* out, size_t distance, size_t span) {
   const uint8_t* src = out - distance;
   if (distance >= 16) {
@@ -251,14 +250,20 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
       }
     }
     ones = leading_ones(br);
-    if (ones > kFastMaxOnes) break;
-    if (2 * ones + 2 > br.bitsleft) continue;
+    if (2 * ones + 2 > br.bitsleft) {
+      refill_wide(br);
+      ones = leading_ones(br);
+      if (ones > kFastMaxOnes) break;
+    }
     value = take_value(br, ones);
     if (value == 256) goto fail;
     distance = value - 256;
     if (distance > static_cast<size_t>(out - out_begin)) goto fail;
-    refill_wide(br);
     ones = leading_ones(br);
+    if (2 * ones + 2 > br.bitsleft) {
+      refill_wide(br);
+      ones = leading_ones(br);
+    }
     if (ones <= kFastMaxOnes) {
       length_value = take_value(br, ones);
     } else if (!read_value(br, length_value)) {
@@ -267,6 +272,8 @@ LS11_ALWAYS_INLINE bool decode_block_body(const uint8_t* packed, uint32_t packed
     length = uint64_t{length_value} + 3;
     if (length > static_cast<uint64_t>(out_end - out)) goto fail;
     room = static_cast<size_t>(out_end - out);
+    // Short matches always write kCopySlack bytes: a loop or a test on the
+    // length would be one more branch the processor cannot predict.
     if (length <= kCopySlack && room >= kCopySlack) {
       copy_match_chunked(out, distance, kCopySlack);
     } else if (room - length >= kCopySlack) {
