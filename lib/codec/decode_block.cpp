@@ -139,7 +139,7 @@ LS11_ALWAYS_INLINE uint64_t take_bits(BitReader& br, unsigned count) {
   return bits;
 }
 
-// Takes a code of n = ones + 1 <= 28 whose 2n bits are known to be in the
+// Takes a code of n = ones + 1 <= 31 whose 2n bits are known to be in the
 // buffer. Shifted past its one-bits, the buffer starts with the prefix's
 // zero and then the n bits m; with that zero made a one, those n + 1 bits
 // read as a number are 2^n + m, the value plus 2.
