@@ -14,8 +14,9 @@
 // huge claims. The same bytes are then read through the public API
 // (ls11_open_memory, then ls11_read_entry for each entry in order), which
 // must agree: the open fails exactly on a status 3, and the reads give the
-// conversion's status and bytes, within the same bound on buffers. Then
-// each allocation of that read is refused in turn: the read must end in
+// conversion's status and bytes, within the same bound on buffers; read
+// from the file's path (ls11_open) they give the same again. Then each
+// allocation of those reads is refused in turn: a read must end in
 // LS11_ERR_NO_MEMORY, or as before.
 #include <sys/stat.h>
 
@@ -236,24 +237,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
              "the API's open disagrees with the conversion");
   fuzz_check(api.status == status, "the API's status differs from the conversion's");
   fuzz_check(api.output == output, "the API's bytes differ from the conversion's");
+  const ApiRead from_path = api_read_path(paths.input);
+  fuzz_check(from_path.open_status == api.open_status && from_path.status == api.status &&
+                 from_path.output == api.output,
+             "the API reads the file from a path otherwise than from memory");
 
   fuzz_check((ls11_header_format(data, size) != 0) == header_recognised(data, size),
              "ls11_header_format disagrees on the header");
   if (api.open_status == LS11_OK) check_entry_handover(data, size);
 
-  // Each allocation of the API's read refused in turn: the read ends in
-  // LS11_ERR_NO_MEMORY with the entries before it, or as it did above.
+  // Each allocation of the API's reads, from memory and from the path,
+  // refused in turn: a read ends in LS11_ERR_NO_MEMORY with the entries
+  // before it, or as it did above.
   for (size_t nth = 1; nth <= kMostAllocations; ++nth) {
-    fail_nothrow_allocation(nth);
-    const ApiRead starved = api_read_memory(data, size);
-    const bool refused = nothrow_allocation_failed();
-    fail_nothrow_allocation(0);
-    const bool same = starved.status == api.status && starved.output == api.output;
-    fuzz_check(same ||
-                   (starved.status == LS11_ERR_NO_MEMORY &&
-                    starved.output.size() <= api.output.size() &&
-                    std::equal(starved.output.begin(), starved.output.end(), api.output.begin())),
-               "a refused allocation gave another failure than LS11_ERR_NO_MEMORY, or other bytes");
+    bool refused = false;
+    for (const bool from_memory : {true, false}) {
+      fail_nothrow_allocation(nth);
+      const ApiRead starved = from_memory ? api_read_memory(data, size) : api_read_path(paths.input);
+      refused = nothrow_allocation_failed() || refused;
+      fail_nothrow_allocation(0);
+      const bool same = starved.status == api.status && starved.output == api.output;
+      fuzz_check(same || (starved.status == LS11_ERR_NO_MEMORY &&
+                          starved.output.size() <= api.output.size() &&
+                          std::equal(starved.output.begin(), starved.output.end(),
+                                     api.output.begin())),
+                 "a refused allocation gave another failure than LS11_ERR_NO_MEMORY, or other "
+                 "bytes");
+    }
     if (!refused) break;
   }
   return 0;

@@ -111,6 +111,24 @@ Written replace_first(const Bytes& file, const Parts& parts, size_t refuse_at) {
   return written;
 }
 
+// The same through ls11_replace, which builds the file in memory.
+Written replace_first_in_memory(const Bytes& file, const Parts& parts) {
+  Written written;
+  ls11_archive* archive = nullptr;
+  written.status = ls11_open_memory(file.data(), file.size(), &archive);
+  if (written.status == LS11_OK) {
+    const ls11_replacement replacement = {0, parts.entries[1], parts.sizes[1]};
+    void* out = nullptr;
+    size_t out_size = 0;
+    written.status = ls11_replace(archive, &replacement, 1, &out, &out_size);
+    const uint8_t* bytes = static_cast<const uint8_t*>(out);
+    if (written.status == LS11_OK) written.file.assign(bytes, bytes + out_size);
+    ls11_free(out);
+  }
+  ls11_close(archive);
+  return written;
+}
+
 // A run refused for want of memory, by the writer or for a missing writer
 // must say so in its reason too.
 bool refused_as(const Written& written, ls11_status status, int reason) {
@@ -126,7 +144,8 @@ void check_reads_as(const Written& written, const Bytes& expected, const char* w
 
 // The data as two entries, split where the key says, through the public
 // API: packed, then its first entry replaced by the second. Then again with
-// each allocation refused in turn (one, for long data), and with the writer
+// each allocation refused in turn (one, for long data), in memory and
+// through a writer, and with the writer
 // refusing each piece in turn: every run ends in LS11_ERR_NO_MEMORY or
 // LS11_ERR_WRITE, or gives a file that reads back as the first did.
 void check_api(const uint8_t* data, size_t size, uint8_t key, ls11_level level) {
@@ -154,10 +173,16 @@ void check_api(const uint8_t* data, size_t size, uint8_t key, ls11_level level) 
     const bool refused = nothrow_allocation_failed();
     fail_nothrow_allocation(nth);
     const Written starved_memory = pack_parts_in_memory(parts);
+    fail_nothrow_allocation(nth);
+    const Written starved_replace_memory = replace_first_in_memory(packed.file, parts);
     fail_nothrow_allocation(0);
     if (starved_memory.status != LS11_ERR_NO_MEMORY) {
       check_reads_as(starved_memory, whole,
                      "a refused allocation in ls11_pack gave another failure");
+    }
+    if (starved_replace_memory.status != LS11_ERR_NO_MEMORY) {
+      check_reads_as(starved_replace_memory, twice,
+                     "a refused allocation in ls11_replace gave another failure");
     }
     if (!refused_as(starved_pack, LS11_ERR_NO_MEMORY, LS11_REASON_NO_MEMORY)) {
       check_reads_as(starved_pack, whole,

@@ -102,6 +102,13 @@ bool write_decode_block_seeds(const std::string& dir) {
   endless_length.resize(endless_length.size() + 24, 0);
   ok &= emit(dir, "long_length_in_fast_loop", block_input(100, identity, long_length));
   ok &= emit(dir, "endless_length_in_fast_loop", block_input(100, identity, endless_length));
+  // The same with the long length the last code, 2 or 3 bytes from the end
+  // once the fast loop has refilled for it: its number is read byte by byte.
+  Bytes late_length = codes({255, 255, 257, 0x7FFFFFFEu});
+  late_length.resize(late_length.size() + 2, 0);
+  ok &= emit(dir, "long_length_2_bytes_from_the_end", block_input(100, identity, late_length));
+  late_length.push_back(0);
+  ok &= emit(dir, "long_length_3_bytes_from_the_end", block_input(100, identity, late_length));
   return ok;
 }
 

@@ -289,6 +289,8 @@ TEST(Api, ReasonsSayWhyAFileOrAnEntryFails) {
   EXPECT_EQ(reason.code, LS11_REASON_CANNOT_READ);
   EXPECT_EQ(reason.entry, 1u);
   EXPECT_EQ(out.pieces, 0u);
+  Bytes whole(1 << 20);
+  EXPECT_EQ(ls11_read_entry(archive, 1, whole.data(), whole.size()), LS11_ERR_CORRUPT);
   ls11_close(archive);
   remove_tree(folder);
 }
@@ -384,6 +386,8 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
   ls11_entry entry{1, 2, 3};
   const ls11_entry entry_before = entry;
   ls11_archive* opened = nullptr;
+  ls11_reason reason{};
+  Collected taken;
   void* packed = &out;
   size_t packed_size = 99;
   const void* inputs[] = {file.data(), nullptr};
@@ -399,6 +403,8 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
   } cases[] = {
       {"open: NULL path", [&] { return ls11_open(nullptr, &opened); }},
       {"open: NULL archive", [&] { return ls11_open(SAMPLES_DIR "/greeting.LS11", nullptr); }},
+      {"open: NULL path, with a reason",
+       [&] { return ls11_open_with_reason(nullptr, &opened, &reason); }},
       {"open_memory: NULL data", [&] { return ls11_open_memory(nullptr, 300, &opened); }},
       {"open_memory: NULL archive",
        [&] { return ls11_open_memory(file.data(), file.size(), nullptr); }},
@@ -412,6 +418,16 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
       {"read_entry: capacity one short",
        [&] { return ls11_read_entry(archive, 0, out.data(), 8); }},
       {"read_entry: NULL out", [&] { return ls11_read_entry(archive, 0, nullptr, 9); }},
+      {"read_entry_to: NULL archive",
+       [&] { return ls11_read_entry_to(nullptr, 0, collect, &taken, nullptr); }},
+      {"read_entry_to: index past the end",
+       [&] { return ls11_read_entry_to(archive, 1, collect, &taken, nullptr); }},
+      {"replace: NULL out", [&] { return ls11_replace(archive, nullptr, 0, nullptr, &packed_size); }},
+      {"replace: NULL out_size", [&] { return ls11_replace(archive, nullptr, 0, &packed, nullptr); }},
+      {"replace_to: NULL archive",
+       [&] { return ls11_replace_to(nullptr, nullptr, 0, collect, &taken, nullptr); }},
+      {"pack_to: NULL writer, with a reason",
+       [&] { return ls11_pack_to(inputs, sizes, 1, nullptr, nullptr, nullptr, &reason); }},
       {"decode_block: NULL dictionary",
        [&] {
          return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), nullptr, out.data(), 9);
@@ -452,8 +468,12 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(out, sentinel);
     EXPECT_EQ(std::memcmp(&entry, &entry_before, sizeof entry), 0);
     EXPECT_EQ(opened, nullptr);
+    EXPECT_EQ(taken.pieces, 0u);
     const std::string name = c.name;
-    if (name.starts_with("pack") && !name.starts_with("pack: NULL out")) {
+    if (name.ends_with("with a reason")) EXPECT_EQ(reason.code, LS11_REASON_ARGUMENT);
+    reason = ls11_reason{};
+    if ((name.starts_with("pack:") || name.starts_with("replace:")) &&
+        name.find("NULL out") == std::string::npos) {
       EXPECT_EQ(packed, nullptr);
       EXPECT_EQ(packed_size, 0u);
     }

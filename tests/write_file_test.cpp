@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "support/allocation_probe.h"
 #include "support/convert_bytes.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
@@ -128,6 +129,44 @@ TEST(PackFile, ConvertsBackToItsInputs) {
       else EXPECT_LT(w.bytes.size(), stored_size);
     }
   }
+}
+
+// What the tool never passes is refused, and memory refused at each
+// allocation in turn (on two threads, at the best level, with blocks
+// enough that sorting them takes a buffer) gives LS11_ERR_NO_MEMORY with
+// nothing written, or the file.
+TEST(PackFile, RefusesBadArgumentsAndSaysMemoryRanOut) {
+  std::vector<Bytes> inputs;
+  for (int i = 0; i < 20; ++i) inputs.push_back(Bytes(100 + 37 * (i % 7), static_cast<uint8_t>('a' + i % 5)));
+  const std::vector<BlockView> blocks = views(inputs);
+  for (const auto& [version, count] : {std::pair{9, 20u}, {13, 20u}, {11, 0u}}) {
+    SCOPED_TRACE(testing::Message() << version << " " << count);
+    const Written w = write_to_bytes(
+        [&](std::FILE* f) { return pack_file(f, version, LS11_LEVEL_FAST, 0, blocks.data(), count); });
+    EXPECT_EQ(w.status, LS11_ERR_ARGUMENT);
+    EXPECT_TRUE(w.bytes.empty());
+  }
+  size_t out_of_memory = 0;
+  for (size_t nth = 1;; ++nth) {
+    SCOPED_TRACE(nth);
+    fail_nothrow_allocation(nth);
+    const Written w = write_to_bytes([&](std::FILE* f) {
+      return pack_file(f, 11, LS11_LEVEL_BEST, 2, blocks.data(), static_cast<uint32_t>(blocks.size()));
+    });
+    const bool refused = nothrow_allocation_failed();
+    fail_nothrow_allocation(0);
+    // A refused buffer that only speeds the work up (the sort's, a second
+    // thread's) still gives the file.
+    if (w.status == LS11_ERR_NO_MEMORY) {
+      ++out_of_memory;
+      EXPECT_TRUE(w.bytes.empty());
+    } else {
+      ASSERT_TRUE(w.ok);
+      EXPECT_EQ(convert_bytes(w.bytes).output, concatenated(inputs));
+    }
+    if (!refused) break;
+  }
+  EXPECT_GT(out_of_memory, 0u);
 }
 
 TEST(PackFile, ManyBlocks) {

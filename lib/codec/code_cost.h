@@ -7,9 +7,11 @@
 
 namespace ls11 {
 
-// Number of n for value v: the count of bits after the prefix.
+// Number of n for value v: the count of bits after the prefix. Values stay
+// far below 2^64 - 2, so value + 2 is never 0 and the count needs no zero
+// case (std::bit_width tests for one on every call).
 inline unsigned value_width(uint64_t value) {
-  return static_cast<unsigned>(std::bit_width(value + 2)) - 1;
+  return 63 - static_cast<unsigned>(__builtin_clzll(value + 2));
 }
 
 inline uint32_t value_bits(uint64_t value) { return 2 * value_width(value); }

@@ -1,0 +1,216 @@
+// Streams that fail under the reader: a pipe that cannot seek, a stream
+// open for writing only, one whose descriptor is gone, a file shorter than
+// the length it was opened with, memory refused while a stream is read
+// whole. Each must come back as a failure, never as data.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "container/read_container.h"
+#include "ls11.h"
+#include "platform/file_io.h"
+#include "support/allocation_probe.h"
+#include "support/api_read.h"
+#include "support/ls11_writer.h"
+#include "support/run_tool.h"
+
+using namespace ls11;
+
+namespace {
+
+Bytes valid_file() {
+  BitWriter abc;
+  for (char c : {'a', 'b', 'c'}) put_literal(abc, static_cast<uint8_t>(c));
+  put_match(abc, 3, 6);
+  return build_file({stored_entry(Bytes(40, 's')), compressed_entry(abc, 9)});
+}
+
+// The read end of a pipe holding `bytes` (at most a pipe's buffer), its
+// write end closed.
+std::FILE* pipe_holding(const Bytes& bytes) {
+  int ends[2];
+  if (pipe(ends) != 0) return nullptr;
+  const bool written = write(ends[1], bytes.data(), bytes.size()) == ssize_t(bytes.size());
+  close(ends[1]);
+  std::FILE* file = written ? fdopen(ends[0], "rb") : nullptr;
+  if (!file) close(ends[0]);
+  return file;
+}
+
+// A stream whose descriptor was closed under it: every call on it fails
+// with EBADF. Nothing is opened while it lives, so the number is not reused.
+std::FILE* without_descriptor(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file) close(fileno(file));
+  return file;
+}
+
+struct StreamCase {
+  const char* name;
+  std::function<std::FILE*(const std::string& path)> open;
+  std::function<bool(std::FILE*)> fails;  // true when the call failed as it must
+};
+
+TEST(StreamFailure, CallsOnStreamsThatCannotServeThemFail) {
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/file.ls11";
+  const Bytes file = valid_file();
+  ASSERT_TRUE(write_file_bytes(path, file));
+  // A table said to hold 600 entries in a file cut after entry 0, read with
+  // the length the table needs: the entries are missing.
+  Bytes cut = file;
+  set_be32(cut, 280, 276 + 12 * 600);
+  cut.resize(284);
+  const std::string cut_path = folder + "/cut";
+  const uint64_t cut_length = 276 + 12 * 600 + 4;
+  ASSERT_TRUE(write_file_bytes(cut_path, cut));
+  const auto pipe_of = [](const Bytes& bytes) {
+    return [bytes](const std::string&) { return pipe_holding(bytes); };
+  };
+  const auto appending = [](const std::string& p) { return std::fopen(p.c_str(), "ab"); };
+  const auto whole = [](std::FILE* f, uint64_t limit, platform::WholeRead expected) {
+    std::unique_ptr<uint8_t[]> bytes;
+    uint64_t size = 0;
+    return platform::read_whole_stream(f, limit, bytes, size) == expected;
+  };
+  const auto table = [](std::FILE* f, uint64_t length, int status, bool with_reason) {
+    Container c{};
+    ls11_reason reason{};
+    return read_table(f, length, 11, c, with_reason ? &reason : nullptr) == status &&
+           (!with_reason || reason.code == LS11_REASON_CANNOT_READ);
+  };
+  const StreamCase cases[] = {
+      {"position of a pipe", pipe_of(file),
+       [](std::FILE* f) {
+         uint64_t at = 0;
+         return !platform::stream_position(f, at);
+       }},
+      {"length of a pipe", pipe_of(file),
+       [](std::FILE* f) {
+         uint64_t length = 0;
+         return !platform::stream_length(f, length);
+       }},
+      {"seek past what an offset holds", appending,
+       [](std::FILE* f) { return !platform::seek_to(f, UINT64_MAX); }},
+      {"recorded length without a descriptor", without_descriptor,
+       [](std::FILE* f) {
+         uint64_t length = 0;
+         return !platform::recorded_length(f, length);
+       }},
+      {"read whole without a descriptor", without_descriptor,
+       [&](std::FILE* f) { return whole(f, 1000, platform::WholeRead::failed); }},
+      {"read whole of a write-only stream at its limit", appending,
+       [&](std::FILE* f) { return whole(f, 0, platform::WholeRead::failed); }},
+      {"read whole past the limit", pipe_of(file),
+       [&](std::FILE* f) { return whole(f, file.size() - 1, platform::WholeRead::too_long); }},
+      {"read whole up to the limit (control)", pipe_of(file),
+       [&](std::FILE* f) { return whole(f, file.size(), platform::WholeRead::ok); }},
+      {"format of a pipe", pipe_of(file), [](std::FILE* f) { return detect_format(f) == 0; }},
+      {"container of a pipe", pipe_of(file),
+       [](std::FILE* f) {
+         Container c{};
+         return read_container(f, c) == LS11_ERR_FORMAT;
+       }},
+      {"container of a write-only stream", appending,
+       [](std::FILE* f) {
+         Container c{};
+         ls11_reason reason{};
+         return read_container(f, c, &reason) == LS11_ERR_FORMAT &&
+                reason.code == LS11_REASON_CANNOT_READ && reason.system_error == EBADF;
+       }},
+      {"table of a write-only stream", appending,
+       [&](std::FILE* f) { return table(f, file.size(), LS11_ERR_FORMAT, false); }},
+      {"table shorter than the length it was read with",
+       [&](const std::string&) { return std::fopen(cut_path.c_str(), "rb"); },
+       [&](std::FILE* f) {
+         return table(f, cut_length, LS11_ERR_FORMAT, true) && std::fseek(f, 0, SEEK_SET) == 0 &&
+                table(f, cut_length, LS11_ERR_FORMAT, false);
+       }},
+  };
+  for (const StreamCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::FILE* f = c.open(path);
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(c.fails(f));
+    std::fclose(f);
+  }
+  remove_tree(folder);
+}
+
+// A stream read whole: each buffer it grows into refused in turn gives
+// no_memory, and a stream larger than the first buffer reads back intact.
+TEST(StreamFailure, ReadWholeGrowsOrSaysMemoryRanOut) {
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/big";
+  Bytes big(200 * 1024);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7 + i / 251);
+  ASSERT_TRUE(write_file_bytes(path, big));
+  for (size_t nth = 1;; ++nth) {
+    SCOPED_TRACE(nth);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::unique_ptr<uint8_t[]> bytes;
+    uint64_t size = 0;
+    fail_nothrow_allocation(nth);
+    const platform::WholeRead read = platform::read_whole_stream(f, UINT32_MAX, bytes, size);
+    const bool refused = nothrow_allocation_failed();
+    fail_nothrow_allocation(0);
+    std::fclose(f);
+    if (!refused) {
+      ASSERT_EQ(read, platform::WholeRead::ok);
+      ASSERT_EQ(Bytes(bytes.get(), bytes.get() + size), big);
+      break;
+    }
+    EXPECT_EQ(read, platform::WholeRead::no_memory);
+  }
+  remove_tree(folder);
+}
+
+// The API's open and reads, of a regular file and of a pipe (read whole),
+// with each of their allocations refused in turn: LS11_ERR_NO_MEMORY, said
+// so in the reason, or every entry read as with memory to spare.
+TEST(StreamFailure, OpenAndReadSayMemoryRanOut) {
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/file.ls11";
+  const Bytes file = valid_file();
+  ASSERT_TRUE(write_file_bytes(path, file));
+  for (const bool from_pipe : {false, true}) {
+    for (size_t nth = 1;; ++nth) {
+      SCOPED_TRACE(testing::Message() << (from_pipe ? "pipe, " : "file, ") << nth);
+      std::FILE* pipe = from_pipe ? pipe_holding(file) : nullptr;
+      const std::string name =
+          pipe ? "/proc/self/fd/" + std::to_string(fileno(pipe)) : path;
+      ls11_archive* archive = nullptr;
+      ls11_reason reason{};
+      Collected read;
+      fail_nothrow_allocation(nth);
+      ls11_status status = ls11_open_with_reason(name.c_str(), &archive, &reason);
+      for (uint32_t i = 0; status == LS11_OK && i < ls11_entry_count(archive); ++i)
+        status = ls11_read_entry_to(archive, i, collect, &read, &reason);
+      const bool refused = nothrow_allocation_failed();
+      fail_nothrow_allocation(0);
+      ls11_close(archive);
+      if (pipe) std::fclose(pipe);
+      if (!refused) {
+        EXPECT_EQ(status, LS11_OK);
+        Bytes expected(40, 's');
+        for (int i = 0; i < 3; ++i) expected.insert(expected.end(), {'a', 'b', 'c'});
+        EXPECT_EQ(read.bytes, expected);
+        break;
+      }
+      EXPECT_EQ(status, LS11_ERR_NO_MEMORY);
+      EXPECT_EQ(reason.code, LS11_REASON_NO_MEMORY);
+    }
+  }
+  remove_tree(folder);
+}
+
+}  // namespace
+
+#endif
