@@ -2,11 +2,15 @@
 // tests' LS11 writer, that reach every branch of the decoder and of the
 // conversion at least once. Usage: make_fuzz_corpus DIR (DIR/<target>/ must
 // exist). The output is the same on every run.
+#include <algorithm>
 #include <cstdio>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "codec/code_cost.h"
+#include "codec/shortest_path_parse.h"
 #include "support/ls11_writer.h"
 
 namespace {
@@ -166,6 +170,76 @@ Bytes roundtrip_input(uint8_t selector, const Bytes& data) {
   return in;
 }
 
+// Appends `count` bytes of 128..255, each making a 3-byte string not seen
+// before in `data`, so that the fast level finds no match in them.
+void append_unmatched(std::mt19937& rng, std::set<uint32_t>& seen, Bytes& data, size_t count) {
+  while (count-- > 0) {
+    uint8_t b = 0;
+    uint32_t key = 0;
+    do {
+      b = static_cast<uint8_t>(128 + rng() % 128);
+      const size_t n = data.size();
+      key = n < 2 ? 0 : uint32_t{data[n - 2]} << 16 | uint32_t{data[n - 1]} << 8 | b;
+    } while (key != 0 && !seen.insert(key).second);
+    data.push_back(b);
+  }
+}
+
+// Tokens the fast level writes for `data` with the identity dictionary.
+uint64_t fast_tokens(const Bytes& data) {
+  uint32_t bits[256];
+  for (int b = 0; b < 256; ++b) bits[b] = ls11::value_bits(static_cast<uint64_t>(b));
+  uint64_t tokens = 0;
+  ls11::ParseMemory memory;
+  ls11::parse_lazy(
+      data.data(), static_cast<uint32_t>(data.size()), bits, false, memory,
+      [](void* context, uint32_t, const ls11::Token*, uint32_t count) {
+        *static_cast<uint64_t*>(context) += count;
+        return true;
+      },
+      &tokens);
+  return tokens;
+}
+
+// Inputs for the fast level's batches of 2^14 tokens. In the first three the
+// block's literals pass its size before the batch is full, and its last
+// token is a long match, a short one, or a literal before a longer match:
+// each way of ending a batch stops the block there. In the last the tokens
+// fill the batch exactly, leaving none for the end.
+bool write_batch_seeds(const std::string& dir) {
+  constexpr size_t kBatch = size_t{1} << 14;
+  std::mt19937 rng(14);
+  std::set<uint32_t> seen;
+  Bytes unmatched;
+  append_unmatched(rng, seen, unmatched, kBatch - 1);
+  Bytes long_match = unmatched;
+  long_match.insert(long_match.end(), unmatched.begin(), unmatched.begin() + 60);
+  Bytes short_match = unmatched;
+  short_match.insert(short_match.end(), unmatched.begin(), unmatched.begin() + 10);
+  // Five bytes at 5001 come again at 10000, one match that takes four
+  // tokens away; then the byte at 5000 and the 40 from 10000 on: 6 bytes
+  // match at 5000, 40 from the next byte.
+  Bytes before_longer = unmatched;
+  append_unmatched(rng, seen, before_longer, 4);
+  std::copy(before_longer.begin() + 10000, before_longer.begin() + 10005,
+            before_longer.begin() + 5001);
+  before_longer[5006] = static_cast<uint8_t>(before_longer[10005] ^ 1);
+  before_longer.push_back(before_longer[5000]);
+  before_longer.insert(before_longer.end(), before_longer.begin() + 10000,
+                       before_longer.begin() + 10040);
+  Bytes exact;
+  while (exact.size() < kBatch) exact.push_back(static_cast<uint8_t>(rng() % 6));
+  while (fast_tokens(exact) < kBatch) exact.push_back(static_cast<uint8_t>(rng() % 6));
+  bool ok = fast_tokens(exact) == kBatch;
+  for (Bytes* data : {&long_match, &short_match, &before_longer})
+    append_unmatched(rng, seen, *data, 100);
+  ok &= emit(dir, "fast_batch_ends_in_a_long_match", roundtrip_input(0, long_match));
+  ok &= emit(dir, "fast_batch_ends_in_a_short_match", roundtrip_input(0, short_match));
+  ok &= emit(dir, "fast_batch_ends_before_a_longer_match", roundtrip_input(0, before_longer));
+  ok &= emit(dir, "fast_batch_filled_exactly", roundtrip_input(0, exact));
+  return ok;
+}
+
 bool write_roundtrip_seeds(const std::string& dir) {
   std::mt19937 rng(13);
   Bytes text;
@@ -193,7 +267,7 @@ bool write_roundtrip_seeds(const std::string& dir) {
   ok &= emit(dir, "noise_best_identity", roundtrip_input(1, noise));
   ok &= emit(dir, "byte_missing_from_dictionary", roundtrip_input(7, high));
   ok &= emit(dir, "empty", roundtrip_input(0, {}));
-  return ok;
+  return ok && write_batch_seeds(dir);
 }
 
 }  // namespace

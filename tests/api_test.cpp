@@ -426,6 +426,10 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
       {"replace: NULL out_size", [&] { return ls11_replace(archive, nullptr, 0, &packed, nullptr); }},
       {"replace_to: NULL archive",
        [&] { return ls11_replace_to(nullptr, nullptr, 0, collect, &taken, nullptr); }},
+      {"pack_to: no entries",
+       [&] { return ls11_pack_to(inputs, sizes, 0, nullptr, collect, &taken, nullptr); }},
+      {"replace_to: NULL replacements for 1",
+       [&] { return ls11_replace_to(archive, nullptr, 1, collect, &taken, nullptr); }},
       {"pack_to: NULL writer, with a reason",
        [&] { return ls11_pack_to(inputs, sizes, 1, nullptr, nullptr, nullptr, &reason); }},
       {"decode_block: NULL dictionary",
@@ -470,7 +474,9 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(opened, nullptr);
     EXPECT_EQ(taken.pieces, 0u);
     const std::string name = c.name;
-    if (name.ends_with("with a reason")) EXPECT_EQ(reason.code, LS11_REASON_ARGUMENT);
+    if (name.ends_with("with a reason")) {
+      EXPECT_EQ(reason.code, LS11_REASON_ARGUMENT);
+    }
     reason = ls11_reason{};
     if ((name.starts_with("pack:") || name.starts_with("replace:")) &&
         name.find("NULL out") == std::string::npos) {

@@ -11,6 +11,7 @@
 #include "codec/match_finder.h"
 #include "codec/pack_blocks.h"
 #include "codec/shortest_path_parse.h"
+#include "support/allocation_probe.h"
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
 
@@ -233,6 +234,23 @@ TEST(BuildDictionary, OrdersBytesByLiteralUse) {
   };
   EXPECT_LT(rank('e'), rank('q'));
   EXPECT_LT(rank('q'), rank('a'));
+  // Each allocation refused in turn: no dictionary, or the same one.
+  const BlockView view{data.data(), static_cast<uint32_t>(data.size())};
+  for (size_t nth = 1;; ++nth) {
+    SCOPED_TRACE(nth);
+    Bytes starved(256);
+    fail_nothrow_allocation(nth);
+    const bool built = build_dictionary(&view, 1, LS11_LEVEL_BEST, starved.data());
+    const bool refused = nothrow_allocation_failed();
+    fail_nothrow_allocation(0);
+    if (built) {
+      EXPECT_EQ(starved, dictionary);
+    }
+    if (!refused) {
+      EXPECT_TRUE(built);
+      break;
+    }
+  }
 }
 
 // The finder's answers at the places a finder gets wrong: the window's

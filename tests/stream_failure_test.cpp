@@ -70,6 +70,8 @@ TEST(StreamFailure, CallsOnStreamsThatCannotServeThemFail) {
   const std::string cut_path = folder + "/cut";
   const uint64_t cut_length = 276 + 12 * 600 + 4;
   ASSERT_TRUE(write_file_bytes(cut_path, cut));
+  const std::string headless_path = folder + "/headless";
+  ASSERT_TRUE(write_file_bytes(headless_path, Bytes(file.begin(), file.begin() + 280)));
   const auto pipe_of = [](const Bytes& bytes) {
     return [bytes](const std::string&) { return pipe_holding(bytes); };
   };
@@ -126,6 +128,8 @@ TEST(StreamFailure, CallsOnStreamsThatCannotServeThemFail) {
        }},
       {"table of a write-only stream", appending,
        [&](std::FILE* f) { return table(f, file.size(), LS11_ERR_FORMAT, false); }},
+      {"entry 0 cut short", [&](const std::string&) { return std::fopen(headless_path.c_str(), "rb"); },
+       [&](std::FILE* f) { return table(f, file.size(), LS11_ERR_FORMAT, true); }},
       {"table shorter than the length it was read with",
        [&](const std::string&) { return std::fopen(cut_path.c_str(), "rb"); },
        [&](std::FILE* f) {
@@ -174,38 +178,49 @@ TEST(StreamFailure, ReadWholeGrowsOrSaysMemoryRanOut) {
 
 // The API's open and reads, of a regular file and of a pipe (read whole),
 // with each of their allocations refused in turn: LS11_ERR_NO_MEMORY, said
-// so in the reason, or every entry read as with memory to spare.
+// so in the reason when one is asked for, or every entry read as with
+// memory to spare.
 TEST(StreamFailure, OpenAndReadSayMemoryRanOut) {
   const std::string folder = make_temp_folder();
   const std::string path = folder + "/file.ls11";
   const Bytes file = valid_file();
   ASSERT_TRUE(write_file_bytes(path, file));
-  for (const bool from_pipe : {false, true}) {
+  for (const int run : {0, 1, 2, 3}) {
+    const bool from_pipe = run & 1;
+    ls11_reason given{};
+    ls11_reason* const reason = run & 2 ? &given : nullptr;
     for (size_t nth = 1;; ++nth) {
-      SCOPED_TRACE(testing::Message() << (from_pipe ? "pipe, " : "file, ") << nth);
+      SCOPED_TRACE(testing::Message() << (from_pipe ? "pipe, " : "file, ")
+                                      << (reason ? "reason, " : "") << nth);
       std::FILE* pipe = from_pipe ? pipe_holding(file) : nullptr;
       const std::string name =
           pipe ? "/proc/self/fd/" + std::to_string(fileno(pipe)) : path;
       ls11_archive* archive = nullptr;
-      ls11_reason reason{};
+      given = ls11_reason{};
       Collected read;
       fail_nothrow_allocation(nth);
-      ls11_status status = ls11_open_with_reason(name.c_str(), &archive, &reason);
+      ls11_status status = ls11_open_with_reason(name.c_str(), &archive, reason);
       for (uint32_t i = 0; status == LS11_OK && i < ls11_entry_count(archive); ++i)
-        status = ls11_read_entry_to(archive, i, collect, &read, &reason);
+        status = ls11_read_entry_to(archive, i, collect, &read, reason);
       const bool refused = nothrow_allocation_failed();
       fail_nothrow_allocation(0);
-      ls11_close(archive);
       if (pipe) std::fclose(pipe);
       if (!refused) {
         EXPECT_EQ(status, LS11_OK);
         Bytes expected(40, 's');
         for (int i = 0; i < 3; ++i) expected.insert(expected.end(), {'a', 'b', 'c'});
         EXPECT_EQ(read.bytes, expected);
+        // A writer that refuses: the entry is not handed over.
+        Collected refusing{{}, 0, 0};
+        EXPECT_EQ(ls11_read_entry_to(archive, 1, collect, &refusing, reason), LS11_ERR_WRITE);
+        ls11_close(archive);
         break;
       }
+      ls11_close(archive);
       EXPECT_EQ(status, LS11_ERR_NO_MEMORY);
-      EXPECT_EQ(reason.code, LS11_REASON_NO_MEMORY);
+      if (reason) {
+        EXPECT_EQ(given.code, LS11_REASON_NO_MEMORY);
+      }
     }
   }
   remove_tree(folder);

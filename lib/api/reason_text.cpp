@@ -67,7 +67,9 @@ struct TextOut {
 void add_sentence(const ls11_reason& reason, TextOut& out) {
   for (const char* p = reason_text(reason.code).sentence; *p != 0; ++p) {
     char field[24];
-    if (p[0] != '{' || p[1] == 0 || p[2] != '}') {
+    // Every '{' in the table's sentences opens a one-letter field, so the
+    // tests after the first never fail (their branches are not counted).
+    if (p[0] != '{' || p[1] == 0 || p[2] != '}') {  // GCOVR_EXCL_BR_LINE
       const char one[2] = {*p, 0};
       out.add(one);
       continue;
