@@ -253,14 +253,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool refused = false;
     for (const bool from_memory : {true, false}) {
       fail_nothrow_allocation(nth);
-      const ApiRead starved = from_memory ? api_read_memory(data, size) : api_read_path(paths.input);
+      const ApiRead starved =
+          from_memory ? api_read_memory(data, size) : api_read_path(paths.input);
       refused = nothrow_allocation_failed() || refused;
       fail_nothrow_allocation(0);
       const bool same = starved.status == api.status && starved.output == api.output;
-      fuzz_check(same || (starved.status == LS11_ERR_NO_MEMORY &&
-                          starved.output.size() <= api.output.size() &&
-                          std::equal(starved.output.begin(), starved.output.end(),
-                                     api.output.begin())),
+      fuzz_check(same ||
+                     (starved.status == LS11_ERR_NO_MEMORY &&
+                      starved.output.size() <= api.output.size() &&
+                      std::equal(starved.output.begin(), starved.output.end(), api.output.begin())),
                  "a refused allocation gave another failure than LS11_ERR_NO_MEMORY, or other "
                  "bytes");
     }

@@ -17,6 +17,7 @@
 #include "platform/file_io.h"
 #include "support/allocation_probe.h"
 #include "support/api_read.h"
+#include "support/io_faults.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
 
@@ -128,7 +129,8 @@ TEST(StreamFailure, CallsOnStreamsThatCannotServeThemFail) {
        }},
       {"table of a write-only stream", appending,
        [&](std::FILE* f) { return table(f, file.size(), LS11_ERR_FORMAT, false); }},
-      {"entry 0 cut short", [&](const std::string&) { return std::fopen(headless_path.c_str(), "rb"); },
+      {"entry 0 cut short",
+       [&](const std::string&) { return std::fopen(headless_path.c_str(), "rb"); },
        [&](std::FILE* f) { return table(f, file.size(), LS11_ERR_FORMAT, true); }},
       {"table shorter than the length it was read with",
        [&](const std::string&) { return std::fopen(cut_path.c_str(), "rb"); },
@@ -176,6 +178,75 @@ TEST(StreamFailure, ReadWholeGrowsOrSaysMemoryRanOut) {
   remove_tree(folder);
 }
 
+#ifdef LS11_IO_FAULTS
+// Calls that fail on a stream that served the ones before: a seek back
+// after the header, a seek to the start after the length, a seek to a
+// block, the read of a pipe opened by its path. Each is a failure to read,
+// with the system's error.
+TEST(StreamFailure, CallsThatFailMidway) {
+  const std::string folder = make_temp_folder();
+  const std::string path = folder + "/file.ls11";
+  const Bytes file = valid_file();
+  ASSERT_TRUE(write_file_bytes(path, file));
+  const auto open_pipe = [&](ls11_reason* reason) {
+    std::FILE* pipe = pipe_holding(file);
+    const std::string name = "/proc/self/fd/" + std::to_string(fileno(pipe));
+    ls11_archive* archive = nullptr;
+    const ls11_status status = ls11_open_with_reason(name.c_str(), &archive, reason);
+    std::fclose(pipe);
+    return status == LS11_ERR_OPEN && archive == nullptr;
+  };
+  const struct {
+    const char* name;
+    IoCall call;
+    size_t nth;
+    std::function<bool(std::FILE*, ls11_reason&)> fails;
+  } cases[] = {
+      {"seek back after the header", IoCall::seek, 1,
+       [](std::FILE* f, ls11_reason& reason) {
+         reason.code = LS11_REASON_CANNOT_READ, reason.system_error = EIO;
+         return detect_format(f) == 0;
+       }},
+      {"seek to the start", IoCall::seek, 2,
+       [](std::FILE* f, ls11_reason& reason) {
+         Container c{};
+         return read_container(f, c, &reason) == LS11_ERR_FORMAT;
+       }},
+      {"seek to a block (the next seek, once the table is read)", IoCall::seek, 0,
+       [](std::FILE* f, ls11_reason& reason) {
+         Container c{};
+         EntryBuffers buffers{};
+         const uint8_t* data = nullptr;
+         const bool opened = read_container(f, c) == LS11_OK;
+         fail_io_call(IoCall::seek, 1);
+         return opened &&
+                read_entry({f, nullptr, &buffers}, c, 1, data, &reason) == LS11_ERR_CORRUPT &&
+                reason.entry == 1;
+       }},
+      {"read of a pipe, with a reason", IoCall::read, 1,
+       [&](std::FILE*, ls11_reason& reason) { return open_pipe(&reason); }},
+      {"read of a pipe", IoCall::read, 1,
+       [&](std::FILE*, ls11_reason& reason) {
+         reason.code = LS11_REASON_CANNOT_READ, reason.system_error = EIO;
+         return open_pipe(nullptr);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    ls11_reason reason{};
+    fail_io_call(c.call, c.nth);
+    EXPECT_TRUE(c.fails(f, reason));
+    fail_io_call(c.call, 0);
+    EXPECT_EQ(reason.code, LS11_REASON_CANNOT_READ);
+    EXPECT_EQ(reason.system_error, EIO);
+    std::fclose(f);
+  }
+  remove_tree(folder);
+}
+#endif
+
 // The API's open and reads, of a regular file and of a pipe (read whole),
 // with each of their allocations refused in turn: LS11_ERR_NO_MEMORY, said
 // so in the reason when one is asked for, or every entry read as with
@@ -190,11 +261,10 @@ TEST(StreamFailure, OpenAndReadSayMemoryRanOut) {
     ls11_reason given{};
     ls11_reason* const reason = run & 2 ? &given : nullptr;
     for (size_t nth = 1;; ++nth) {
-      SCOPED_TRACE(testing::Message() << (from_pipe ? "pipe, " : "file, ")
-                                      << (reason ? "reason, " : "") << nth);
+      SCOPED_TRACE(testing::Message()
+                   << (from_pipe ? "pipe, " : "file, ") << (reason ? "reason, " : "") << nth);
       std::FILE* pipe = from_pipe ? pipe_holding(file) : nullptr;
-      const std::string name =
-          pipe ? "/proc/self/fd/" + std::to_string(fileno(pipe)) : path;
+      const std::string name = pipe ? "/proc/self/fd/" + std::to_string(fileno(pipe)) : path;
       ls11_archive* archive = nullptr;
       given = ls11_reason{};
       Collected read;

@@ -137,12 +137,14 @@ TEST(PackFile, ConvertsBackToItsInputs) {
 // nothing written, or the file.
 TEST(PackFile, RefusesBadArgumentsAndSaysMemoryRanOut) {
   std::vector<Bytes> inputs;
-  for (int i = 0; i < 20; ++i) inputs.push_back(Bytes(100 + 37 * (i % 7), static_cast<uint8_t>('a' + i % 5)));
+  for (int i = 0; i < 20; ++i)
+    inputs.push_back(Bytes(100 + 37 * (i % 7), static_cast<uint8_t>('a' + i % 5)));
   const std::vector<BlockView> blocks = views(inputs);
   for (const auto& [version, count] : {std::pair{9, 20u}, {13, 20u}, {11, 0u}}) {
     SCOPED_TRACE(testing::Message() << version << " " << count);
-    const Written w = write_to_bytes(
-        [&](std::FILE* f) { return pack_file(f, version, LS11_LEVEL_FAST, 0, blocks.data(), count); });
+    const Written w = write_to_bytes([&](std::FILE* f) {
+      return pack_file(f, version, LS11_LEVEL_FAST, 0, blocks.data(), count);
+    });
     EXPECT_EQ(w.status, LS11_ERR_ARGUMENT);
     EXPECT_TRUE(w.bytes.empty());
   }
@@ -151,7 +153,8 @@ TEST(PackFile, RefusesBadArgumentsAndSaysMemoryRanOut) {
     SCOPED_TRACE(nth);
     fail_nothrow_allocation(nth);
     const Written w = write_to_bytes([&](std::FILE* f) {
-      return pack_file(f, 11, LS11_LEVEL_BEST, 2, blocks.data(), static_cast<uint32_t>(blocks.size()));
+      return pack_file(f, 11, LS11_LEVEL_BEST, 2, blocks.data(),
+                       static_cast<uint32_t>(blocks.size()));
     });
     const bool refused = nothrow_allocation_failed();
     fail_nothrow_allocation(0);
