@@ -864,7 +864,8 @@ TEST_F(Ls11Test, ListStreamsItsOutput) {
   fs::create_symlink("/dev/null", folder_ + "/discard");
   ToolProcess baseline = start_tool(kTool, {"list", "--json", "a"}, folder_, folder_ + "/discard");
   const long base_kib = finish_tool(baseline).peak_kib;
-  ToolProcess process = start_tool(kTool, {"list", "--json", "many.LS11"}, folder_, folder_ + "/discard");
+  ToolProcess process =
+      start_tool(kTool, {"list", "--json", "many.LS11"}, folder_, folder_ + "/discard");
   const ToolRun r = finish_tool(process);
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_LT(r.peak_kib - base_kib, static_cast<long>(file.size() / 1024 + 16 * 1024));
