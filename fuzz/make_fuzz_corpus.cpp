@@ -113,6 +113,14 @@ bool write_decode_block_seeds(const std::string& dir) {
   ok &= emit(dir, "long_length_2_bytes_from_the_end", block_input(100, identity, late_length));
   late_length.push_back(0);
   ok &= emit(dir, "long_length_3_bytes_from_the_end", block_input(100, identity, late_length));
+  // The fast loop's other ways out: a distance code too long for it, and
+  // the block full while input is left; and a run copied in the tail.
+  Bytes long_distance = codes({1, 0x3FFFFFFEu, 0});
+  long_distance.resize(long_distance.size() + 24, 0);
+  ok &= emit(dir, "long_distance_in_fast_loop", block_input(100, identity, long_distance));
+  ok &= emit(dir, "block_full_before_the_stream_ends",
+             block_input(20, identity, codes(std::vector<uint32_t>(40, 255))));
+  ok &= emit(dir, "distance_one_in_the_tail", block_input(6, identity, codes({7, 257, 2})));
   return ok;
 }
 

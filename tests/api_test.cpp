@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "ls11.h"
+#include "support/allocation_probe.h"
 #include "support/api_read.h"
 #include "support/ls11_writer.h"
 #include "support/run_tool.h"
@@ -388,6 +389,7 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
   ls11_archive* opened = nullptr;
   ls11_reason reason{};
   Collected taken;
+  Placed placed;
   void* packed = &out;
   size_t packed_size = 99;
   const void* inputs[] = {file.data(), nullptr};
@@ -434,6 +436,15 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
        [&] { return ls11_replace_to(archive, nullptr, 1, collect, &taken, nullptr); }},
       {"pack_to: NULL writer, with a reason",
        [&] { return ls11_pack_to(inputs, sizes, 1, nullptr, nullptr, nullptr, &reason); }},
+      {"pack_at: NULL writer, with a reason",
+       [&] { return ls11_pack_at(inputs, sizes, 1, nullptr, nullptr, nullptr, &reason); }},
+      {"pack_at: NULL entry of 1 byte",
+       [&] { return ls11_pack_at(inputs, sizes, 2, nullptr, place, &placed, nullptr); }},
+      {"pack_at: format 13, with a reason",
+       [&] {
+         const ls11_pack_options options = {sizeof(ls11_pack_options), 13, LS11_LEVEL_FAST, 0};
+         return ls11_pack_at(inputs, sizes, 1, &options, place, &placed, &reason);
+       }},
       {"decode_block: NULL dictionary",
        [&] {
          return ls11_decode_block(abc.bytes.data(), abc.bytes.size(), nullptr, out.data(), 9);
@@ -475,6 +486,7 @@ TEST(Api, BadArgumentsAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(std::memcmp(&entry, &entry_before, sizeof entry), 0);
     EXPECT_EQ(opened, nullptr);
     EXPECT_EQ(taken.pieces, 0u);
+    EXPECT_EQ(placed.total, 0u);
     const std::string name = c.name;
     if (name.ends_with("with a reason")) {
       EXPECT_EQ(reason.code, LS11_REASON_ARGUMENT);
@@ -624,15 +636,18 @@ Packed pack(const std::vector<Bytes>& entries, const ls11_pack_options* options)
   return p;
 }
 
-// A refused piece stops the pack at once, whichever piece it is.
+// A refused piece stops the pack at once, whichever piece it is; so does
+// refused memory.
 TEST(Api, PackAtStopsAtARefusedPiece) {
   std::vector<Bytes> entries;
   for (uint32_t i = 0; i < 40; ++i) entries.push_back(pseudo_random(500 + 97 * i));
   std::vector<const void*> data;
   std::vector<size_t> sizes;
+  Bytes all;
   for (const Bytes& e : entries) {
     data.push_back(e.data());
     sizes.push_back(e.size());
+    all.insert(all.end(), e.begin(), e.end());
   }
   for (int level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST}) {
     for (size_t refuse_after : {size_t{0}, size_t{5000}, size_t{60000}}) {
@@ -641,13 +656,41 @@ TEST(Api, PackAtStopsAtARefusedPiece) {
       Placed placed;
       placed.refuse_after = refuse_after;
       ls11_reason reason{-1, 0, 0, 0, 0};
+      const bool with_reason = refuse_after != 5000;
       EXPECT_EQ(ls11_pack_at(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()),
-                             &options, place, &placed, &reason),
+                             &options, place, &placed, with_reason ? &reason : nullptr),
                 LS11_ERR_WRITE);
-      EXPECT_EQ(reason.code, LS11_REASON_WRITE_REFUSED);
+      EXPECT_EQ(reason.code, with_reason ? LS11_REASON_WRITE_REFUSED : -1);
       EXPECT_LE(placed.total, refuse_after);
       EXPECT_EQ(placed.backward, 0u);
     }
+#ifndef _WIN32  // a DLL's allocations do not go through the test's operator new
+    // Memory refused at each allocation in turn: LS11_ERR_NO_MEMORY, said
+    // so in the reason where one is asked for, or the whole file. One
+    // thread, so that the allocations come in the same order every time.
+    const ls11_pack_options options = {sizeof(ls11_pack_options), 11, level, 1};
+    size_t out_of_memory = 0;
+    for (size_t nth = 1;; ++nth) {
+      SCOPED_TRACE(testing::Message() << "level " << level << ", allocation " << nth);
+      Placed placed;
+      ls11_reason reason{-1, 0, 0, 0, 0};
+      fail_nothrow_allocation(nth);
+      const ls11_status status =
+          ls11_pack_at(data.data(), sizes.data(), static_cast<uint32_t>(entries.size()), &options,
+                       place, &placed, nth % 2 ? &reason : nullptr);
+      const bool refused = nothrow_allocation_failed();
+      fail_nothrow_allocation(0);
+      if (status == LS11_ERR_NO_MEMORY) {
+        ++out_of_memory;
+        EXPECT_EQ(reason.code, nth % 2 ? LS11_REASON_NO_MEMORY : -1);
+      } else {
+        ASSERT_EQ(status, LS11_OK);
+        EXPECT_EQ(api_read_memory(placed.bytes).output, all);
+      }
+      if (!refused) break;
+    }
+    EXPECT_GT(out_of_memory, 0u);
+#endif
   }
 }
 
@@ -689,6 +732,11 @@ TEST(Api, PackAtEveryFormatAndLevelReadsBack) {
   const Packed by_default = pack(entries, nullptr);
   ASSERT_EQ(by_default.status, LS11_OK);
   EXPECT_EQ(by_default.file, pack(entries, &defaults).file);
+  // Entries all empty, on two threads: nothing to share out.
+  const ls11_pack_options fast = {sizeof(ls11_pack_options), 11, LS11_LEVEL_FAST, 2};
+  const Packed empty = pack({{}, {}}, &fast);
+  ASSERT_EQ(empty.status, LS11_OK);
+  EXPECT_EQ(api_read_memory(empty.file).status, LS11_OK);
 }
 
 // Read-only pages nobody writes: entries as large as the format allows,
