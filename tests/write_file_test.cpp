@@ -135,6 +135,9 @@ TEST(PackFile, ConvertsBackToItsInputs) {
 // allocation in turn (on two threads, at the best level, with blocks
 // enough that sorting them takes a buffer) gives LS11_ERR_NO_MEMORY with
 // nothing written, or the file.
+// A placed output that takes nothing: the calls below must not write.
+const PlacedSink kRefusingSink{[](void*, uint64_t, const void*, size_t) { return false; }, nullptr};
+
 TEST(PackFile, RefusesBadArgumentsAndSaysMemoryRanOut) {
   std::vector<Bytes> inputs;
   for (int i = 0; i < 20; ++i)
@@ -147,7 +150,12 @@ TEST(PackFile, RefusesBadArgumentsAndSaysMemoryRanOut) {
     });
     EXPECT_EQ(w.status, LS11_ERR_ARGUMENT);
     EXPECT_TRUE(w.bytes.empty());
+    EXPECT_EQ(pack_file_placed(kRefusingSink, version, LS11_LEVEL_FAST, 0, blocks.data(), count),
+              LS11_ERR_ARGUMENT);
   }
+  // Placed, entries that might not fit are refused before any is read.
+  const BlockView unread[] = {{nullptr, UINT32_MAX}, {nullptr, 1}};
+  EXPECT_EQ(pack_file_placed(kRefusingSink, 11, LS11_LEVEL_FAST, 0, unread, 2), LS11_ERR_TOO_LARGE);
   size_t out_of_memory = 0;
   for (size_t nth = 1;; ++nth) {
     SCOPED_TRACE(nth);
