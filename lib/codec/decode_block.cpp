@@ -34,6 +34,8 @@
 #include <cpuid.h>
 #endif
 
+#include "codec/always_inline.h"
+
 namespace ls11 {
 
 namespace {
@@ -56,12 +58,6 @@ constexpr ptrdiff_t kFastInputMargin = 24;
 // Chunked copies write fewer than this many bytes past the match's end (for
 // matches up to this length, exactly this many bytes from its start).
 constexpr size_t kCopySlack = 32;
-
-#if defined(__GNUC__)
-#define LS11_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define LS11_ALWAYS_INLINE inline
-#endif
 
 inline uint64_t load_be64(const uint8_t* p) {
   uint64_t v;
