@@ -142,7 +142,9 @@ LS11_ALWAYS_INLINE Choice search_candidates(const Table<Slot>& t, const uint32_t
   if (first == kNoPosition) return best;
   uint32_t candidate = first;
   const uint32_t enough = limit < kNiceLength ? limit : kNiceLength;
-  while (best_length < enough) {
+  // `consider` raises best_length through its reference, which the check
+  // for endless loops does not follow.
+  while (best_length < enough) {  // NOLINT(bugprone-infinite-loop)
     consider(candidate);
     if (--depth == 0) break;
     const uint32_t previous = position_in(t.chain[candidate & t.window_mask]);
