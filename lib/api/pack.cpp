@@ -106,6 +106,19 @@ bool arguments_valid(const void* const* entries, const size_t* sizes, uint32_t c
 
 constexpr ls11_pack_options kDefaults = {sizeof(ls11_pack_options), 11, LS11_LEVEL_BEST, 0};
 
+// How the calls that write through a caller's callback start: the reason
+// cleared, the defaults for no options, and the arguments checked. Null
+// when they are not valid, with the reason set.
+const ls11_pack_options* callback_options(const void* const* entries, const size_t* sizes,
+                                          uint32_t count, const ls11_pack_options* options,
+                                          bool has_callback, ls11_reason* reason) {
+  set_reason(reason, LS11_REASON_NONE);
+  if (!options) options = &kDefaults;
+  if (has_callback && arguments_valid(entries, sizes, count, *options)) return options;
+  set_reason(reason, LS11_REASON_ARGUMENT);
+  return nullptr;
+}
+
 }  // namespace
 
 }  // namespace ls11
@@ -129,12 +142,8 @@ ls11_status ls11_pack(const void* const* entries, const size_t* sizes, uint32_t 
 ls11_status ls11_pack_to(const void* const* entries, const size_t* sizes, uint32_t count,
                          const ls11_pack_options* options, ls11_write_fn write, void* context,
                          ls11_reason* reason) {
-  ls11::set_reason(reason, LS11_REASON_NONE);
-  if (!options) options = &ls11::kDefaults;
-  if (!write || !ls11::arguments_valid(entries, sizes, count, *options)) {
-    ls11::set_reason(reason, LS11_REASON_ARGUMENT);
-    return LS11_ERR_ARGUMENT;
-  }
+  options = ls11::callback_options(entries, sizes, count, options, write != nullptr, reason);
+  if (!options) return LS11_ERR_ARGUMENT;
   ls11::Pack pack{options->format, count, nullptr, {}, 0};
   const ls11_status status = ls11::prepare_pack(entries, sizes, *options, pack, reason);
   if (status != LS11_OK) return status;
@@ -144,12 +153,8 @@ ls11_status ls11_pack_to(const void* const* entries, const size_t* sizes, uint32
 ls11_status ls11_pack_at(const void* const* entries, const size_t* sizes, uint32_t count,
                          const ls11_pack_options* options, ls11_write_at_fn write_at, void* context,
                          ls11_reason* reason) {
-  ls11::set_reason(reason, LS11_REASON_NONE);
-  if (!options) options = &ls11::kDefaults;
-  if (!write_at || !ls11::arguments_valid(entries, sizes, count, *options)) {
-    ls11::set_reason(reason, LS11_REASON_ARGUMENT);
-    return LS11_ERR_ARGUMENT;
-  }
+  options = ls11::callback_options(entries, sizes, count, options, write_at != nullptr, reason);
+  if (!options) return LS11_ERR_ARGUMENT;
   ls11::Pack pack{options->format, count, nullptr, {}, 0};
   ls11::CallerPlacing caller{write_at, context, false};
   const ls11_status status = ls11::pack_placed(entries, sizes, *options, pack, caller, reason);
