@@ -14,6 +14,9 @@
 #include "support/allocation_probe.h"
 #include "support/ls11_writer.h"
 #include "support/reference_decoder.h"
+#ifdef LS11_THREAD_FAULTS
+#include "support/thread_faults.h"
+#endif
 
 using namespace ls11;
 
@@ -417,7 +420,8 @@ bool hand_on_block(void* context, uint32_t index, const uint8_t* bytes, uint32_t
 
 // Threads share out the blocks, never the work on one: the file is the same
 // bytes on any number of them, and decodes; handed on in file order as they
-// are packed, the blocks are those bytes too.
+// are packed, the blocks are those bytes too. A thread that cannot be
+// started leaves its share to the others.
 TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
   std::vector<Bytes> data;
   for (uint32_t i = 0; i < 12; ++i) data.push_back(mixed(1000 + 7000 * (i % 5), 30 + i));
@@ -431,8 +435,17 @@ TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
   }
   for (ls11_level level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {
     Bytes first;
-    for (unsigned threads : {1u, 2u, 3u, 0u}) {
+    struct Run {
+      unsigned threads;
+      size_t refused_start;  // 0: every thread starts
+    };
+    for (const Run run : {Run{1, 0}, Run{2, 0}, Run{3, 0}, Run{0, 0}, Run{3, 2}}) {
+      const unsigned threads = run.threads;
       SCOPED_TRACE(threads);
+      SCOPED_TRACE(run.refused_start);
+#ifdef LS11_THREAD_FAULTS
+      fail_thread_start(run.refused_start);
+#endif
       Bytes dictionary(256), packed(total);
       std::vector<uint32_t> sizes(data.size());
       ASSERT_TRUE(pack_blocks(views.data(), static_cast<uint32_t>(views.size()), level, threads,
@@ -453,6 +466,10 @@ TEST(PackBlocks, SameBytesOnAnyNumberOfThreads) {
       }
       if (first.empty()) first = file;
       EXPECT_EQ(file, first);
+#ifdef LS11_THREAD_FAULTS
+      // Stored blocks are copied on the calling thread alone.
+      EXPECT_EQ(thread_start_failed(), run.refused_start != 0 && level != LS11_LEVEL_STORE);
+#endif
       HandedOn handed;
       const BlockSink sink{hand_on_block, &handed};
       ASSERT_TRUE(pack_blocks(views.data(), static_cast<uint32_t>(views.size()), level, threads,

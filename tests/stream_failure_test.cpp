@@ -225,6 +225,19 @@ TEST(StreamFailure, CallsThatFailMidway) {
        }},
       {"read of a pipe, with a reason", IoCall::read, 1,
        [&](std::FILE*, ls11_reason& reason) { return open_pipe(&reason); }},
+      {"read of a kept block, replacing into memory", IoCall::read, 0,
+       [&](std::FILE*, ls11_reason& reason) {
+         ls11_archive* archive = nullptr;
+         if (ls11_open(path.c_str(), &archive) != LS11_OK) return false;
+         const ls11_replacement replacement = {0, "new", 3};
+         void* out = nullptr;
+         size_t size = 0;
+         fail_io_call(IoCall::read, 1);
+         const ls11_status status = ls11_replace(archive, &replacement, 1, &out, &size);
+         ls11_close(archive);
+         reason.code = LS11_REASON_CANNOT_READ, reason.system_error = EIO;
+         return status == LS11_ERR_CORRUPT && out == nullptr && size == 0;
+       }},
       {"read of a pipe", IoCall::read, 1,
        [&](std::FILE*, ls11_reason& reason) {
          reason.code = LS11_REASON_CANNOT_READ, reason.system_error = EIO;
