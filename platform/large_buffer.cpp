@@ -24,7 +24,7 @@ void LargeBufferRelease::operator()(uint8_t* bytes) const {
     return;
   }
 #endif
-  delete[] bytes;
+  delete[] bytes;  // GCOVR_EXCL_BR_LINE
 }
 
 LargeBuffer allocate_large_buffer(size_t size) {

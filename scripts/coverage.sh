@@ -10,7 +10,10 @@
 # figure is a little lower than at -O0). Branches that exist only as
 # exception edges of calls (the library throws none and catches none) and
 # branches gcov marks unreachable are left out; any other branch left out
-# is marked in the code with a comment saying why it cannot be taken.
+# is marked GCOVR_EXCL_BR_LINE in the code. Most such marks are on a table
+# allocated into a pointer that held nothing (or a delete of one that is
+# never null there): the test of the old pointer, which the compiler emits,
+# never goes the other way. Any other mark has a comment saying why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

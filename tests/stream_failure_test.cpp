@@ -225,14 +225,14 @@ TEST(StreamFailure, CallsThatFailMidway) {
        }},
       {"read of a pipe, with a reason", IoCall::read, 1,
        [&](std::FILE*, ls11_reason& reason) { return open_pipe(&reason); }},
-      {"read of a kept block, replacing into memory", IoCall::read, 0,
+      {"read of a kept block, replacing into memory (once verified)", IoCall::read, 0,
        [&](std::FILE*, ls11_reason& reason) {
          ls11_archive* archive = nullptr;
          if (ls11_open(path.c_str(), &archive) != LS11_OK) return false;
          const ls11_replacement replacement = {0, "new", 3};
          void* out = nullptr;
          size_t size = 0;
-         fail_io_call(IoCall::read, 1);
+         fail_io_call(IoCall::read, 2);
          const ls11_status status = ls11_replace(archive, &replacement, 1, &out, &size);
          ls11_close(archive);
          reason.code = LS11_REASON_CANNOT_READ, reason.system_error = EIO;

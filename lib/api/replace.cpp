@@ -15,7 +15,7 @@ namespace {
 
 ls11_status gather_replacements(const ls11_replacement* given, uint32_t count,
                                 std::unique_ptr<Replacement[]>& replacements, ls11_reason* reason) {
-  replacements.reset(new (std::nothrow) Replacement[count]);
+  replacements.reset(new (std::nothrow) Replacement[count]);  // GCOVR_EXCL_BR_LINE
   if (!replacements) return no_memory(reason);
   for (uint32_t i = 0; i < count; ++i) {
     replacements[i].index = given[i].index;

@@ -39,7 +39,7 @@ bool table_count(const uint8_t entry0[kEntrySize], uint64_t length, uint32_t& co
 
 ls11_status allocate_table(uint32_t count, Container& container) {
   container.count = count;
-  container.entries.reset(new (std::nothrow) Entry[count]);
+  container.entries.reset(new (std::nothrow) Entry[count]);  // GCOVR_EXCL_BR_LINE
   if (!container.entries) return LS11_ERR_NO_MEMORY;
   container.max_packed = 0;
   container.max_decoded = 0;
@@ -70,7 +70,7 @@ void add_entries(const uint8_t* raw, uint32_t first, uint32_t batch, Container& 
 // The buffer for compressed blocks' output (stored blocks are handed out
 // from their packed bytes).
 ls11_status allocate_decoded(const Container& container, EntryBuffers& buffers) {
-  buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);
+  buffers.decoded.reset(new (std::nothrow) uint8_t[container.max_decoded]);  // GCOVR_EXCL_BR_LINE
   return buffers.decoded ? LS11_OK : LS11_ERR_NO_MEMORY;
 }
 
@@ -245,7 +245,7 @@ ls11_status allocate_entry_buffers(const Container& container, EntryBuffers& buf
   // decoded buffer only holds compressed blocks' output.
   const uint64_t packed_size =
       container.max_packed < container.file_length ? container.max_packed : container.file_length;
-  buffers.packed.reset(new (std::nothrow) uint8_t[packed_size]);
+  buffers.packed.reset(new (std::nothrow) uint8_t[packed_size]);  // GCOVR_EXCL_BR_LINE
   if (!buffers.packed) return LS11_ERR_NO_MEMORY;
   buffers.position = kUnknownPosition;
   return with_decoded ? allocate_decoded(container, buffers) : LS11_OK;

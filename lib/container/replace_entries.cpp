@@ -12,7 +12,7 @@ namespace {
 ls11_status mark_replaced(const Container& container, const Replacement* replacements,
                           uint32_t count, ReplacementPlan& plan, ls11_reason* reason) {
   plan.replaced.reset(new (std::nothrow) bool[container.count]());
-  plan.blocks.reset(new (std::nothrow) PackedBlock[container.count]);
+  plan.blocks.reset(new (std::nothrow) PackedBlock[container.count]);  // GCOVR_EXCL_BR_LINE
   if (!plan.replaced || !plan.blocks) return no_memory(reason);
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t index = replacements[i].index;
@@ -53,7 +53,7 @@ ls11_status encode_replacements(const Container& container, const Replacement* r
     set_reason(reason, LS11_REASON_FILE_TOO_LARGE, LS11_NO_ENTRY, total, SIZE_MAX);
     return LS11_ERR_TOO_LARGE;
   }
-  plan.storage.reset(new (std::nothrow) uint8_t[static_cast<size_t>(total)]);
+  plan.storage.reset(new (std::nothrow) uint8_t[static_cast<size_t>(total)]);  // GCOVR_EXCL_BR_LINE
   if (!plan.storage) return no_memory(reason);
   for (uint32_t i = 0; i < container.count; ++i) {
     const Entry& e = container.entries[i];

@@ -115,7 +115,7 @@ ls11_status write_file(ByteSink sink, int format, const uint8_t dictionary[256],
 
 ls11_status pack_entries(const BlockView* inputs, uint32_t count, ls11_level level,
                          unsigned threads, PackedEntries& packed, const BlockSink* in_order) {
-  packed.blocks.reset(new (std::nothrow) PackedBlock[count]);
+  packed.blocks.reset(new (std::nothrow) PackedBlock[count]);  // GCOVR_EXCL_BR_LINE
   if (!packed.blocks) return LS11_ERR_NO_MEMORY;
   identity_dictionary(packed.dictionary);
   if (level == LS11_LEVEL_STORE) {
