@@ -16,6 +16,15 @@ inline unsigned value_width(uint64_t value) {
 
 inline uint32_t value_bits(uint64_t value) { return 2 * value_width(value); }
 
+// The value_bits(value) bits of a value as written: n - 1 one-bits and a
+// zero (2^n - 2 read as a number), then the n bits of value - (2^n - 2).
+// For values below 2^16 - 2, which every literal's code is.
+inline uint32_t value_pattern(uint32_t value) {
+  const unsigned n = value_width(value);
+  const uint32_t prefix = (uint32_t{1} << n) - 2;
+  return prefix << n | (value - prefix);
+}
+
 // A back-reference: the value 256 + distance, then the value length - 3.
 inline uint32_t match_bits(uint32_t length, uint32_t distance) {
   return value_bits(uint64_t{256} + distance) + value_bits(length - 3);

@@ -159,10 +159,11 @@ LS11_ALWAYS_INLINE Choice search_candidates(const Table<Slot>& t, const uint32_t
 // search_candidates at `position`, which it then inserts. A position with
 // no chain and no 3-byte neighbour, as most literals are, costs only its
 // table slots. Needs kHashedBytes bytes. Both are inlined into the parse's
-// loop: a call per search cost a twentieth of a fast pack's instructions.
+// loop, by force: a call per search cost a twentieth of a fast pack's
+// instructions, and GCC 12 kept this one out of line when merely asked.
 template <typename Slot>
-inline Choice search(const Table<Slot>& t, const uint32_t literal_bits[256], uint32_t position,
-                     unsigned depth, uint32_t shortest) {
+LS11_ALWAYS_INLINE Choice search(const Table<Slot>& t, const uint32_t literal_bits[256],
+                                 uint32_t position, unsigned depth, uint32_t shortest) {
   Slot& head = head_of(t, position);
   Slot& near = near3_of(t, position);
   // The next position's table slots, loaded while this one searches.

@@ -138,13 +138,17 @@ bool parse_shortest_path(const uint8_t* data, uint32_t size, const uint32_t lite
 }
 
 void make_literal_table(const uint8_t dictionary[256], LiteralTable& table) {
+  uint8_t code[256];
   for (int b = 0; b < 256; ++b) table.present[b] = false;
   for (int v = 255; v >= 0; --v) {
     const uint8_t b = dictionary[v];
-    table.code[b] = static_cast<uint8_t>(v);
+    code[b] = static_cast<uint8_t>(v);
     table.present[b] = true;
   }
-  for (int b = 0; b < 256; ++b) table.bits[b] = table.present[b] ? value_bits(table.code[b]) : 0;
+  for (int b = 0; b < 256; ++b) {
+    table.bits[b] = table.present[b] ? value_bits(code[b]) : 0;
+    table.pattern[b] = table.present[b] ? value_pattern(code[b]) : 0;
+  }
 }
 
 bool parse_block(const uint8_t* data, uint32_t size, const uint32_t literal_bits[256],

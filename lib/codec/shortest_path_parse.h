@@ -22,7 +22,7 @@ struct Token {
 // (its first index in the dictionary) and that code's price in bits.
 // `present[b]` is false for a byte the dictionary does not hold.
 struct LiteralTable {
-  uint8_t code[256];
+  uint32_t pattern[256];  // each byte's code as written, `bits` long
   uint32_t bits[256];
   bool present[256];
 };
