@@ -128,12 +128,23 @@ TEST(EncodeBlock, RoundTripsEveryShape) {
       {"periodic", {}},
       {"long run after noise", random_bytes(300, 3)},
       {"mixed", mixed(200000, 5)},
+      // A match that ends at the block's last byte, where the next
+      // position's search has no room to look ahead; both slot widths.
+      {"repeat at the end", text_like(4000, 11)},
+      {"repeat at the end, past 64 KiB", text_like(70000, 12)},
   };
   std::mt19937 rng(4);
   for (int i = 0; i < 30000; ++i) shapes[7].data.push_back(static_cast<uint8_t>('a' + rng() % 3));
   for (int i = 0; i < 30000; ++i)
     shapes[8].data.push_back(static_cast<uint8_t>((i % 7) * 31 + (i % 13)));
   shapes[9].data.insert(shapes[9].data.end(), 100000, 0);
+  // Six bytes text never holds, first and last: nothing runs into the
+  // last six, which repeat the first.
+  for (size_t i : {11, 12}) {
+    const Bytes marker = {1, 2, 3, 4, 5, 6};
+    shapes[i].data.insert(shapes[i].data.begin(), marker.begin(), marker.end());
+    shapes[i].data.insert(shapes[i].data.end(), marker.begin(), marker.end());
+  }
   for (const Shape& s : shapes) {
     SCOPED_TRACE(s.name);
     for (ls11_level level : {LS11_LEVEL_STORE, LS11_LEVEL_FAST, LS11_LEVEL_BEST}) {

@@ -212,6 +212,11 @@ TEST(StreamFailure, CallsThatFailMidway) {
          Container c{};
          return read_container(f, c, &reason) == LS11_ERR_FORMAT;
        }},
+      {"read of the dictionary", IoCall::read, 2,
+       [](std::FILE* f, ls11_reason& reason) {
+         Container c{};
+         return read_container(f, c, &reason) == LS11_ERR_FORMAT;
+       }},
       {"seek to a block (the next seek, once the table is read)", IoCall::seek, 0,
        [](std::FILE* f, ls11_reason& reason) {
          Container c{};

@@ -222,9 +222,10 @@ bool parse_with(const uint8_t* data, uint32_t size, const uint32_t literal_bits[
   // Positions from `searchable` on cannot be hashed.
   const uint32_t searchable = size >= kHashedBytes ? size - kHashedBytes + 1 : 0;
 
+  // Nothing lies before the first position: it only takes its slots.
   uint32_t position = 0;
   Choice here{Token{1, 0}, 0};
-  if (position < searchable) here = search(table, literal_bits, position, chain_depth, kMinMatch);
+  if (position < searchable) insert_position(table, position);
   while (position < size) {
     if (here.saving > 0 && here.token.length < kNiceLength && position + 1 < searchable) {
       const Choice next = search(table, literal_bits, position + 1, chain_depth, here.token.length);

@@ -118,10 +118,11 @@ bool parse_shortest_path(const uint8_t* data, uint32_t size, const uint32_t lite
         k += length;
         continue;
       }
+      // Each match is longer than the one before it, so each offers
+      // lengths past the last; the room cuts the last one offered.
       uint32_t covered = kMinMatch - 1;
       for (uint32_t i = 0; i < found && covered < room; ++i) {
         const uint32_t longest = matches[i].length < room ? matches[i].length : room;
-        if (longest <= covered) continue;
         offer_lengths(path, k, base, covered, longest, matches[i].distance);
         covered = longest;
       }
