@@ -18,11 +18,12 @@ struct Token {
   uint32_t distance;
 };
 
-// A dictionary seen from the encoder's side: the literal code of each byte
-// (its first index in the dictionary) and that code's price in bits.
-// `present[b]` is false for a byte the dictionary does not hold.
+// A dictionary seen from the encoder's side: each byte's literal code (the
+// code of its first index in the dictionary), as the bits that are written
+// and their count. `present[b]` is false for a byte the dictionary does not
+// hold.
 struct LiteralTable {
-  uint32_t pattern[256];  // each byte's code as written, `bits` long
+  uint32_t pattern[256];  // right-aligned, `bits` long
   uint32_t bits[256];
   bool present[256];
 };
