@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "support/nth_call.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -16,16 +18,7 @@
 // release always pair the same way (sanitizers check that they do).
 namespace {
 std::atomic<size_t> g_largest{0};
-std::atomic<size_t> g_fail_at{0};  // 0: none refused
-std::atomic<size_t> g_seen{0};
-std::atomic<bool> g_failed{false};
-
-bool refuse_this_one() {
-  const size_t at = g_fail_at.load(std::memory_order_relaxed);
-  if (at == 0 || g_seen.fetch_add(1, std::memory_order_relaxed) + 1 != at) return false;
-  g_failed.store(true, std::memory_order_relaxed);
-  return true;
-}
+NthCall g_refused;
 
 void record(size_t size) {
   size_t seen = g_largest.load(std::memory_order_relaxed);
@@ -45,7 +38,7 @@ void* operator new[](size_t size, const std::nothrow_t& tag) noexcept {
 // The nothrow scalar form too, to refuse an allocation on demand; it takes
 // its memory from the throwing form, so every delete still pairs with it.
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  if (refuse_this_one()) return nullptr;
+  if (g_refused.refuse()) return nullptr;
   try {
     return ::operator new(size);
   } catch (const std::bad_alloc&) {
@@ -57,13 +50,8 @@ void operator delete[](void* p) noexcept { ::operator delete(p); }
 void operator delete[](void* p, size_t) noexcept { ::operator delete(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { ::operator delete(p); }
 
-void fail_nothrow_allocation(size_t nth) {
-  g_fail_at.store(0, std::memory_order_relaxed);
-  g_seen.store(0, std::memory_order_relaxed);
-  g_failed.store(false, std::memory_order_relaxed);
-  g_fail_at.store(nth, std::memory_order_relaxed);
-}
-bool nothrow_allocation_failed() { return g_failed.load(std::memory_order_relaxed); }
+void fail_nothrow_allocation(size_t nth) { g_refused.arm(nth); }
+bool nothrow_allocation_failed() { return g_refused.refused(); }
 
 void reset_largest_array_allocation() { g_largest.store(0, std::memory_order_relaxed); }
 size_t largest_array_allocation() { return g_largest.load(std::memory_order_relaxed); }
